@@ -1,0 +1,39 @@
+// The settings store: the one way the program persists anything.
+//
+// Values live under key paths such as "Zandel_Audio\demo" (backslash
+// separated, relative to the current user) in one human-readable file,
+// $XDG_CONFIG_HOME/korvalo-cor/registry.ini ($HOME/.config when the variable
+// is unset). Each value keeps its type (binary for everything the program
+// writes) and its exact byte length.
+//
+// Both operations open the file, perform one value operation and close it:
+// no caching, so two running instances see each other's writes. A write is a
+// locked read-modify-write followed by an atomic rename, so concurrent
+// writers never lose each other's values and a crash leaves either the old or
+// the new file. A missing, damaged, unreadable or unwritable file reads as
+// missing values; nothing here ever throws, logs or shows a message.
+//
+// Thread: any; calls are serialised inside the store.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Writes `size` bytes as a binary value, creating the key path as needed.
+// Returns 1 on success, 0 on failure.
+int regWriteValue(const char* keyPath, const char* valueName, const void* data, uint32_t size);
+
+// Reads a binary value into `dest`, offering `size` bytes. Returns 1 on
+// success. A missing key or value, a value of another type, or a value larger
+// than `size` returns 0; a shorter value fills only its own length. On a
+// missing key `dest` is untouched.
+int regReadValue(const char* keyPath, const char* valueName, void* dest, uint32_t size);
+
+// Value types kept beside the bytes. Only the program's tests write anything
+// but binary values (to check that a read rejects them).
+enum class RegType : uint32_t { Binary = 3, Dword = 4, String = 1 };
+int regWriteTyped(const char* keyPath, const char* valueName, RegType type, const void* data,
+                  uint32_t size);
+
+// The file that holds the store, as computed from the environment now.
+std::string regStorePath();
