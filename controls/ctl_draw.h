@@ -1,0 +1,66 @@
+// Drawing helpers of the control library. They paint on a Dc with the shared
+// resources of ctl_core.h and leave their own pen, brush, font and text colour
+// selected in it. The background mode stays as the caller set it.
+//
+// Style words: bits 0-3 pick a colour or pen, bits 4-7 a brush, bits 8-11 a
+// font, bit 31 asks for the engraved look (shadow or sunken frame).
+//
+// Thread: main thread, except that the pure drawing helpers (not the round
+// masks) only read shared resources and may run on the render thread.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+
+class Dc;
+class QWidget;
+
+constexpr uint32_t kCtlEngraved = 0x80000000;
+
+// Copies the bitmap's top-left w x h to (x, y).
+void ctlBlit(Dc& dc, const QImage& bitmap, int x, int y, int w, int h);
+// Copies w x h from (sx, sy) of the bitmap to (x, y).
+void ctlBlitFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy, int w, int h);
+// Copies the whole bitmap at its own size to (x, y).
+void ctlBlitWhole(Dc& dc, int x, int y, const QImage& bitmap);
+// Tiles the bitmap over `window`'s client area starting at (x, y); the last
+// row and column may reach past the area.
+void ctlTileBitmap(const QWidget* window, Dc& dc, int x, int y, const QImage& bitmap);
+
+// Draws `image` through a round `mask` (from ctlRoundMask) so that the
+// background stays visible outside the circle. The image must be black
+// outside its circle. Without a mask, or for areas larger than the 128 x 128
+// scratch image, the image is copied plainly.
+void ctlBlitRound(Dc& dc, const QImage& image, const QImage* mask, int x, int y, int w, int h);
+
+// The cached round mask of this diameter (white square, black disc), created
+// on first use; nullptr once 31 different diameters are cached or for a
+// diameter below 1. The pointer stays valid until ctlShutdown.
+const QImage* ctlRoundMask(int diameter);
+// Number of cached masks and whether the scratch image exists (diagnosis, tests).
+int ctlRoundMaskCount();
+bool ctlHasScratch();
+
+// Text in font bits 8-11 and colour bits 0-3; with bit 31 a white shadow at
+// (x + 1, y + 1) first.
+void ctlText(Dc& dc, uint32_t style, int x, int y, const QString& text);
+// Line in pen bits 0-3 (end point excluded); with bit 31 a white shadow line
+// shifted by (+1, +1) first.
+void ctlLine(Dc& dc, uint32_t style, int x0, int y0, int x1, int y1);
+// Without bit 31: rectangle (l, t, r, b) outlined in pen bits 0-3 and filled
+// with brush bits 4-7. With bit 31: a sunken panel covering l..r and t..b
+// inclusive, filled with brush bits 4-7, top and left edges in pen 9, right
+// and bottom edges in pen 15.
+void ctlBox(Dc& dc, uint32_t style, int l, int t, int r, int b);
+// ctlBox without the fill.
+void ctlFrame(Dc& dc, uint32_t style, int l, int t, int r, int b);
+// The disabled mark: a white cross with a black outline over (l, t, r, b).
+void ctlDrawCross(Dc& dc, int l, int t, int r, int b);
+// Focus mark of rectangular controls: a small bright red triangle.
+void ctlDrawCorner(Dc& dc, int x, int y);
+// Focus mark of round controls: a small bright red dot.
+void ctlDrawDot(Dc& dc, int x, int y);
+
+// Library lifetime (called by ctlInitialize / ctlShutdown only).
+void ctlReleaseRoundMasks();

@@ -1,0 +1,93 @@
+// How a library control and its owner talk.
+//
+// Upward, a control reports a value with ctlNotify: either by calling the
+// owner's callback at once (inside the control's own event handling), or by
+// posting a CtlCommandEvent to the owner, which arrives later through the
+// owner's event queue, like a posted message. Values always travel as the bit
+// pattern of a 32-bit float.
+//
+// Downward, an owner drives a control with ctlSendCommand (synchronous, with a
+// result) or ctlPostCommand (queued); both end in CtlControl::command.
+//
+// Thread: main thread only.
+#pragma once
+
+#include <QEvent>
+#include <QWidget>
+#include <bit>
+#include <cstdint>
+
+// Notifier flags.
+constexpr uint32_t kCtlUseCallback = 0x02000000;      // call the callback instead of posting
+constexpr uint32_t kCtlNotifyGestures = 0x40000000;   // also report begin and end of a gesture
+constexpr uint32_t kCtlNotifyContinuous = 0x01000000; // knob: report every change while moving
+
+// Notification codes are the control id, optionally marked as a gesture edge.
+constexpr int kCtlGestureBegin = 0x8000;
+constexpr int kCtlGestureEnd = 0x4000;
+
+// Control commands.
+constexpr int kCtlCmdEnable = 1;
+constexpr int kCtlCmdDisable = 2;
+constexpr int kCtlCmdGetValue = 3;
+constexpr int kCtlCmdSetValue = 4;
+
+using CtlCallback = int (*)(void* userData, int code, float value);
+
+// Filled by a control's creator; every knob and button embeds one.
+struct CtlNotifier {
+    QObject* parent = nullptr;      // receives posted notifications
+    CtlCallback callback = nullptr; // used when flags has kCtlUseCallback
+    uint32_t flags = 0;             // a knob's style word, a button's notification bits
+    void* userData = nullptr;       // first argument of the callback
+};
+
+// Reports (code, value) to the notifier's owner. Returns 0 while the library
+// is not running or shutting down; otherwise the callback's result, or 1 when
+// the notification was posted (0 without a parent).
+int ctlNotify(const CtlNotifier& notifier, int code, float value);
+
+inline int32_t ctlValueBits(float value) {
+    return std::bit_cast<int32_t>(value);
+}
+inline float ctlBitsValue(int32_t bits) {
+    return std::bit_cast<float>(bits);
+}
+
+// The posted command / notification: a code and a 32-bit argument.
+class CtlCommandEvent : public QEvent {
+public:
+    CtlCommandEvent(int code, int32_t argument);
+    // The event type, registered with Qt once.
+    static QEvent::Type eventType();
+    int code() const { return m_code; }
+    int32_t argument() const { return m_argument; }
+    float value() const { return ctlBitsValue(m_argument); }
+
+private:
+    int m_code;
+    int32_t m_argument;
+};
+
+// Common base of the library's controls. A posted CtlCommandEvent reaching a
+// control runs command() like a sent one.
+class CtlControl : public QWidget {
+    Q_OBJECT
+public:
+    // `className` is the library class name; it becomes the objectName.
+    CtlControl(QWidget* parent, const char* className);
+
+    // Runs a control command; `argument` and the result are raw 32-bit words
+    // (float bits where the command deals in values).
+    virtual int32_t command(int code, int32_t argument) = 0;
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+// Sends command `code` with `argument` (as float bits) to `window` and returns
+// the result read as float bits; 0.0 when `window` is not a library control.
+float ctlSendCommand(QWidget* window, int code, float argument);
+
+// Posts command `code` with `argument` (as float bits) to `window`.
+void ctlPostCommand(QWidget* window, int code, float argument);
