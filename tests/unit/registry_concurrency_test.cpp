@@ -1,0 +1,131 @@
+// Settings store under concurrent writers and writers that die mid-write.
+#include "platform/registry_store.h"
+#include "tests/unit/registry_test_util.h"
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWriters = 4;
+constexpr int kPerWriter = 40;
+
+std::string valueName(int writer, int i) {
+    return "w" + std::to_string(writer) + "v" + std::to_string(i);
+}
+
+void writeSeries(int writer) {
+    for (int i = 0; i < kPerWriter; ++i) {
+        int v = writer * 1000 + i;
+        regWriteValue("Zandel_Audio\\race", valueName(writer, i).c_str(), &v, 4);
+        // Every writer also rewrites one shared value; it must stay readable.
+        regWriteValue("Zandel_Audio\\race", "shared", &v, 4);
+    }
+}
+
+class RegistryConcurrency : public RegistryTestBase {
+protected:
+    void expectAllSeriesStored() {
+        for (int w = 0; w < kWriters; ++w)
+            for (int i = 0; i < kPerWriter; ++i) {
+                int v = -1;
+                EXPECT_EQ(regReadValue("Zandel_Audio\\race", valueName(w, i).c_str(), &v, 4), 1)
+                    << valueName(w, i);
+                EXPECT_EQ(v, w * 1000 + i);
+            }
+        int shared = -1;
+        EXPECT_EQ(regReadValue("Zandel_Audio\\race", "shared", &shared, 4), 1);
+        EXPECT_EQ(shared % 1000, kPerWriter - 1);
+    }
+};
+
+TEST_F(RegistryConcurrency, ProcessesWritingAtOnceLoseNoValue) {
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            writeSeries(w);
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    expectAllSeriesStored();
+}
+
+TEST_F(RegistryConcurrency, ThreadsWritingAtOnceLoseNoValue) {
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w)
+        threads.emplace_back(writeSeries, w);
+    for (auto& t : threads)
+        t.join();
+    expectAllSeriesStored();
+}
+
+// A writer killed at an arbitrary moment leaves the old or the new value,
+// never a blend, and never damages the other values.
+TEST_F(RegistryConcurrency, WriterKilledMidWriteLeavesOldOrNewValue) {
+    const int keep = 4242;
+    ASSERT_EQ(regWriteValue("Zandel_Audio\\demo", "Keep", &keep, 4), 1);
+    const uint32_t kSize = 256 * 1024; // large enough that a kill often lands inside a write
+    std::string first(kSize, '\x11');
+    ASSERT_EQ(regWriteValue("Zandel_Audio\\demo", "Blob", first.data(), kSize), 1);
+
+    for (int round = 0; round < 12; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(ready[0]);
+            std::string a(kSize, '\x22'), b(kSize, '\x33');
+            bool told = false;
+            for (int i = 0;; ++i) {
+                const std::string& s = (i & 1) ? a : b;
+                regWriteValue("Zandel_Audio\\demo", "Blob", s.data(), kSize);
+                if (!told) {
+                    char c = 1;
+                    (void)!write(ready[1], &c, 1);
+                    told = true;
+                }
+            }
+        }
+        close(ready[1]);
+        char c = 0;
+        ASSERT_EQ(read(ready[0], &c, 1), 1);
+        close(ready[0]);
+        usleep(static_cast<useconds_t>(1000 + round * 1700));
+        kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+        std::string got(kSize, '\0');
+        ASSERT_EQ(regReadValue("Zandel_Audio\\demo", "Blob", got.data(), kSize), 1);
+        const char head = got[0];
+        EXPECT_TRUE(head == '\x11' || head == '\x22' || head == '\x33');
+        EXPECT_EQ(got, std::string(kSize, head)) << "blended value after round " << round;
+        int k = 0;
+        EXPECT_EQ(regReadValue("Zandel_Audio\\demo", "Keep", &k, 4), 1);
+        EXPECT_EQ(k, keep);
+    }
+
+    // Whatever temporary files the killed writers left are cleared by the
+    // next successful write.
+    const int one = 1;
+    ASSERT_EQ(regWriteValue("Zandel_Audio\\demo", "After", &one, 4), 1);
+    for (const auto& e : std::filesystem::directory_iterator(folder()))
+        EXPECT_NE(e.path().filename().string().rfind("registry.ini.tmp", 0), 0u)
+            << e.path().filename();
+}
+
+} // namespace
