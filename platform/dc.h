@@ -141,7 +141,6 @@ public:
     QPainter& painter() { return m_painter; }
 
 private:
-    void applyPenForStroke();
     void strokeLine(int x0, int y0, int x1, int y1, bool includeEnd);
     void plotPixels(const QPoint* points, int count, const QColor& color);
 
