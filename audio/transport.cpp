@@ -1,0 +1,112 @@
+#include "audio/transport.h"
+
+#include <new>
+#include <pthread.h>
+#include <sched.h>
+
+namespace {
+
+// Asks for real-time scheduling; without the privilege the thread simply
+// keeps its normal priority.
+void raisePriority() {
+    sched_param p{};
+    p.sched_priority =
+        sched_get_priority_max(SCHED_FIFO) > 0 ? sched_get_priority_max(SCHED_FIFO) - 1 : 0;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
+}
+
+void streamThread(Transport* t) {
+    raisePriority();
+    WaveDevice* d = t->device;
+    if (waveOpen(d) == 0 && wavePrepare(d) == 0 && waveTransfer(d, nullptr) == 0 &&
+        waveStart(d) == 0 && t->running.load()) {
+        int r = 0;
+        while (t->running.load() && r == 0) {
+            wavRead(t->source, t->block.get(), t->blockBytes);
+            if (t->sink.isFeeding(t->engine) == 0)
+                t->sink.feed(t->engine, t->block.get(), t->blockBytes);
+            if (!t->running.load())
+                break;
+            r = waveTransfer(d, t->block.get());
+        }
+    }
+    waveStop(d);
+    waveUnprepare(d);
+    waveClose(d);
+    t->running.store(0);
+}
+
+bool commandsAllowed(const Transport* t) {
+    return !(t->selection && t->selection->dialogBusy) && wavIsOpen(t->source);
+}
+
+} // namespace
+
+int transportOpenStream(Transport* t, float latencySeconds) {
+    if (!t || !waveConfigureLatency(t->device, &kStreamFormat, latencySeconds))
+        return 0;
+    t->blockFrames = waveBufferFrames(t->device);
+    t->blockBytes = waveBufferBytes(t->device);
+    t->block.reset();
+    t->block.reset(new (std::nothrow) uint8_t[t->blockBytes ? t->blockBytes : 1]());
+    if (!t->block) {
+        t->blockFrames = t->blockBytes = 0;
+        return 0;
+    }
+    return 1;
+}
+
+void transportFreeBlock(Transport* t) {
+    if (t) {
+        t->block.reset();
+        t->blockFrames = t->blockBytes = 0;
+    }
+}
+
+void transportPlay(Transport* t) {
+    if (!t || !commandsAllowed(t) || t->running.load() || !t->block)
+        return;
+    wavSeek(t->source, 0);
+    t->sink.resetLevels(t->engine);
+    transportStartThread(t);
+}
+
+void transportStop(Transport* t) {
+    if (!t || !commandsAllowed(t) || !t->running.load())
+        return;
+    transportStopThread(t);
+    wavSeek(t->source, 0);
+}
+
+void transportZero(Transport* t) {
+    transportStop(t);
+}
+
+void transportStartThread(Transport* t) {
+    if (!t || t->running.load())
+        return;
+    // A thread that ended by itself (a device step failed) is collected first.
+    if (t->thread.joinable())
+        t->thread.join();
+    t->running.store(1);
+    try {
+        t->thread = std::thread(streamThread, t);
+    } catch (const std::system_error&) {
+        t->running.store(0);
+    }
+}
+
+void transportStopThread(Transport* t) {
+    if (!t)
+        return;
+    if (t->running.load()) {
+        t->running.store(0);
+        waveRequestStop(t->device);
+    }
+    if (t->thread.joinable())
+        t->thread.join();
+}
+
+bool transportIsRunning(const Transport* t) {
+    return t && t->running.load() != 0;
+}
