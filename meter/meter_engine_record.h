@@ -1,0 +1,104 @@
+// The engine record. Only the meter's own sources, its tests and benchmarks
+// look inside; everyone else goes through meter_engine.h.
+//
+// Who owns what:
+//   lock-guarded (any thread, under `lock`): coeffValid, feeding,
+//     destroyPending, destroying, frozen, params on replacement, dbOffsetSetting, the
+//     coefficient preparation.
+//   feeding thread (the stream thread; the main thread only while no stream
+//     runs): coeff after preparation, sampleCounter, samplesInFrame, the delay
+//     lines, the accumulators, phaseStep, the back input slot.
+//   render thread: `frame`, the front input slot.
+//   atomics: the hand-off flags and counters, the reset sequence numbers, the
+//     window handle (read at publication).
+#pragma once
+
+#include "meter/meter_engine.h"
+#include "meter/meter_event.h"
+#include "meter/meter_frame.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// A ring of float samples long enough for the longest delay.
+struct DelayLine {
+    std::unique_ptr<float[]> data;
+    uint32_t size = 0;  // entries
+    uint32_t write = 0; // next write index
+    uint32_t read = 0;  // next read index
+};
+
+// Coefficients derived from the parameters by meterPrepare.
+struct MeterCoefficients {
+    float rangeStep;
+    float peakRelease;
+    float powerRelease;
+    float averageRelease;
+    float minDb;
+    float maxDb;
+    float dbOffset;
+    float powerAttack;
+    float averageAttack;
+    uint32_t samplesPerFrame;
+    int32_t displayFlags;
+    int32_t rmsOn;
+    int32_t peakOn;
+    int32_t scaleMode; // scale of the last preparation: 0 dB, 1 linear
+};
+
+struct MeterEngine {
+    std::mutex lock;
+    int coeffValid = 0;                        // lock
+    int feeding = 0;                           // lock
+    int destroyPending = 0;                    // lock: a release came while a block was fed
+    int destroying = 0;                        // lock: destruction has begun
+    int frozen = 0;                            // lock
+    std::atomic<MeterWindow*> window{nullptr}; // stored under lock by the main thread
+    MeterWindowContext context{};              // main thread
+    float sampleRate = 44100.0f;               // main thread (format); read by the feeder
+    int channels = 0;                          // idem; 0 until a format is set
+    MeterParams params{};                      // replaced under lock by the main thread
+    float dbOffsetSetting = 0.0f;              // display zero-point offset of the settings; lock
+    MeterCoefficients coeff{};
+    uint32_t sampleCounter = 0;  // feeder: sample frames since the last boundary
+    uint32_t samplesInFrame = 0; // feeder: sample frames of the next frame
+    DelayLine delay[2];          // feeder
+    MeterChannelSums acc[2]{};   // feeder
+    float crossSum = 0.0f;       // feeder
+    float phaseStep = 0.0f;      // feeder (set by meterPrepare)
+
+    // Frame hand-off: three input slots. The feeder fills slots[backSlot] and
+    // exchanges it with `middleSlot` (index | kFreshBit); the render thread
+    // exchanges its front slot with `middleSlot` when the fresh bit is set.
+    MeterFrameInput slots[3]{};
+    int backSlot = 0;               // feeder
+    int frontSlot = 1;              // render thread
+    std::atomic<int> middleSlot{2}; // shared
+    MeterFrame frame{};             // render thread
+
+    std::thread renderThread; // started by meterCreate
+    bool hasRenderThread = false;
+    MeterEvent frameReady;          // a frame is published
+    MeterEvent frameDone;           // the render thread finished a frame
+    std::atomic<int> renderBusy{0}; // render thread: 1 while processing a frame
+    std::atomic<int> quit{0};       // main: 1 tells the render thread to end
+    std::atomic<int> published{0};  // feeder: 1 after a hand-over, cleared at the next boundary
+    std::atomic<int> lostFrames{0}; // frames dropped in relax mode
+    std::atomic<int> notifyLoss{1}; // the meter shows the frame-loss warning
+    std::atomic<int> relaxMode{0};  // 1: the feeder never waits and drops frames instead
+
+    std::atomic<uint32_t> levelResetSeq{0};
+    std::atomic<uint32_t> holdResetSeq{0};
+    std::atomic<uint32_t> maxResetSeq{0};
+};
+
+inline constexpr int kMeterFreshBit = 4;
+
+struct MeterSettingsValues;
+
+// The channel parameters an engine starts with, from the display settings
+// with the engine's clamps (a frame rate below 1 becomes 10).
+ChannelParams meterCreationParams(const MeterSettingsValues& settings);
