@@ -1,0 +1,210 @@
+#include "controls/ctl_draw.h"
+
+#include "controls/ctl_core.h"
+#include "platform/dc.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int kMaxMasks = 31;
+constexpr int kScratchSize = 128;
+
+// Round masks shared by every round control of one size, plus the one
+// scratch image masked drawing works in. Main thread only.
+struct MaskCache {
+    std::array<QImage, kMaxMasks> masks;
+    std::array<int, kMaxMasks> diameters{};
+    int count = 0;
+    QImage scratch; // null until the first mask is made
+};
+
+MaskCache& cache() {
+    static MaskCache c;
+    return c;
+}
+
+int colorIndex(uint32_t style) {
+    return style & 0xF;
+}
+int brushIndex(uint32_t style) {
+    return (style >> 4) & 0xF;
+}
+int fontIndex(uint32_t style) {
+    return (style >> 8) & 0xF;
+}
+
+void line(Dc& dc, int x0, int y0, int x1, int y1) {
+    dc.moveTo(x0, y0);
+    dc.lineTo(x1, y1);
+}
+
+// Top and left edges dark, right and bottom light, around l..r x t..b.
+void sunkenFrame(Dc& dc, int l, int t, int r, int b) {
+    dc.selectPen(ctlPen(9));
+    line(dc, l, t, r + 1, t);
+    line(dc, l, t + 1, l, b + 1);
+    dc.selectPen(ctlPen(15));
+    line(dc, r, t + 1, r, b + 1);
+    line(dc, l + 1, b, r, b);
+}
+
+} // namespace
+
+void ctlBlit(Dc& dc, const QImage& bitmap, int x, int y, int w, int h) {
+    dc.blit(x, y, w, h, bitmap, 0, 0, BlitOp::SrcCopy);
+}
+
+void ctlBlitFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy, int w, int h) {
+    dc.blit(x, y, w, h, bitmap, sx, sy, BlitOp::SrcCopy);
+}
+
+void ctlBlitWhole(Dc& dc, int x, int y, const QImage& bitmap) {
+    dc.blit(x, y, bitmap.width(), bitmap.height(), bitmap, 0, 0, BlitOp::SrcCopy);
+}
+
+void ctlTileBitmap(const QWidget* window, Dc& dc, int x, int y, const QImage& bitmap) {
+    if (!window || bitmap.isNull()) {
+        return;
+    }
+    const int bw = bitmap.width(), bh = bitmap.height();
+    const int columns = (window->width() + 1) / bw + 1;
+    const int rows = (window->height() + 1) / bh + 1;
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
+            dc.blit(x + i * bw, y + j * bh, bw, bh, bitmap, 0, 0, BlitOp::SrcCopy);
+        }
+    }
+}
+
+const QImage* ctlRoundMask(int diameter) {
+    if (diameter < 1) {
+        return nullptr;
+    }
+    MaskCache& c = cache();
+    for (int i = 0; i < c.count; ++i) {
+        if (c.diameters[i] == diameter) {
+            return &c.masks[i];
+        }
+    }
+    if (c.count >= kMaxMasks) {
+        return nullptr;
+    }
+    if (c.scratch.isNull()) {
+        c.scratch = QImage(kScratchSize, kScratchSize, QImage::Format_RGB32);
+        c.scratch.fill(Qt::black);
+    }
+    QImage mask(diameter, diameter, QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    {
+        Dc dc(mask);
+        dc.selectPen(Dc::solidPen(Qt::black));
+        dc.selectBrush(Dc::solidBrush(Qt::black));
+        dc.ellipse(0, 0, diameter, diameter);
+    }
+    c.masks[c.count] = std::move(mask);
+    c.diameters[c.count] = diameter;
+    return &c.masks[c.count++];
+}
+
+int ctlRoundMaskCount() {
+    return cache().count;
+}
+
+bool ctlHasScratch() {
+    return !cache().scratch.isNull();
+}
+
+void ctlReleaseRoundMasks() {
+    MaskCache& c = cache();
+    for (int i = 0; i < kMaxMasks; ++i) {
+        c.masks[i] = QImage();
+        c.diameters[i] = 0;
+    }
+    c.count = 0;
+    c.scratch = QImage();
+}
+
+void ctlBlitRound(Dc& dc, const QImage& image, const QImage* mask, int x, int y, int w, int h) {
+    MaskCache& c = cache();
+    if (!mask || c.scratch.isNull() || !dc.surface() || w > kScratchSize || h > kScratchSize) {
+        ctlBlit(dc, image, x, y, w, h);
+        return;
+    }
+    {
+        // Background AND mask leaves the background outside the circle and
+        // black inside; OR-ing the picture (black outside) then adds it.
+        Dc scratch(c.scratch);
+        scratch.blit(0, 0, w, h, *dc.surface(), x, y, BlitOp::SrcCopy);
+        scratch.blit(0, 0, w, h, *mask, 0, 0, BlitOp::SrcAnd);
+        scratch.blit(0, 0, w, h, image, 0, 0, BlitOp::SrcPaint);
+    }
+    dc.blit(x, y, w, h, c.scratch, 0, 0, BlitOp::SrcCopy);
+}
+
+void ctlText(Dc& dc, uint32_t style, int x, int y, const QString& text) {
+    dc.selectFont(ctlFont(fontIndex(style)));
+    if (style & kCtlEngraved) {
+        dc.setTextColor(ctlColor(15));
+        dc.textOut(x + 1, y + 1, text);
+    }
+    dc.setTextColor(ctlColor(colorIndex(style)));
+    dc.textOut(x, y, text);
+}
+
+void ctlLine(Dc& dc, uint32_t style, int x0, int y0, int x1, int y1) {
+    if (style & kCtlEngraved) {
+        dc.selectPen(ctlPen(15));
+        line(dc, x0 + 1, y0 + 1, x1 + 1, y1 + 1);
+    }
+    dc.selectPen(ctlPen(colorIndex(style)));
+    line(dc, x0, y0, x1, y1);
+}
+
+void ctlBox(Dc& dc, uint32_t style, int l, int t, int r, int b) {
+    dc.selectBrush(ctlBrush(brushIndex(style)));
+    if (style & kCtlEngraved) {
+        dc.selectPen(Dc::nullPen());
+        dc.rectangle(l, t, r + 1, b + 1);
+        sunkenFrame(dc, l, t, r, b);
+        return;
+    }
+    dc.selectPen(ctlPen(colorIndex(style)));
+    dc.rectangle(l, t, r, b);
+}
+
+void ctlFrame(Dc& dc, uint32_t style, int l, int t, int r, int b) {
+    if (style & kCtlEngraved) {
+        sunkenFrame(dc, l, t, r, b);
+        return;
+    }
+    dc.selectBrush(Dc::nullBrush());
+    dc.selectPen(ctlPen(colorIndex(style)));
+    dc.rectangle(l, t, r, b);
+}
+
+void ctlDrawCross(Dc& dc, int l, int t, int r, int b) {
+    const int R = r - 1, B = b - 1;
+    const int g = std::max(3, std::min(R - l, B - t) / 5);
+    dc.selectPen(ctlPen(0));
+    dc.selectBrush(ctlBrush(15));
+    const QPoint first[4] = {{l + g, t}, {R, B - g}, {R - g, B}, {l, t + g}};
+    const QPoint second[4] = {{l, B - g}, {R - g, t}, {R, t + g}, {l + g, B}};
+    dc.polygon(first, 4);
+    dc.polygon(second, 4);
+}
+
+void ctlDrawCorner(Dc& dc, int x, int y) {
+    dc.selectPen(ctlPen(0));
+    dc.selectBrush(ctlBrush(2));
+    const QPoint triangle[3] = {{x, y}, {x + 5, y}, {x, y + 5}};
+    dc.polygon(triangle, 3);
+}
+
+void ctlDrawDot(Dc& dc, int x, int y) {
+    dc.selectPen(ctlPen(0));
+    dc.selectBrush(ctlBrush(2));
+    dc.ellipse(x - 2, y - 2, x + 2, y + 2);
+}
