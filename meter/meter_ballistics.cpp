@@ -64,10 +64,10 @@ void meterPrepare(MeterEngine* e) {
         c.scaleMode = mode;
     }
 
-    // T is rounded to float before the product: 25 frames per second at
-    // 44100 Hz give 1763 sample frames, not 1764.
-    const float perFrame = t * e->sampleRate;
-    c.samplesPerFrame = perFrame >= 1.0f ? static_cast<uint32_t>(perFrame) : 1u;
+    // T is rounded to float, the product is not: 25 frames per second at
+    // 44100 Hz give trunc(0.039999999 x 44100) = 1763 sample frames, not 1764.
+    const double perFrame = static_cast<double>(t) * static_cast<double>(e->sampleRate);
+    c.samplesPerFrame = perFrame >= 1.0 ? static_cast<uint32_t>(perFrame) : 1u;
     c.minDb = p.L_MinDB;
     c.maxDb = p.L_MaxDB;
 

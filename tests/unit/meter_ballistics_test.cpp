@@ -1,0 +1,260 @@
+// Coefficients, per-frame ballistics, correlation and display values, driven
+// directly on engine records and frames (no thread involved).
+#include "meter/meter_ballistics.h"
+#include "meter/meter_display_values.h"
+#include "meter/meter_engine_record.h"
+#include "meter/meter_hooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// An engine record prepared for 44100 Hz stereo from the given parameters.
+struct Prepared {
+    explicit Prepared(const ChannelParams& p) {
+        e.sampleRate = 44100.0f;
+        e.channels = 2;
+        e.params.left = p;
+        e.params.right = p;
+        meterPrepare(&e);
+    }
+    // A frame input carrying the engine's coefficients and `count` samples.
+    MeterFrameInput input(uint32_t count) const {
+        MeterFrameInput in{};
+        const MeterCoefficients& c = e.coeff;
+        in.sampleCount = count;
+        in.channels = e.channels;
+        in.rangeStep = c.rangeStep;
+        in.displayFlags = c.displayFlags;
+        in.rmsOn = c.rmsOn;
+        in.peakOn = c.peakOn;
+        in.scaleMode = c.scaleMode;
+        in.dbOffset = c.dbOffset;
+        in.peakRelease = c.peakRelease;
+        in.powerRelease = c.powerRelease;
+        in.averageRelease = c.averageRelease;
+        in.powerAttack = c.powerAttack;
+        in.averageAttack = c.averageAttack;
+        in.phaseStep = e.phaseStep;
+        return in;
+    }
+    MeterEngine e;
+};
+
+float toDbRatio(float now, float before) {
+    return 20.0f * std::log10(now / before);
+}
+
+ChannelParams params(int fps = 10) {
+    ChannelParams p = meterCreationParams(kMeterSettingsCompiledDefaults);
+    p.nbFperS = fps;
+    return p;
+}
+
+// Runs one frame whose every sample of both channels has absolute value `a`
+// (left and right in phase when `sign` is 1, inverted when -1).
+void runConstant(MeterFrame& f, const MeterFrameInput& in, float a, float sign = 1.0f) {
+    f.in = in;
+    const float n = static_cast<float>(in.sampleCount);
+    for (MeterChannelSums& s : f.in.sums) {
+        s = {a, a * n, a * a * n};
+    }
+    f.in.crossSum = sign * a * a * n;
+    meterProcessFrame(f);
+}
+
+class MeterBallistics : public ::testing::Test {
+protected:
+    void SetUp() override { meterInstallFrameRenderer(nullptr); }
+    MeterFrame frame{};
+};
+
+TEST(MeterCoefficients, FramingReleaseAndAttackOnBothScales) {
+    ChannelParams p = params(25);
+    EXPECT_EQ(Prepared(p).e.coeff.samplesPerFrame, 1763u);
+    p = params(0); // unusable stored rate: 10 frames per second
+    EXPECT_EQ(Prepared(p).e.coeff.samplesPerFrame, 4410u);
+
+    p = params(10);
+    p.Max_DBperS = 3.0f;
+    p.Moy_DBperS = 24.0f;
+    p.attackOn = 1;
+    p.Attack = 48.0f;
+    const Prepared db(p);
+    EXPECT_FLOAT_EQ(db.e.coeff.peakRelease, std::pow(10.0f, -0.015f));
+    EXPECT_FLOAT_EQ(db.e.coeff.powerRelease, std::pow(10.0f, -0.24f));
+    EXPECT_FLOAT_EQ(db.e.coeff.averageAttack * db.e.coeff.averageRelease, std::pow(10.0f, 0.24f));
+    EXPECT_FLOAT_EQ(db.e.coeff.rangeStep, 0.02f);
+    EXPECT_FLOAT_EQ(db.e.phaseStep, 0.05f);
+    EXPECT_EQ(db.e.coeff.dbOffset, 0.0f);
+
+    p.linearScale = 1;
+    const Prepared lin(p);
+    EXPECT_FLOAT_EQ(lin.e.coeff.peakRelease, 0.00625f);
+    EXPECT_FLOAT_EQ(lin.e.coeff.averageRelease, 0.05f);
+    EXPECT_FLOAT_EQ(lin.e.coeff.powerRelease, 0.1f);
+    EXPECT_FLOAT_EQ(lin.e.coeff.averageAttack, 0.1f + 0.05f);
+    EXPECT_FLOAT_EQ(lin.e.coeff.powerAttack, 0.2f + 0.1f);
+    EXPECT_EQ(lin.e.coeff.scaleMode, 1);
+    EXPECT_EQ(lin.e.levelResetSeq.load(), 1u); // the scale change asks for a reset
+
+    p.attackOn = 0;
+    p.dbOffsetOn = 1;
+    Prepared off(p);
+    off.e.dbOffsetSetting = 7.0f;
+    meterPrepare(&off.e);
+    EXPECT_EQ(off.e.coeff.averageAttack, 0.0f);
+    EXPECT_EQ(off.e.coeff.dbOffset, 7.0f);
+}
+
+TEST_F(MeterBallistics, ReleasePerFrameOnBothScales) {
+    ChannelParams p = params(10);
+    p.Max_DBperS = 3.0f;
+    for (int linear = 0; linear < 2; ++linear) {
+        p.linearScale = linear;
+        const Prepared pr(p);
+        frame = {};
+        frame.levels[0].peak = 1.0f;
+        runConstant(frame, pr.input(4410), 0.0f);
+        const float expected = linear ? 1.0f - 0.00625f : std::pow(10.0f, -0.015f);
+        EXPECT_FLOAT_EQ(frame.levels[0].peak, expected) << "linear " << linear;
+        runConstant(frame, pr.input(4410), 0.0f);
+        EXPECT_FLOAT_EQ(frame.levels[0].peak, linear ? expected - 0.00625f : expected * expected);
+    }
+}
+
+TEST_F(MeterBallistics, AttackLimitsTheRiseTo48DbPerSecond) {
+    ChannelParams p = params(10);
+    p.attackOn = 1;
+    p.Attack = 48.0f;
+    const Prepared pr(p);
+    frame.levels[0].average = 0.001f;
+    frame.levels[0].power = 0.001f;
+    float average = frame.levels[0].average, power = frame.levels[0].power;
+    for (int i = 0; i < 3; ++i) {
+        runConstant(frame, pr.input(4410), 1.0f);
+        EXPECT_NEAR(toDbRatio(frame.levels[0].average, average), 4.8f, 1e-3);
+        EXPECT_NEAR(10.0f * std::log10(frame.levels[0].power / power), 4.8f, 1e-3);
+        average = frame.levels[0].average;
+        power = frame.levels[0].power;
+    }
+    // From silence the rise starts at the 1e-10 floor.
+    frame = {};
+    runConstant(frame, pr.input(4410), 1.0f);
+    EXPECT_NEAR(frame.levels[0].average, 1e-10f * std::pow(10.0f, 0.24f), 1e-15);
+
+    // Without attack limiting the level follows in one frame.
+    p.attackOn = 0;
+    const Prepared free(p);
+    frame = {};
+    runConstant(frame, free.input(4410), 0.5f);
+    EXPECT_FLOAT_EQ(frame.levels[0].average, 0.5f * free.e.coeff.averageRelease);
+}
+
+TEST_F(MeterBallistics, LinearAttackRisesByFixedSteps) {
+    ChannelParams p = params(10);
+    p.attackOn = 1;
+    p.Attack = 48.0f;
+    p.linearScale = 1;
+    const Prepared pr(p);
+    for (int i = 1; i <= 3; ++i) {
+        runConstant(frame, pr.input(4410), 1.0f);
+        // Drawn at 0.1 i, then released by the average release 0.05.
+        EXPECT_NEAR(frame.levels[0].average, 0.1f * i - 0.05f, 1e-6);
+    }
+}
+
+TEST_F(MeterBallistics, LevelsAtTheFloorBecomeExactlyZero) {
+    const Prepared pr(params(10));
+    frame.levels[0] = {1.05e-10f, 1e-10f, 2e-10f};
+    runConstant(frame, pr.input(4410), 0.0f);
+    EXPECT_GT(frame.levels[0].peak, 0.0f);
+    EXPECT_EQ(frame.levels[0].average, 0.0f);
+    runConstant(frame, pr.input(4410), 0.0f);
+    EXPECT_EQ(frame.levels[0].peak, 0.0f);
+    EXPECT_EQ(meterScaleValue(frame.levels[0].peak, MeterQuantity::Peak, 0, 0.0f), -200.0f);
+}
+
+TEST_F(MeterBallistics, CorrelationHoldsItsExtremeAndReleases) {
+    const Prepared pr(params(10)); // PhaseRelease 0.5: 0.05 per frame
+    runConstant(frame, pr.input(4410), 0.5f, 1.0f);
+    EXPECT_FLOAT_EQ(frame.correlation, 0.95f); // +1 drawn, then released
+    runConstant(frame, pr.input(4410), 0.0f);  // silence keeps a positive reading
+    EXPECT_FLOAT_EQ(frame.correlation, 0.90f);
+
+    runConstant(frame, pr.input(4410), 0.5f, -1.0f);
+    EXPECT_FLOAT_EQ(frame.correlation, -0.95f);
+    MeterFrameInput in = pr.input(4410);
+    frame.in = in;
+    frame.in.sums[0] = {0.5f, 2205.0f, 1102.5f};
+    frame.in.sums[1] = {0.5f, 2205.0f, 1102.5f};
+    frame.in.crossSum = -0.5f * 1102.5f; // c = -0.5: the held -0.95 stays
+    meterProcessFrame(frame);
+    EXPECT_FLOAT_EQ(frame.correlation, -0.90f);
+    runConstant(frame, pr.input(4410), 0.0f); // silence pulls a negative reading to 0
+    EXPECT_EQ(frame.correlation, 0.0f);
+}
+
+TEST(MeterDisplayValues, ScaleValuesAndBounds) {
+    EXPECT_NEAR(meterScaleValue(0.5f, MeterQuantity::Peak, 0, 0.0f), -6.0206f, 1e-4);
+    EXPECT_NEAR(meterScaleValue(0.25f, MeterQuantity::Power, 0, 7.0f), -6.0206f + 7.0f, 1e-4);
+    EXPECT_EQ(meterScaleValue(9e-11f, MeterQuantity::Average, 0, 7.0f), -200.0f);
+    EXPECT_NEAR(meterScaleValue(0.25f, MeterQuantity::Power, 1, 0.0f), 0.5f, 1e-6);
+    EXPECT_NEAR(meterScaleValue(0.5f, MeterQuantity::Peak, 1, 20.0f), 5.0f, 1e-5);
+    const MeterScaleBounds b = meterScaleBounds(-20.0f, 0.0f, 1);
+    EXPECT_NEAR(b.lo, 0.1f, 1e-7);
+    EXPECT_NEAR(b.hi, 1.0f, 1e-7);
+    EXPECT_EQ(meterScaleBounds(-60.0f, 6.0f, 0).lo, -60.0f);
+    EXPECT_NEAR(meterShownMaximum(0.5f, 1), -6.0206f, 1e-4);
+    EXPECT_EQ(meterShownMaximum(-200.0f, 1), -200.0f);
+}
+
+TEST(MeterDisplayValues, MaximumDetectionFollowsTheBarMode) {
+    MeterFrameInput in{};
+    in.peakOn = 1;
+    in.rmsOn = 1;
+    MeterHold hold = kMeterHoldStart;
+    const MeterLevels lv{0.5f, 0.25f, 0.0625f};
+    MeterReading r = meterUpdateHold(hold, lv, in);
+    EXPECT_NEAR(hold.maxPeak, -6.02f, 0.01);
+    EXPECT_EQ(hold.maxLevel, -200.0f); // the bar shows the peak
+    EXPECT_FLOAT_EQ(r.bar, r.peak);
+    in.peakOn = 0;
+    r = meterUpdateHold(hold, lv, in);
+    EXPECT_NEAR(hold.maxLevel, -12.04f, 0.01); // RMS of the power 0.0625
+    in.rmsOn = 0;
+    r = meterUpdateHold(hold, {0.5f, 0.5f, 0.0f}, in);
+    EXPECT_NEAR(r.level, -6.02f, 0.01); // average
+    EXPECT_NEAR(hold.maxLevel, -6.02f, 0.01);
+}
+
+TEST(MeterDisplayValues, RangeMarksConvergeFasterAbove20Db) {
+    MeterFrameInput in{};
+    in.peakOn = 1;
+    in.rangeStep = 0.02f;
+    MeterHold hold = kMeterHoldStart;
+    meterUpdateHold(hold, {std::pow(10.0f, -0.5f), 0, 0}, in); // -10 dB
+    EXPECT_NEAR(hold.rangeHigh, -10.0f, 1e-4);
+    EXPECT_NEAR(hold.rangeLow, -10.0f, 1e-4);
+    MeterReading r = meterUpdateHold(hold, {0.01f, 0, 0}, in); // -40 dB: 30 dB range
+    EXPECT_NEAR(r.rangeNumber, 30.0f, 1e-3);
+    EXPECT_NEAR(r.rangeLow, -40.0f, 1e-3);
+    EXPECT_NEAR(hold.rangeHigh, -13.0f, 1e-3); // 5 x 0.2 x 30 / 10
+    EXPECT_NEAR(hold.rangeLow, -37.0f, 1e-3);
+    r = meterUpdateHold(hold, {0.01f, 0, 0}, in); // high -13, low -40: 27 dB
+    EXPECT_NEAR(hold.rangeHigh, -13.0f - 2.7f, 1e-3);
+
+    // Linear scale: the low mark starts at the first value, so the range is
+    // finite from the first frame.
+    in.scaleMode = 1;
+    hold = kMeterHoldStart;
+    r = meterUpdateHold(hold, {0.5f, 0, 0}, in);
+    EXPECT_EQ(r.rangeLow, 0.5f);
+    EXPECT_EQ(r.rangeNumber, 0.0f);
+    r = meterUpdateHold(hold, {0.05f, 0, 0}, in);
+    EXPECT_NEAR(r.rangeNumber, 20.0f, 1e-3);
+}
+
+} // namespace

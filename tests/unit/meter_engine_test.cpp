@@ -1,0 +1,355 @@
+// The engine through its public operations: framing of fed blocks, the two
+// hand-off modes, deferred destruction, resets, delay lines and the readings
+// of known signals.
+#include "meter/meter_display_values.h"
+#include "meter/meter_engine.h"
+#include "meter/meter_engine_record.h"
+#include "tests/unit/meter_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+class MeterEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        meterInstallFrameRenderer(&renderer);
+        engine = meterCreate();
+        ASSERT_NE(engine, nullptr);
+        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    }
+    void TearDown() override {
+        renderer.open();
+        meterRelease(&engine);
+        EXPECT_EQ(engine, nullptr);
+        meterInstallFrameRenderer(nullptr);
+    }
+    template <typename F> void changeLeft(F change) {
+        MeterParams p;
+        meterGetParams(engine, &p);
+        change(p.left);
+        meterSetParams(engine, &p);
+    }
+    void feed(const std::vector<int16_t>& block) {
+        meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+    }
+
+    CaptureRenderer renderer;
+    MeterEngine* engine = nullptr;
+};
+
+TEST_F(MeterEngineTest, BlocksAccumulateUntilTheFrameBoundaryAndKeepThePhase) {
+    // 10 frames per second: 4410 sample frames per frame.
+    const auto block = stereoBlock(4096, silence, silence);
+    feed(block);
+    EXPECT_EQ(engine->sampleCounter, 4096u);
+    EXPECT_EQ(engine->published.load(), 0);
+    feed(block);
+    ASSERT_TRUE(renderer.waitFrames(1));
+    EXPECT_EQ(renderer.last().in.sampleCount, 8192u);
+    EXPECT_EQ(engine->sampleCounter, 3782u);
+    feed(block); // 3782 + 4096 = 7878 >= 4410
+    ASSERT_TRUE(renderer.waitFrames(2));
+    EXPECT_EQ(renderer.last().in.sampleCount, 4096u);
+    EXPECT_EQ(engine->sampleCounter, 7878u % 4410u);
+}
+
+TEST_F(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
+    changeLeft([](ChannelParams& c) { c.nbFperS = 25; });
+    const auto block = stereoBlock(441, silence, silence);
+    for (int i = 0; i < 3; ++i) {
+        feed(block);
+    }
+    EXPECT_EQ(engine->coeff.samplesPerFrame, 1763u);
+    EXPECT_EQ(engine->published.load(), 0);
+    feed(block);
+    ASSERT_TRUE(renderer.waitFrames(1));
+    EXPECT_EQ(renderer.last().in.sampleCount, 1764u);
+    EXPECT_EQ(engine->sampleCounter, 1u);
+}
+
+TEST_F(MeterEngineTest, FullScaleSquareAndSineReadings) {
+    const auto square = [](uint32_t i) { return static_cast<int16_t>(i % 2 ? -32767 : 32767); };
+    // 1 kHz: exactly 100 periods in a frame of 4410 sample frames.
+    const auto sine = [](uint32_t i) {
+        return static_cast<int16_t>(
+            std::lround(32767.0 * std::sin(2.0 * M_PI * 1000.0 * i / 44100.0)));
+    };
+    feed(stereoBlock(4410, square, sine));
+    ASSERT_TRUE(renderer.waitFrames(1));
+    const MeterFrame f = renderer.last();
+    const float fs = 32767.0f / 32768.0f;
+    EXPECT_FLOAT_EQ(f.levels[0].peak, fs);
+    EXPECT_NEAR(f.levels[0].average, fs, 1e-4);
+    EXPECT_NEAR(meterScaleValue(f.levels[0].power, MeterQuantity::Power, 0, 0.0f), -0.0003f, 1e-3);
+    EXPECT_NEAR(meterScaleValue(f.levels[1].power, MeterQuantity::Power, 0, 0.0f), -3.01f, 0.01);
+    EXPECT_NEAR(meterScaleValue(f.levels[1].average, MeterQuantity::Average, 0, 0.0f), -3.92f,
+                0.01);
+    EXPECT_NEAR(f.reading[1].peak, toDb(fs), 1e-3);
+}
+
+TEST_F(MeterEngineTest, EachChannelIsDelayedByItsOwnWholeSampleCount) {
+    MeterParams p;
+    meterGetParams(engine, &p);
+    p.left.nbFperS = 2; // 22050 sample frames per frame: no boundary below
+    p.left.Delay = 0.1f;
+    p.right.Delay = 0.25f;
+    meterSetParams(engine, &p);
+    const uint32_t k = 100;
+    const uint32_t dLeft = static_cast<uint32_t>(44100.0 * 0.1);
+    const uint32_t dRight = static_cast<uint32_t>(44100.0 * 0.25);
+    const auto impulse = [&](uint32_t i) { return static_cast<int16_t>(i == k ? 16384 : 0); };
+    const auto input = stereoBlock(k + dRight + 1, impulse, impulse);
+    // Feed one sample frame at a time and note when each impulse arrives.
+    uint32_t arrivedLeft = 0, arrivedRight = 0;
+    for (uint32_t i = 0; i < input.size() / 2; ++i) {
+        meterFeed(&engine, &input[2 * i], 4);
+        if (arrivedLeft == 0 && engine->acc[0].peak > 0.0f) {
+            arrivedLeft = i;
+        }
+        if (arrivedRight == 0 && engine->acc[1].peak > 0.0f) {
+            arrivedRight = i;
+        }
+    }
+    EXPECT_EQ(arrivedLeft, k + dLeft);
+    EXPECT_EQ(arrivedRight, k + dRight);
+    EXPECT_FLOAT_EQ(engine->acc[0].peak, 0.5f);
+}
+
+TEST_F(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
+    ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 1), 1);
+    EXPECT_EQ(engine->delay[1].size, 0u);
+    std::vector<int16_t> block(4410, 8192);
+    meterFeed(&engine, block.data(), 4410 * 2);
+    ASSERT_TRUE(renderer.waitFrames(1));
+    const MeterFrame f = renderer.last();
+    EXPECT_EQ(f.in.sampleCount, 4410u);
+    EXPECT_FLOAT_EQ(f.levels[0].peak, 0.25f);
+    EXPECT_EQ(f.levels[1].peak, 0.0f);
+    EXPECT_EQ(f.in.crossSum, 0.0f);
+    EXPECT_EQ(f.correlation, 0.0f);
+}
+
+TEST_F(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
+    meterSetLossOptions(engine, 1, 1);
+    const auto block = stereoBlock(4410, silence, silence);
+    renderer.hold();
+    feed(block);
+    ASSERT_TRUE(renderer.waitEntered(1)); // the render thread is now busy
+    for (int i = 0; i < 5; ++i) {
+        feed(block); // never waits
+    }
+    EXPECT_EQ(engine->lostFrames.load(), 5);
+    renderer.open();
+    ASSERT_TRUE(renderer.waitFrames(1));
+    // Wait until the render thread is idle again, then publish once more.
+    while (engine->renderBusy.load() != 0) {
+        std::this_thread::yield();
+    }
+    feed(block);
+    ASSERT_TRUE(renderer.waitFrames(2));
+    EXPECT_EQ(renderer.last().in.lostFrames, 5); // the count travels with the next frame
+    meterResetMax(engine);
+    EXPECT_EQ(engine->lostFrames.load(), 0);
+    engine->lostFrames.store(3);
+    meterSetLossOptions(engine, 1, 0);
+    EXPECT_EQ(engine->lostFrames.load(), 0);
+}
+
+TEST_F(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
+    const auto block = stereoBlock(4410, silence, silence);
+    renderer.hold();
+    std::thread stream([&] {
+        for (int i = 0; i < 6; ++i) {
+            feed(block);
+        }
+    });
+    ASSERT_TRUE(renderer.waitEntered(1));
+    while (meterIsFeeding(&engine) == 0) {
+        std::this_thread::yield(); // the stream comes to wait for the renderer
+    }
+    renderer.open();
+    stream.join();
+    ASSERT_TRUE(renderer.waitFrames(6));
+    EXPECT_EQ(engine->lostFrames.load(), 0);
+    EXPECT_EQ(renderer.frames().size(), 6u);
+}
+
+TEST_F(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) {
+    const auto block = stereoBlock(4410, silence, silence);
+    renderer.hold();
+    feed(block);
+    ASSERT_TRUE(renderer.waitEntered(1));
+    std::thread stream([&] { feed(block); }); // waits for the held frame
+    while (meterIsFeeding(&engine) == 0) {
+        std::this_thread::yield();
+    }
+    meterRelease(&engine);
+    EXPECT_NE(std::atomic_ref<MeterEngine*>(engine).load(), nullptr); // nothing freed yet
+    renderer.open();
+    stream.join();
+    EXPECT_EQ(std::atomic_ref<MeterEngine*>(engine).load(), nullptr);
+}
+
+TEST_F(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
+    const auto loud = stereoBlock(
+        4410, [](uint32_t) { return int16_t(16384); }, [](uint32_t) { return int16_t(-16384); });
+    const auto quiet = stereoBlock(4410, silence, silence);
+    feed(loud);
+    ASSERT_TRUE(renderer.waitFrames(1));
+    EXPECT_NEAR(renderer.last().hold[0].maxPeak, -6.02f, 0.01);
+
+    meterResetMax(engine);
+    feed(quiet);
+    ASSERT_TRUE(renderer.waitFrames(2));
+    MeterFrame f = renderer.last();
+    EXPECT_GT(f.levels[0].peak, 0.0f);   // still releasing
+    EXPECT_LT(f.hold[0].maxPeak, -6.1f); // started again from -200
+    EXPECT_EQ(f.correlation, 0.0f);      // silence pulls a negative reading to 0
+
+    meterResetLevels(&engine);
+    feed(quiet);
+    ASSERT_TRUE(renderer.waitFrames(3));
+    f = renderer.last();
+    EXPECT_EQ(f.levels[0].peak, 0.0f);
+    EXPECT_EQ(f.levels[1].power, 0.0f);
+    EXPECT_EQ(engine->coeffValid, 1);
+
+    // A change of scale mode restarts levels, maxima and range.
+    changeLeft([](ChannelParams& c) { c.linearScale = 1; });
+    feed(quiet);
+    ASSERT_TRUE(renderer.waitFrames(4));
+    f = renderer.last();
+    EXPECT_EQ(f.hold[0].maxPeak, 0.0f); // linear scale: silence is amplitude 0
+    EXPECT_EQ(f.in.scaleMode, 1);
+}
+
+TEST_F(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
+    changeLeft([](ChannelParams& c) { c.nbFperS = 20; });
+    EXPECT_EQ(engine->coeff.samplesPerFrame, 4410u); // not yet
+    feed(stereoBlock(100, silence, silence));
+    EXPECT_EQ(engine->coeff.samplesPerFrame, 2205u);
+
+    meterSetFrozen(engine, 1);
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    feed(stereoBlock(100, silence, silence));
+    EXPECT_EQ(engine->sampleCounter, 100u);
+    meterSetFrozen(engine, 0);
+    meterFeed(&engine, nullptr, 400);
+    const int16_t pair[2] = {0, 0};
+    meterFeed(&engine, pair, 3); // shorter than one sample frame
+    EXPECT_EQ(engine->sampleCounter, 100u);
+}
+
+TEST_F(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
+    feed(stereoBlock(
+        100, [](uint32_t) { return int16_t(1000); }, silence));
+    const float* data = engine->delay[0].data.get();
+    const uint32_t write = engine->delay[0].write;
+    EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    EXPECT_EQ(engine->delay[0].data.get(), data);
+    EXPECT_EQ(engine->delay[0].write, write);
+    EXPECT_EQ(engine->delay[0].size, 88202u);
+    EXPECT_EQ(meterSetFormat(&engine, 0.0f, 2), 0);
+    EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 0), 0);
+    MeterEngine* none = nullptr;
+    EXPECT_EQ(meterSetFormat(&none, 44100.0f, 2), 0);
+}
+
+class FakeHost final : public MeterWindowHost {
+public:
+    int windowNormalRect(MeterWindow*, int32_t rect[4]) override {
+        rect[0] = 10, rect[1] = 20, rect[2] = 189, rect[3] = 619;
+        return 1;
+    }
+    void repaintWindow(MeterWindow*) override { ++repaints; }
+    void destroyWindow(MeterWindow* w) override { destroyed = w; }
+    int repaints = 0;
+    MeterWindow* destroyed = nullptr;
+};
+
+TEST_F(MeterEngineTest, WindowPlacementRepaintAndClosingWithTheEngine) {
+    FakeHost host;
+    meterInstallWindowHost(&host);
+    auto* window = reinterpret_cast<MeterWindow*>(&host);
+    meterRepaint(engine);
+    EXPECT_EQ(host.repaints, 0);
+    meterSetWindow(engine, window);
+    MeterParams p;
+    meterGetParams(engine, &p);
+    EXPECT_EQ(p.placementValid, 1);
+    EXPECT_EQ(p.placement[2], 189);
+    EXPECT_EQ(meterGetWindow(engine), window);
+    EXPECT_EQ(meterWindowContext(engine)->engine, engine);
+    EXPECT_EQ(meterWindowContext(engine)->alwaysVisible, 1);
+    meterRepaint(engine);
+    EXPECT_EQ(host.repaints, 1);
+    meterRecordPlacement(engine, nullptr);
+    meterGetParams(engine, &p);
+    EXPECT_EQ(p.placementValid, 0);
+    EXPECT_EQ(meterGetWindow(engine), window);
+    meterRelease(&engine);
+    EXPECT_EQ(host.destroyed, window);
+    meterInstallWindowHost(nullptr);
+}
+
+class FakeSettings final : public MeterSettingsProvider {
+public:
+    void loadSettings(const char* subKey) override {
+        ++loads;
+        key = subKey;
+    }
+    void releaseSettings() override { ++releases; }
+    MeterSettingsValues settingsValues() override { return values; }
+    MeterSettingsValues values = kMeterSettingsCompiledDefaults;
+    int loads = 0, releases = 0;
+    std::string key;
+};
+
+TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
+    FakeSettings settings;
+    settings.values.Delay = 7.0f;
+    settings.values.Attack = std::nanf("");
+    settings.values.L_MinDB = -500.0f;
+    settings.values.L_MaxDB = 60.0f;
+    settings.values.Max_DBperS = 0.0f;
+    settings.values.nbFperS = 0;
+    settings.values.PhaseRelease = 31.0f;
+    meterInstallSettingsProvider(&settings);
+    MeterEngine* e = meterCreate();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(settings.loads, 1);
+    EXPECT_EQ(settings.key, "Korvalo Cor");
+    MeterParams p;
+    meterGetParams(e, &p);
+    EXPECT_STREQ(p.windowName, "Korvalo");
+    EXPECT_EQ(p.left.Delay, 2.0f);
+    EXPECT_EQ(p.left.Attack, 0.1f);
+    EXPECT_EQ(p.left.L_MinDB, -180.0f);
+    EXPECT_EQ(p.left.L_MaxDB, 48.0f);
+    EXPECT_EQ(p.left.Max_DBperS, 0.1f);
+    EXPECT_EQ(p.left.nbFperS, 10);
+    EXPECT_EQ(p.left.PhaseRelease, 30.0f);
+    EXPECT_EQ(p.right.displayFlags, 0x10000001);
+    int relax = -1, notify = -1;
+    meterGetLossOptions(e, &relax, &notify);
+    EXPECT_EQ(relax, 0);
+    EXPECT_EQ(notify, 1);
+    // An over-long window name never runs past its field.
+    std::memset(p.windowName, 'x', sizeof p.windowName);
+    meterSetParams(e, &p);
+    meterGetParams(e, &p);
+    EXPECT_EQ(std::strlen(p.windowName), 31u);
+    meterRelease(&e);
+    EXPECT_EQ(e, nullptr);
+    EXPECT_EQ(settings.releases, 1);
+    meterInstallSettingsProvider(nullptr);
+}
+
+} // namespace
