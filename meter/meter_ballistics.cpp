@@ -18,13 +18,13 @@ void placeReadPosition(DelayLine& line, float sampleRate, float seconds) {
     if (line.size == 0) {
         return;
     }
-    const float samples = sampleRate * seconds;
+    const double samples = static_cast<double>(sampleRate) * static_cast<double>(seconds);
     uint32_t d = 0;
     // NaN and negative delays read as 0; the longest delay the ring can give
     // is size - 1 (a read position equal to the write position is no delay).
-    if (samples > 0.0f) {
-        d = samples >= static_cast<float>(line.size - 1) ? line.size - 1
-                                                         : static_cast<uint32_t>(samples);
+    if (samples > 0.0) {
+        d = samples >= static_cast<double>(line.size - 1) ? line.size - 1
+                                                          : static_cast<uint32_t>(samples);
     }
     line.read = line.write >= d ? line.write - d : line.write + line.size - d;
 }
