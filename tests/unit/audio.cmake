@@ -1,0 +1,7 @@
+# Audio: wave device layer, WAV source, transport.
+kc_add_test(audio_device_test unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_device_test.cpp
+  LIBS kc_audio GTest::gtest_main)
+kc_add_test(audio_wav_test unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_wav_test.cpp
+  LIBS kc_audio GTest::gtest_main)

@@ -1,0 +1,220 @@
+// Helpers shared by the audio tests: WAV bytes built in memory, temporary
+// files, and a scripted wave driver whose buffers come back only when the
+// test lets them.
+#pragma once
+
+#include "audio/wave_device.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace audiotest {
+
+inline void put16(std::vector<uint8_t>& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void put32(std::vector<uint8_t>& b, uint32_t v) {
+    put16(b, static_cast<uint16_t>(v));
+    put16(b, static_cast<uint16_t>(v >> 16));
+}
+inline void putId(std::vector<uint8_t>& b, const char* id) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(id[i]));
+}
+
+// A chunk with its stored size (which may lie) and the pad byte after odd sizes.
+inline void chunk(std::vector<uint8_t>& b, const char* id, const std::vector<uint8_t>& payload,
+                  int64_t storedSize = -1) {
+    putId(b, id);
+    put32(b, storedSize < 0 ? static_cast<uint32_t>(payload.size())
+                            : static_cast<uint32_t>(storedSize));
+    b.insert(b.end(), payload.begin(), payload.end());
+    if (payload.size() & 1)
+        b.push_back(0);
+}
+
+// A "fmt " payload of `size` bytes (16, 18, 40, or fewer to truncate).
+inline std::vector<uint8_t> fmtPayload(uint32_t rate, uint16_t channels, uint16_t blockAlign,
+                                       size_t size = 16, uint16_t bits = 16) {
+    std::vector<uint8_t> f;
+    put16(f, 1);
+    put16(f, channels);
+    put32(f, rate);
+    put32(f, rate * blockAlign);
+    put16(f, blockAlign);
+    put16(f, bits);
+    f.resize(size, 0);
+    return f;
+}
+
+inline std::vector<uint8_t> samplesBytes(const std::vector<int16_t>& s) {
+    std::vector<uint8_t> b;
+    for (int16_t v : s)
+        put16(b, static_cast<uint16_t>(v));
+    return b;
+}
+
+// "RIFF" + size + "WAVE" around the given chunks.
+inline std::vector<uint8_t> riffWave(const std::vector<uint8_t>& body, int64_t storedSize = -1) {
+    std::vector<uint8_t> b;
+    putId(b, "RIFF");
+    put32(b, storedSize < 0 ? static_cast<uint32_t>(body.size() + 4)
+                            : static_cast<uint32_t>(storedSize));
+    putId(b, "WAVE");
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+// A canonical 16-bit stereo file at `rate` holding `samples` (interleaved).
+inline std::vector<uint8_t> stereoWav(const std::vector<int16_t>& samples, uint32_t rate = 44100) {
+    std::vector<uint8_t> body;
+    chunk(body, "fmt ", fmtPayload(rate, 2, 4));
+    chunk(body, "data", samplesBytes(samples));
+    return riffWave(body);
+}
+
+// Interleaved stereo ramp: frame i holds (i, -i) modulo 16 bits, never silent at i > 0.
+inline std::vector<int16_t> ramp(size_t frames, int offset = 1) {
+    std::vector<int16_t> s;
+    for (size_t i = 0; i < frames; ++i) {
+        s.push_back(static_cast<int16_t>(i + offset));
+        s.push_back(static_cast<int16_t>(-static_cast<int>(i) - offset));
+    }
+    return s;
+}
+
+// A file in a private temporary folder, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::vector<uint8_t>& bytes, const char* name = "t.wav") {
+        char dir[] = "/tmp/kc-audio-XXXXXX";
+        m_dir = mkdtemp(dir) ? dir : "/tmp";
+        m_path = m_dir + "/" + name;
+        FILE* f = std::fopen(m_path.c_str(), "wb");
+        if (f) {
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    ~TempFile() {
+        ::unlink(m_path.c_str());
+        ::rmdir(m_dir.c_str());
+    }
+    const char* path() const { return m_path.c_str(); }
+    const std::string& dir() const { return m_dir; }
+
+private:
+    std::string m_dir;
+    std::string m_path;
+};
+
+// ---- A scripted driver --------------------------------------------------------
+
+// What the scripted driver did and may do; one per test.
+struct Script {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int releasable = 1 << 30;                // buffers the driver may still complete
+    int failAfter = -1;                      // >= 0: fail for good after this many buffers
+    int failOpen = 0;                        // error code for open, 0 for success
+    std::vector<std::vector<uint8_t>> moved; // output: every buffer, in order
+    int recorded = 0;                        // input: buffers filled so far
+    std::atomic<int> created = 0;            // drivers created (opens that reached the backend)
+
+    void release(int n) {
+        std::lock_guard l(mutex);
+        releasable += n;
+        cv.notify_all();
+    }
+    size_t movedCount() {
+        std::lock_guard l(mutex);
+        return moved.size();
+    }
+};
+
+inline Script* g_script = nullptr;
+
+class ScriptedDriver final : public WaveDriver {
+public:
+    using WaveDriver::WaveDriver;
+    ~ScriptedDriver() override { close(); }
+
+protected:
+    int openBackend() override { return g_script->failOpen; }
+    void closeBackend() override {}
+    int moveBuffer(WaveHeader& h) override {
+        for (;;) {
+            {
+                std::lock_guard l(g_script->mutex);
+                const int done = static_cast<int>(g_script->moved.size()) + g_script->recorded;
+                if (g_script->failAfter >= 0 && done >= g_script->failAfter)
+                    return -19; // ENODEV: the device went away
+                if (g_script->releasable > 0) {
+                    --g_script->releasable;
+                    if (m_kind == kWaveInput) {
+                        ++g_script->recorded;
+                        std::memset(h.data, g_script->recorded, h.bufferLength);
+                        h.bytesRecorded = h.bufferLength;
+                    } else {
+                        g_script->moved.emplace_back(h.data, h.data + h.bufferLength);
+                    }
+                    return 0;
+                }
+            }
+            if (waitIo(nullptr, 0, nowNs() + 1000000) == kInterrupted)
+                return kInterrupted;
+        }
+    }
+};
+
+inline int scriptedQuery(int, const char*, const StreamFormat&, char*, size_t) {
+    return 1;
+}
+inline std::unique_ptr<WaveDriver> scriptedCreate(int kind, const char*, const StreamFormat& f,
+                                                  uint32_t frames, WaveCallback cb, void* inst) {
+    ++g_script->created;
+    return std::make_unique<ScriptedDriver>(kind, f, frames, cb, inst);
+}
+inline const WaveBackend kScriptedBackend = {scriptedQuery, scriptedCreate};
+
+// Adds the scripted device to the list (once per process) and binds `d` to it.
+inline bool bindScripted(WaveDevice* d, int kind) {
+    const char* name = kind == kWaveInput ? "scripted-in" : "scripted-out";
+    int index = 0;
+    for (int i = 1; i <= waveDeviceCount(kind); ++i)
+        if (std::strcmp(waveDeviceAt(kind, i)->pcmName, name) == 0)
+            index = i;
+    if (index == 0) {
+        DeviceEntry e{};
+        e.kind = kind;
+        e.valid = 1;
+        e.deviceId = 99;
+        std::snprintf(e.name, sizeof e.name, "Scripted");
+        std::snprintf(e.pcmName, sizeof e.pcmName, "%s", name);
+        e.backend = &kScriptedBackend;
+        waveAppendDevice(e);
+        index = waveDeviceCount(kind);
+    }
+    return waveInitDevice(d, kind) && waveSelectDevice(d, index) == 1;
+}
+
+// Polls (without asserting on time) until `pred` holds or ten seconds pass.
+template <class P> bool eventually(P pred) {
+    for (int i = 0; i < 10000; ++i) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return pred();
+}
+
+} // namespace audiotest
