@@ -87,6 +87,8 @@ void ctlKeepOnScreen(QWidget* window) {
     if (!window) {
         return;
     }
+    // Shown first: the window manager's frame is only known for a shown window.
+    window->show();
     const QRect frame = window->frameGeometry();
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, 0, 0);
@@ -104,7 +106,6 @@ void ctlKeepOnScreen(QWidget* window) {
     x = std::max(x, area.left());
     y = std::max(y, area.top());
     window->move(x, y);
-    window->show();
 }
 
 QSize ctlBitmapSize(const QImage& bitmap) {

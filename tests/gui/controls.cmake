@@ -1,0 +1,3 @@
+kc_add_test(controls_core_test gui
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/controls_core_test.cpp
+  LIBS kc_controls kc_platform kc_resources GTest::gtest Qt6::Widgets Qt6::Test)
