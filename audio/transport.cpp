@@ -43,7 +43,11 @@ bool commandsAllowed(const Transport* t) {
 } // namespace
 
 int transportOpenStream(Transport* t, float latencySeconds) {
-    if (!t || !waveConfigureLatency(t->device, &kStreamFormat, latencySeconds))
+    if (!t)
+        return 0;
+    if (!t->running.load() && t->thread.joinable())
+        t->thread.join();
+    if (!waveConfigureLatency(t->device, &kStreamFormat, latencySeconds))
         return 0;
     t->blockFrames = waveBufferFrames(t->device);
     t->blockBytes = waveBufferBytes(t->device);
@@ -80,6 +84,14 @@ void transportStop(Transport* t) {
 
 void transportZero(Transport* t) {
     transportStop(t);
+}
+
+int transportChangeLatency(Transport* t, float latencySeconds) {
+    if (!t)
+        return 0;
+    if (t->running.load())
+        return -1;
+    return transportOpenStream(t, latencySeconds);
 }
 
 void transportStartThread(Transport* t) {

@@ -62,6 +62,11 @@ void transportPlay(Transport* t);
 void transportStop(Transport* t);
 void transportZero(Transport* t);
 
+// The latency command: refused (-1) while running; otherwise reopens the
+// stream at the new latency: 1, or 0 when that failed (the device's error
+// text says why).
+int transportChangeLatency(Transport* t, float latencySeconds);
+
 void transportStartThread(Transport* t);
 // Returns when no stream thread runs.
 void transportStopThread(Transport* t);

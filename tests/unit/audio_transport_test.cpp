@@ -1,0 +1,236 @@
+// The transport over a scripted output device and the real meter engine:
+// what Play, Stop and Zero do and ignore, what reaches the device and the
+// engine and in which order, and the latency command.
+#include "audio/transport.h"
+#include "audio_test_support.h"
+#include "meter/meter_engine_record.h"
+
+#include <gtest/gtest.h>
+
+using namespace audiotest;
+
+namespace {
+
+// Records every block on its way to the engine, then feeds the engine.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<std::vector<uint8_t>> fed;
+    int resets = 0;
+};
+Recorder* g_recorder = nullptr;
+
+void recordFeed(MeterEngine** e, const void* samples, uint32_t bytes) {
+    {
+        std::lock_guard l(g_recorder->mutex);
+        auto* p = static_cast<const uint8_t*>(samples);
+        g_recorder->fed.emplace_back(p, p + bytes);
+    }
+    meterFeed(e, samples, bytes);
+}
+void recordReset(MeterEngine** e) {
+    ++g_recorder->resets;
+    meterResetLevels(e);
+}
+const BlockSink kRecordingSink = {meterIsFeeding, recordFeed, recordReset};
+
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_script = &script;
+        g_recorder = &recorder;
+        ASSERT_EQ(waveEnumerateDevices(), 1);
+        ASSERT_TRUE(bindScripted(&device, kWaveOutput));
+        engine = meterCreate();
+        ASSERT_NE(engine, nullptr);
+        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+        t.device = &device;
+        t.source = &source;
+        t.selection = &selection;
+        t.engine = &engine;
+        t.sink = kRecordingSink;
+        ASSERT_EQ(transportOpenStream(&t, 0.02f), 1);
+        ASSERT_EQ(t.blockFrames, 880u);
+        ASSERT_EQ(t.blockBytes, 3520u);
+    }
+    void TearDown() override {
+        transportStopThread(&t);
+        transportFreeBlock(&t);
+        waveReleaseDevice(&device);
+        wavClose(&source);
+        waveReleaseDeviceList();
+        meterRelease(&engine);
+        g_script = nullptr;
+        g_recorder = nullptr;
+    }
+    void openFile(const std::vector<int16_t>& samples) {
+        file = std::make_unique<TempFile>(stereoWav(samples));
+        ASSERT_EQ(wavAdoptFile(&source, &selection, file->path()), WavChoice::Accepted);
+    }
+    size_t fedCount() {
+        std::lock_guard l(recorder.mutex);
+        return recorder.fed.size();
+    }
+    // The file's bytes cut into blocks, silence after its end.
+    std::vector<uint8_t> fileBlock(const std::vector<int16_t>& samples, size_t index) {
+        auto bytes = samplesBytes(samples);
+        std::vector<uint8_t> b(t.blockBytes, 0);
+        for (size_t i = 0; i < b.size(); ++i)
+            if (index * b.size() + i < bytes.size())
+                b[i] = bytes[index * b.size() + i];
+        return b;
+    }
+
+    Script script;
+    Recorder recorder;
+    WaveDevice device;
+    WavSource source;
+    WavSelection selection;
+    MeterEngine* engine = nullptr;
+    Transport t;
+    std::unique_ptr<TempFile> file;
+};
+
+TEST_F(TransportTest, PlayWithoutAFileOrWhileTheDialogIsOpenDoesNothing) {
+    transportPlay(&t);
+    EXPECT_FALSE(transportIsRunning(&t));
+    EXPECT_FALSE(t.thread.joinable());
+    EXPECT_EQ(recorder.resets, 0);
+
+    openFile(ramp(100));
+    selection.dialogBusy = 1;
+    transportPlay(&t);
+    EXPECT_FALSE(transportIsRunning(&t));
+    EXPECT_EQ(recorder.resets, 0);
+}
+
+TEST_F(TransportTest, PlaysSilenceThenTheFileAndFeedsTheEngineTheSameBlocksInOrder) {
+    const auto samples = ramp(3000); // 3.4 blocks of 880 frames
+    openFile(samples);
+    transportPlay(&t);
+    EXPECT_TRUE(transportIsRunning(&t));
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 7; }));
+    transportStop(&t);
+    EXPECT_FALSE(transportIsRunning(&t));
+    EXPECT_EQ(source.position, 0) << "Stop rewinds";
+
+    std::lock_guard l1(script.mutex);
+    std::lock_guard l2(recorder.mutex);
+    ASSERT_GE(script.moved.size(), 7u);
+    EXPECT_EQ(script.moved[0], std::vector<uint8_t>(t.blockBytes, 0)) << "pre-roll silence";
+    // Every block played after the pre-roll was fed first, in the same order;
+    // the last block fed may not have reached the device before the stop.
+    ASSERT_GE(recorder.fed.size(), script.moved.size() - 1);
+    for (size_t i = 1; i < script.moved.size(); ++i) {
+        EXPECT_EQ(script.moved[i], fileBlock(samples, i - 1)) << i;
+        EXPECT_EQ(recorder.fed[i - 1], script.moved[i]) << i;
+    }
+    EXPECT_EQ(recorder.resets, 1);
+}
+
+TEST_F(TransportTest, AFileShorterThanABlockPlaysThenSilenceUntilStop) {
+    const auto samples = ramp(100);
+    openFile(samples);
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 5; }));
+    transportStop(&t);
+    std::lock_guard l(script.mutex);
+    EXPECT_EQ(script.moved[1], fileBlock(samples, 0));
+    EXPECT_EQ(std::vector<uint8_t>(script.moved[1].begin(), script.moved[1].begin() + 400),
+              samplesBytes(samples));
+    for (size_t i = 2; i < script.moved.size(); ++i)
+        EXPECT_EQ(script.moved[i], std::vector<uint8_t>(t.blockBytes, 0)) << i;
+}
+
+TEST_F(TransportTest, PlayWhilePlayingIsIgnoredAndStopZeroWhileIdleDoNotRewind) {
+    openFile(ramp(5000));
+    source.position = 123;
+    transportStop(&t);
+    transportZero(&t);
+    EXPECT_EQ(source.position, 123);
+
+    transportPlay(&t);
+    const auto id = t.thread.get_id();
+    transportPlay(&t);
+    EXPECT_EQ(t.thread.get_id(), id);
+    EXPECT_EQ(recorder.resets, 1);
+    transportZero(&t);
+    EXPECT_FALSE(transportIsRunning(&t));
+    EXPECT_EQ(source.position, 0);
+}
+
+TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMeters) {
+    const auto samples = ramp(5000);
+    openFile(samples);
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return fedCount() >= 3; }));
+    transportStop(&t);
+    engine->lostFrames = 5;
+    const size_t before = fedCount();
+
+    transportPlay(&t);
+    EXPECT_EQ(engine->lostFrames.load(), 0);
+    EXPECT_EQ(recorder.resets, 2);
+    ASSERT_TRUE(eventually([&] { return fedCount() >= before + 2; }));
+    transportStop(&t);
+    std::lock_guard l(recorder.mutex);
+    EXPECT_EQ(recorder.fed[before], fileBlock(samples, 0)) << "from the start of the file";
+    EXPECT_EQ(recorder.fed[before + 1], fileBlock(samples, 1));
+}
+
+TEST_F(TransportTest, AFrozenEngineStandsStillWhileTheBlocksStillPlay) {
+    const auto samples = ramp(5000);
+    openFile(samples);
+    meterSetFrozen(engine, 1);
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 4; }));
+    transportStop(&t);
+    EXPECT_EQ(engine->sampleCounter, 0u);
+    std::lock_guard l(script.mutex);
+    EXPECT_EQ(script.moved[1], fileBlock(samples, 0));
+    EXPECT_EQ(script.moved[3], fileBlock(samples, 2));
+}
+
+TEST_F(TransportTest, AFailingDeviceEndsTheStreamQuietlyAndPlayWorksAgain) {
+    openFile(ramp(5000));
+    script.failOpen = -16;
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return !transportIsRunning(&t); }));
+    EXPECT_STRNE(waveErrorText(&device), "");
+    EXPECT_EQ(script.movedCount(), 0u);
+
+    script.failOpen = 0;
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 2; }));
+    EXPECT_TRUE(transportIsRunning(&t));
+
+    // The device goes away while playing: the stream ends by itself.
+    {
+        std::lock_guard l(script.mutex);
+        script.failAfter = static_cast<int>(script.moved.size()) + 1;
+    }
+    ASSERT_TRUE(eventually([&] { return !transportIsRunning(&t); }));
+    transportStop(&t); // not running: nothing to do, and no rewind
+    transportPlay(&t);
+    EXPECT_TRUE(t.thread.joinable());
+}
+
+TEST_F(TransportTest, LatencyChangeIsRefusedWhilePlayingAndTakesEffectAfterStop) {
+    openFile(ramp(5000));
+    transportPlay(&t);
+    EXPECT_EQ(transportChangeLatency(&t, 0.2f), -1);
+    EXPECT_EQ(t.blockFrames, 880u);
+    EXPECT_EQ(waveBufferFrames(&device), 880u);
+    transportStop(&t);
+    EXPECT_EQ(transportChangeLatency(&t, 0.2f), 1);
+    EXPECT_EQ(t.blockFrames, 8820u);
+    EXPECT_EQ(t.blockBytes, 35280u);
+
+    const size_t before = script.movedCount();
+    transportPlay(&t);
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= before + 2; }));
+    transportStop(&t);
+    std::lock_guard l(script.mutex);
+    EXPECT_EQ(script.moved[before + 1].size(), 35280u);
+}
+
+} // namespace
