@@ -17,6 +17,7 @@
 #include <string>
 
 struct MeterSettings : MeterSettingsValues {
+    MeterSettings() : MeterSettingsValues{} {} // all values 0, no set
     MeterColorSetSlot colorSet; // built from the values above, or null
 };
 

@@ -1,0 +1,150 @@
+// The colour set: the 8 x 8 patterns of every type in both orientations, the
+// fallback brush, building, freeing, the rebuild rules and snapshots that
+// outlive a replacement.
+#include "options/meter_color_set.h"
+#include "options/meter_settings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const uint32_t kRed = meterRgb(200, 10, 20);
+
+QImage patternOf(int type, MeterBrushOrientation o) {
+    QImage slot;
+    MakeMeterBrush(nullptr, &slot, type, kRed, o);
+    return slot;
+}
+
+// The lit pixels of a bitmap as 8 row masks (bit x set when pixel (x, y) is lit).
+std::vector<int> rowMasks(const QImage& img) {
+    std::vector<int> rows(8, 0);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const QRgb px = img.pixel(x, y);
+            if (px == meterColorFromRef(kRed).rgb()) {
+                rows[y] |= 1 << x;
+            } else {
+                EXPECT_EQ(px, qRgb(0, 0, 0));
+            }
+        }
+    }
+    return rows;
+}
+
+TEST(MeterColorSetPatterns, EveryTypeInBothOrientations) {
+    using V = std::vector<int>;
+    const auto h = MeterBrushOrientation::Horizontal;
+    const auto v = MeterBrushOrientation::Vertical;
+    EXPECT_EQ(rowMasks(patternOf(1, h)), (V{255, 0, 255, 0, 255, 0, 255, 0}));
+    EXPECT_EQ(rowMasks(patternOf(2, h)), (V{255, 255, 0, 0, 255, 255, 0, 0}));
+    EXPECT_EQ(rowMasks(patternOf(3, h)), (V{255, 255, 255, 255, 0, 0, 0, 0}));
+    EXPECT_EQ(rowMasks(patternOf(4, h)), (V{255, 255, 255, 255, 255, 255, 0, 0}));
+    EXPECT_EQ(rowMasks(patternOf(5, h)), (V{0x55, 0, 0x55, 0, 0x55, 0, 0x55, 0}));
+    EXPECT_EQ(rowMasks(patternOf(6, h)), (V{0x33, 0x33, 0, 0, 0x33, 0x33, 0, 0}));
+    // Vertical: the line patterns light columns; the dots stay the same.
+    EXPECT_EQ(rowMasks(patternOf(1, v)), V(8, 0x55));
+    EXPECT_EQ(rowMasks(patternOf(2, v)), V(8, 0x33));
+    EXPECT_EQ(rowMasks(patternOf(3, v)), V(8, 0x0F));
+    EXPECT_EQ(rowMasks(patternOf(4, v)), V(8, 0x3F));
+    EXPECT_EQ(rowMasks(patternOf(5, v)), rowMasks(patternOf(5, h)));
+    EXPECT_EQ(rowMasks(patternOf(6, v)), rowMasks(patternOf(6, h)));
+}
+
+TEST(MeterColorSetPatterns, SolidFallbackAndThePreviousBrush) {
+    QImage slot(2, 2, QImage::Format_RGB32);
+    const qint64 before = slot.cacheKey();
+    QBrush solid = MakeMeterBrush(nullptr, &slot, 0, kRed, MeterBrushOrientation::Horizontal);
+    EXPECT_EQ(solid.style(), Qt::SolidPattern);
+    EXPECT_EQ(solid.color(), QColor(200, 10, 20));
+    EXPECT_EQ(slot.cacheKey(), before); // type 0 leaves the slot alone
+    for (int type : {-1, 7, 100}) {
+        const QBrush b =
+            MakeMeterBrush(&solid, &slot, type, kRed, MeterBrushOrientation::Horizontal);
+        EXPECT_EQ(b.style(), Qt::SolidPattern);
+        EXPECT_EQ(b.color(), QColor(192, 192, 192));
+        EXPECT_EQ(solid.style(), Qt::NoBrush); // the previous brush was released
+        EXPECT_EQ(slot.cacheKey(), before);
+    }
+    const QBrush pattern =
+        MakeMeterBrush(nullptr, &slot, 3, kRed, MeterBrushOrientation::Horizontal);
+    EXPECT_EQ(pattern.style(), Qt::TexturePattern);
+    EXPECT_EQ(slot.size(), QSize(8, 8));
+}
+
+TEST(MeterColorSetBuild, SolidTypeAndPens) {
+    MeterSettings s;
+    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+    s.BrushType = 0;
+    BuildMeterColorSet(&s);
+    const MeterColorSetPtr set = s.colorSet.load();
+    ASSERT_TRUE(set);
+    for (const QBrush* b : {&set->MoyBrushH, &set->nomBrushH, &set->MaxBrushH, &set->AttnBrushH}) {
+        EXPECT_EQ(b->style(), Qt::SolidPattern);
+    }
+    EXPECT_TRUE(set->MoyBitmap.isNull());
+    EXPECT_EQ(set->nomBrushH.color(), QColor(237, 237, 63));
+    EXPECT_EQ(set->CorelOffBrush.color(), QColor(200, 0, 0));
+    EXPECT_EQ(set->MaxBorderPen.color(), QColor(249, 51, 51));
+    EXPECT_TRUE(set->MaxBorderPen.isCosmetic());
+    EXPECT_EQ(set->MaxBorderPen.style(), Qt::SolidLine);
+    EXPECT_EQ(set->values.dbHead, -12.0f);
+}
+
+TEST(MeterColorSetBuild, FreeingANeverBuiltSetClearsTheRecord) {
+    MeterSettings s;
+    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+    FreeMeterColorSet(&s);
+    EXPECT_FALSE(s.colorSet.load());
+    EXPECT_EQ(s.dbMax, 0.0f);
+    EXPECT_EQ(s.MoyBrush, 0u);
+}
+
+TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
+    MeterSettings s;
+    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+    BuildMeterColorSet(&s);
+    const MeterColorSetPtr drawing = s.colorSet.load(); // held by a frame in flight
+
+    s.MaxColor = kRed;
+    RebuildMeterColorSetFor(&s, MeterSettingsField::MaxColor);
+    MeterColorSetPtr now = s.colorSet.load();
+    EXPECT_EQ(now->MaxColorPen.color(), QColor(200, 10, 20));
+    EXPECT_EQ(now->MoyBitmap.cacheKey(), drawing->MoyBitmap.cacheKey()); // shared
+    EXPECT_EQ(drawing->MaxColorPen.color(), QColor(255, 216, 164));      // untouched
+
+    s.Corel_on = kRed;
+    RebuildMeterColorSetFor(&s, MeterSettingsField::Corel_on);
+    EXPECT_EQ(s.colorSet.load()->CorelOnBrush.color(), QColor(200, 10, 20));
+
+    s.BrushType = 5;
+    const MeterSettingsValues before = s;
+    RebuildMeterColorSetFor(&s, MeterSettingsField::BrushType);
+    now = s.colorSet.load();
+    EXPECT_EQ(std::memcmp(&before, static_cast<MeterSettingsValues*>(&s), sizeof before), 0);
+    EXPECT_NE(now->MoyBitmap.cacheKey(), drawing->MoyBitmap.cacheKey());
+    EXPECT_EQ(now->AttnBitmap.pixel(1, 0), qRgb(0, 0, 0)); // "Point 1"
+    EXPECT_EQ(now->AttnBitmap.pixel(2, 0), qRgb(98, 169, 189));
+    EXPECT_EQ(now->MaxColorPen.color(), QColor(200, 10, 20));
+
+    s.dbHead = -20.0f;
+    RebuildMeterColorSetFor(&s, MeterSettingsField::dbHead);
+    EXPECT_EQ(s.colorSet.load()->values.dbHead, -20.0f); // the renderer's copy follows
+
+    FreeMeterColorSet(&s);
+    EXPECT_EQ(drawing->nomBrushH.style(), Qt::TexturePattern); // still usable
+}
+
+TEST(MeterColorSetBuild, ExchangeSwapsValuesAndSets) {
+    MeterSettings a, b;
+    static_cast<MeterSettingsValues&>(a) = kMeterSettingsCompiledDefaults;
+    BuildMeterColorSet(&a);
+    const MeterColorSetPtr set = a.colorSet.load();
+    ExchangeMeterSettings(&a, &b);
+    EXPECT_FALSE(a.colorSet.load());
+    EXPECT_EQ(a.diapason, 0.0f);
+    EXPECT_EQ(b.colorSet.load(), set);
+    EXPECT_EQ(b.diapason, 440.0f);
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+// Display settings: load on first use, save on last release, the key name,
+// the shared "AttnBorder" value with the outline kept apart, damaged values,
+// the options dialog on shut-down, and the presets through a real engine.
+#include "meter/meter_engine.h"
+#include "meter/meter_engine_record.h"
+#include "meter/meter_hooks.h"
+#include "options/meter_preset.h"
+#include "options/meter_settings.h"
+#include "options/meter_settings_provider.h"
+#include "platform/registry_store.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kKey = "Zandel_Audio\\TRLX\\Meter\\Korvalo Cor";
+
+class MeterSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::remove(regStorePath().c_str());
+        ASSERT_EQ(meterSettingsUseCount(), 0);
+    }
+    void TearDown() override {
+        while (meterSettingsUseCount() > 0) {
+            ReleaseMeterSettings();
+        }
+    }
+    static bool stored(const char* name, void* out = nullptr) {
+        uint32_t v;
+        return regReadValue(kKey.c_str(), name, out ? out : &v, 4) == 1;
+    }
+    static bool sameValues(const MeterSettingsValues& a, const MeterSettingsValues& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+};
+
+TEST_F(MeterSettingsTest, AnEmptyStoreGivesTheDefaultsAndTheLine2Pattern) {
+    LoadMeterSettings("Korvalo Cor");
+    const MeterSettings* s = GetMeterSettings();
+    EXPECT_TRUE(sameValues(*s, kMeterSettingsCompiledDefaults));
+    EXPECT_TRUE(sameValues(MeterSettingsDefaults, kMeterSettingsCompiledDefaults));
+    EXPECT_EQ(meterSettingsKey(), kKey);
+    EXPECT_EQ(CustomColors[1], 0x1428CCu);
+    EXPECT_EQ(CustomColors[15], 0xFFFFFFu);
+    const MeterColorSetPtr set = s->colorSet.load();
+    ASSERT_TRUE(set);
+    const QRgb green = qRgb(0, 215, 5);
+    for (int y = 0; y < 8; ++y) {
+        const bool lit = y == 0 || y == 1 || y == 4 || y == 5;
+        EXPECT_EQ(set->MoyBitmap.pixel(3, y), lit ? green : qRgb(0, 0, 0)) << "row " << y;
+    }
+}
+
+TEST_F(MeterSettingsTest, OnlyTheLastReleaseWritesAndEveryValueRoundTrips) {
+    LoadMeterSettings("Korvalo Cor");
+    LoadMeterSettings("Korvalo Cor");
+    MeterSettings* s = GetMeterSettings();
+    s->AttnBorder = meterRgb(1, 2, 3); // outline
+    s->AttnBrush = meterRgb(4, 5, 6);  // fill
+    s->dbHead = -15.5f;
+    s->nbFperS = 25;
+    s->diapason = 442.0f;
+    EXPECT_EQ(ReleaseMeterSettings(), 0);
+    EXPECT_FALSE(stored("MoyBorder"));
+    EXPECT_EQ(ReleaseMeterSettings(), 1);
+    EXPECT_TRUE(sameValues(*s, MeterSettingsValues{})); // the live record is cleared
+    EXPECT_FALSE(s->colorSet.load());
+    EXPECT_TRUE(sameValues(MeterSettingsDefaults, kMeterSettingsCompiledDefaults));
+    for (int i = 0; i < 33; ++i) {
+        EXPECT_TRUE(stored(meterSettingsValueName(static_cast<MeterSettingsField>(i)))) << i;
+    }
+    uint32_t shared = 0, outline = 0;
+    ASSERT_TRUE(stored("AttnBorder", &shared));
+    ASSERT_TRUE(stored(kMeterAttnOutlineValue, &outline));
+    EXPECT_EQ(shared, meterRgb(4, 5, 6)); // "AttnBorder" keeps the fill colour
+    EXPECT_EQ(outline, meterRgb(1, 2, 3));
+
+    LoadMeterSettings("Korvalo Cor");
+    EXPECT_EQ(s->AttnBorder, meterRgb(1, 2, 3));
+    EXPECT_EQ(s->AttnBrush, meterRgb(4, 5, 6));
+    EXPECT_EQ(s->dbHead, -15.5f);
+    EXPECT_EQ(s->nbFperS, 25);
+    EXPECT_EQ(s->diapason, 442.0f);
+}
+
+TEST_F(MeterSettingsTest, ValuesWrittenBeforeTheOutlineNameReadBothColoursFromAttnBorder) {
+    const uint32_t fill = meterRgb(9, 8, 7);
+    regWriteValue(kKey.c_str(), "AttnBorder", &fill, 4);
+    LoadMeterSettings("Korvalo Cor");
+    EXPECT_EQ(GetMeterSettings()->AttnBorder, fill);
+    EXPECT_EQ(GetMeterSettings()->AttnBrush, fill);
+}
+
+TEST_F(MeterSettingsTest, UnreadableValuesKeepTheirDefaultsAndShortOnesOnlyTheirBytes) {
+    const unsigned char two[2] = {0x34, 0x12};
+    regWriteValue(kKey.c_str(), "dbHead", two, 2);
+    const float eight[2] = {1.0f, 2.0f};
+    regWriteValue(kKey.c_str(), "L_MinDB", eight, 8);
+    regWriteTyped(kKey.c_str(), "dbMax", RegType::String, "abcd", 4);
+    const int32_t brush = 9; // nonsense, taken as stored
+    regWriteValue(kKey.c_str(), "BrushType", &brush, 4);
+    LoadMeterSettings("Korvalo Cor");
+    const MeterSettings* s = GetMeterSettings();
+    unsigned char head[4];
+    std::memcpy(head, &s->dbHead, 4);
+    EXPECT_EQ(head[0], 0x34);
+    EXPECT_EQ(head[1], 0x12);
+    EXPECT_EQ(head[2], 0x40); // the default -12.0f is 0xC1400000
+    EXPECT_EQ(head[3], 0xC1);
+    EXPECT_EQ(s->L_MinDB, -60.0f);
+    EXPECT_EQ(s->dbMax, -3.0f);
+    EXPECT_EQ(s->BrushType, 9);
+    EXPECT_EQ(s->colorSet.load()->MoyBrushH.color(), QColor(192, 192, 192));
+}
+
+TEST_F(MeterSettingsTest, TheKeyIsCompletedOnceAndStrayReleasesAreIgnored) {
+    EXPECT_EQ(ReleaseMeterSettings(), 0);
+    EXPECT_EQ(meterSettingsUseCount(), 0);
+    LoadMeterSettings("Korvalo Cor");
+    ReleaseMeterSettings();
+    LoadMeterSettings("Something Else");
+    EXPECT_EQ(meterSettingsKey(), kKey);
+}
+
+TEST_F(MeterSettingsTest, TheFinalReleaseEndsAnOpenOptionsDialogAsCancelled) {
+    LoadMeterSettings("Korvalo Cor");
+    QDialog dialog;
+    dialog.show();
+    setMeterOptionsDialog(&dialog);
+    ReleaseMeterSettings();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    LoadMeterSettings("Korvalo Cor");
+    EXPECT_EQ(meterOptionsDialog(), nullptr); // every load forgets the handle
+}
+
+TEST_F(MeterSettingsTest, TwoEnginesShareTheRecordAndTheSecondReleaseSaves) {
+    optionsInstallSettingsProvider();
+    MeterEngine* a = meterCreate();
+    MeterEngine* b = meterCreate();
+    EXPECT_EQ(meterSettingsUseCount(), 2);
+    meterRelease(&a);
+    EXPECT_FALSE(stored("diapason"));
+    meterRelease(&b);
+    EXPECT_TRUE(stored("diapason"));
+    EXPECT_EQ(meterSettingsUseCount(), 0);
+    meterInstallSettingsProvider(nullptr);
+}
+
+TEST_F(MeterSettingsTest, PresetsKeepTimingAndTheAnalogRowSetsTheOffset) {
+    optionsInstallSettingsProvider();
+    MeterEngine* e = meterCreate();
+    ASSERT_EQ(meterSetFormat(&e, 44100.0f, 2), 1);
+    MeterParams p;
+    meterGetParams(e, &p);
+    p.left.Delay = 0.3f;
+    p.left.nbFperS = 25;
+    p.left.PhaseRelease = 2.0f;
+    meterSetParams(e, &p);
+
+    EXPECT_EQ(ApplyMeterPreset(e, 2), 1);
+    meterGetParams(e, &p);
+    for (const ChannelParams* c : {&p.left, &p.right}) {
+        EXPECT_EQ(c->Delay, 0.3f);
+        EXPECT_EQ(c->nbFperS, 25);
+        EXPECT_EQ(c->PhaseRelease, 2.0f);
+        EXPECT_EQ(c->linearScale, 1);
+        EXPECT_EQ(c->attackOn, 1);
+        EXPECT_EQ(c->L_MinDB, -20.0f);
+        EXPECT_EQ(c->Moy_DBperS, 12.0f);
+    }
+    EXPECT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f);
+    const int16_t block[4] = {0, 0, 0, 0};
+    meterFeed(&e, block, sizeof block);
+    EXPECT_EQ(e->coeff.dbOffset, 7.0f);
+
+    EXPECT_EQ(ApplyMeterPreset(e, 0), 1);
+    meterGetParams(e, &p);
+    EXPECT_EQ(p.left.dbOffsetOn, 0);
+    EXPECT_EQ(p.left.peakOn, 1);
+    EXPECT_EQ(p.right.L_MinDB, -40.0f);
+    EXPECT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f); // left as the analog row set it
+    EXPECT_EQ(ApplyMeterPreset(e, 3), 0);
+    EXPECT_STREQ(meterPresetMenuText(1), "PRESET : Digital VU");
+    meterRelease(&e);
+    meterInstallSettingsProvider(nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
