@@ -102,6 +102,7 @@ void dragBegin(WindowDrag& drag, int x, int y) {
     if (!w) {
         return;
     }
+    hideOutline(drag); // a press that arrives during a drag starts afresh
     const QPoint pointer = w->mapToGlobal(QPoint(x, y));
     const QRect frame = w->window()->frameGeometry();
     drag.left = frame.left();
