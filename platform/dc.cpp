@@ -314,7 +314,6 @@ void Dc::rectangle(int l, int t, int r, int b) {
     }
     // Solid outline as four non-overlapping bands inside the area.
     const QColor c = m_pen.color();
-    m_painter.setCompositionMode(ropMode(m_rop2));
     if (r - l <= 2 * w || b - t <= 2 * w) {
         m_painter.fillRect(QRect(l, t, r - l, b - t), c);
         return;
@@ -364,7 +363,6 @@ void Dc::ellipse(int l, int t, int r, int b) {
             }
         }
         if (fill && c > a) {
-            m_painter.setCompositionMode(ropMode(m_rop2));
             m_painter.fillRect(QRect(a, y, c - a, 1), m_brush);
         }
     }
