@@ -1,0 +1,12 @@
+// The static parts of the meter window's face: title, mode and channel boxes,
+// the level scale and the correlator frame with its scales; or "Not Enough"
+// / "Place" when the window is too small for any layout. Main thread, on a
+// surface already cleared to black.
+#pragma once
+
+#include "meter/meter_engine.h"
+
+class Dc;
+
+void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
+                      const MeterParams& params);

@@ -1,0 +1,454 @@
+#include "display/meter_window.h"
+
+#include "controls/ctl_core.h"
+#include "display/meter_renderer.h"
+#include "display/meter_static_painter.h"
+#include "display/meter_surface.h"
+#include "meter/meter_hooks.h"
+#include "options/meter_preset.h"
+#include "options/meter_settings.h"
+#include "platform/dc.h"
+#include "resources/resource_path.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QIcon>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSocketNotifier>
+#include <QThread>
+#include <cstring>
+
+namespace {
+
+MeterWindowHooks& hooks() {
+    static MeterWindowHooks h;
+    return h;
+}
+
+bool onMainThread() {
+    return QCoreApplication::instance() &&
+           QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+// The engine's view of the window.
+class DisplayWindowHost : public MeterWindowHost {
+public:
+    int windowNormalRect(MeterWindow* window, int32_t rect[4]) override {
+        if (!window)
+            return 0;
+        window->normalEdges(rect);
+        return 1;
+    }
+    void repaintWindow(MeterWindow* window) override {
+        if (window)
+            window->invalidateFace(true);
+    }
+    void destroyWindow(MeterWindow* window) override {
+        if (!window)
+            return;
+        window->detachEngine();
+        if (onMainThread()) {
+            delete window;
+            return;
+        }
+        // A release deferred to the end of a fed block lands here on the
+        // stream thread: the widget goes on the main thread.
+        QMetaObject::invokeMethod(
+            window, [window] { delete window; }, Qt::QueuedConnection);
+    }
+};
+
+DisplayWindowHost& windowHost() {
+    static DisplayWindowHost host;
+    return host;
+}
+
+WindowRect rectOf(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+} // namespace
+
+void meterWindowSetHooks(MeterWindowHooks h) {
+    hooks() = std::move(h);
+}
+
+void displayInstallHooks() {
+    meterInstallFrameRenderer(&DisplayFrameRenderer::instance());
+    meterInstallWindowHost(&windowHost());
+}
+
+void displayRemoveHooks() {
+    meterInstallFrameRenderer(nullptr);
+    meterInstallWindowHost(nullptr);
+}
+
+MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
+    : QWidget(nullptr, Qt::Window), m_engine(engine), m_surface(std::make_shared<MeterSurface>()) {
+    setObjectName(QString::fromUtf8(kMeterWindowClassName));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    MeterWindowContext* ctx = meterWindowContext(engine);
+    setWindowFlag(Qt::WindowStaysOnTopHint, ctx && ctx->alwaysVisible == 1);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    setWindowIcon(QIcon(resourcePath(101)));
+    MeterParams p{};
+    meterGetParams(engine, &p);
+    setWindowTitle(
+        QString::fromLocal8Bit(p.windowName, strnlen(p.windowName, sizeof p.windowName)));
+    setGeometry(rect.x, rect.y, std::max(rect.width, 1), std::max(rect.height, 1));
+
+    m_surface->resize(width(), height());
+    DisplayFrameRenderer::instance().attach(this, m_surface);
+    if (m_surface->wakeFd() >= 0) {
+        m_wake = new QSocketNotifier(m_surface->wakeFd(), QSocketNotifier::Read, this);
+        connect(m_wake, &QSocketNotifier::activated, this, [this] {
+            m_surface->drainWake();
+            update();
+        });
+    }
+    buildMenus();
+    dragInit(m_drag, this);
+    if (ctx)
+        ctx->display = this;
+    meterSetWindow(engine, this);
+}
+
+MeterWindow::~MeterWindow() {
+    // An options dialog opened from this window ends with it.
+    if (QDialog* d = meterOptionsDialog(); d && d->parentWidget() == this)
+        d->reject();
+    if (MeterEngine* e = m_engine.exchange(nullptr)) {
+        meterSetWindow(e, nullptr);
+        MeterWindowContext* ctx = meterWindowContext(e);
+        if (ctx && ctx->display == this)
+            ctx->display = nullptr;
+    }
+    m_surface->closed.store(true);
+    DisplayFrameRenderer::instance().detach(this);
+}
+
+void MeterWindow::buildMenus() {
+    m_menu = new QMenu(this);
+    m_frameRateMenu = new QMenu(QStringLiteral("Display Frame Per Second"), m_menu);
+    for (int n = 2; n <= 30; ++n) {
+        QAction* a = m_frameRateMenu->addAction(QString::number(n));
+        a->setCheckable(true);
+        a->setData(kCmdFrameRateBase + n);
+        m_actions[kCmdFrameRateBase + n] = a;
+    }
+    m_menu->addMenu(m_frameRateMenu);
+    auto add = [this](int id, const char* text, bool checkable) {
+        QAction* a = m_menu->addAction(QString::fromUtf8(text));
+        a->setCheckable(checkable);
+        a->setData(id);
+        m_actions[id] = a;
+    };
+    m_menu->addSeparator();
+    add(kCmdResetMax, "Reset Max detection", false);
+    m_menu->addSeparator();
+    add(kCmdPeakLevel, "PEAK Level", true);
+    add(kCmdRmsLevel, "RMS Level", true);
+    add(kCmdAverageLevel, "Average Level", true);
+    m_menu->addSeparator();
+    add(kCmdAlwaysVisible, "Always Visible", true);
+    add(kCmdDefaultOptions, "Default Options...", false);
+    add(kCmdChangeName, "Change Window Name...", false);
+    m_menu->addSeparator();
+    for (int row = 0; row < kMeterPresetCount; ++row)
+        add(kMeterPresetCommandBase + row, meterPresetMenuText(row), false);
+    m_menu->addSeparator();
+    add(kCmdNotifyLoss, "Notify me on frame loss.", true);
+    add(kCmdRelaxMode, "Relax Mode.", true);
+    // No access to the window manager's menu: its two additions close this one.
+    m_menu->addSeparator();
+    auto addSystem = [this](int id, const char* text) {
+        QAction* a = m_menu->addAction(QString::fromUtf8(text));
+        connect(a, &QAction::triggered, this, [this, id] { systemCommand(id); });
+        m_systemActions[id] = a;
+    };
+    addSystem(kSysWhereIsWindow, "Where is this window !?");
+    addSystem(kSysSetDefaultPosition, "Set current Window Position as default settings");
+    for (auto& [id, a] : m_actions) {
+        const int cmd = id;
+        connect(a, &QAction::triggered, this, [this, cmd] { command(cmd); });
+    }
+}
+
+QAction* MeterWindow::action(int id) const {
+    auto it = m_actions.find(id);
+    if (it != m_actions.end())
+        return it->second;
+    auto sys = m_systemActions.find(id);
+    return sys != m_systemActions.end() ? sys->second : nullptr;
+}
+
+QMenu* MeterWindow::prepareContextMenu() {
+    MeterEngine* e = engine();
+    MeterParams p{};
+    meterGetParams(e, &p);
+    for (int n = 2; n <= 30; ++n)
+        m_actions[kCmdFrameRateBase + n]->setChecked(p.left.nbFperS == n);
+    const bool peak = (p.left.peakOn & 1) != 0;
+    const bool rms = !peak && (p.left.rmsOn & 1) != 0;
+    m_actions[kCmdPeakLevel]->setChecked(peak);
+    m_actions[kCmdRmsLevel]->setChecked(rms);
+    m_actions[kCmdAverageLevel]->setChecked(!peak && !rms);
+    MeterWindowContext* ctx = meterWindowContext(e);
+    m_actions[kCmdAlwaysVisible]->setChecked(ctx && ctx->alwaysVisible == 1);
+    int relax = 0, notify = 0;
+    meterGetLossOptions(e, &relax, &notify);
+    m_actions[kCmdNotifyLoss]->setEnabled(relax == 1);
+    m_actions[kCmdNotifyLoss]->setChecked(notify == 1);
+    m_actions[kCmdRelaxMode]->setChecked(relax == 1);
+    return m_menu;
+}
+
+void MeterWindow::setTopmost(bool on) {
+    const QRect g = geometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    setGeometry(g);
+    show();
+}
+
+void MeterWindow::command(int id) {
+    MeterEngine* e = engine();
+    if (!e)
+        return;
+    MeterParams p{};
+    meterGetParams(e, &p);
+    MeterWindowContext* ctx = meterWindowContext(e);
+    void* panel = ctx ? ctx->controlPanel : nullptr;
+
+    if (id > 100 && id < 140) {
+        p.left.nbFperS = id - kCmdFrameRateBase;
+        meterSetParams(e, &p);
+        return;
+    }
+    switch (id) {
+    case kCmdPeakLevel:
+    case kCmdRmsLevel:
+    case kCmdAverageLevel:
+        for (ChannelParams* c : {&p.left, &p.right}) {
+            if (id == kCmdPeakLevel) {
+                c->peakOn |= 1;
+            } else {
+                c->peakOn &= ~1;
+                c->rmsOn = id == kCmdRmsLevel ? (c->rmsOn | 1) : (c->rmsOn & ~1);
+            }
+        }
+        if (panel && hooks().setLevelButtons)
+            hooks().setLevelButtons(panel, p);
+        meterSetParams(e, &p);
+        invalidateFace(true);
+        return;
+    case kCmdResetMax:
+        meterResetMax(e);
+        invalidateFace(true);
+        return;
+    case kCmdNotifyLoss:
+    case kCmdRelaxMode: {
+        int relax = 0, notify = 0;
+        meterGetLossOptions(e, &relax, &notify);
+        if (id == kCmdRelaxMode)
+            relax = relax == 1 ? 0 : 1;
+        else if (relax == 1) // greyed in synchronous mode, where no frame is lost
+            notify = notify == 1 ? 0 : 1;
+        else
+            return;
+        meterSetLossOptions(e, relax, notify);
+        invalidateFace(true);
+        return;
+    }
+    case kCmdAlwaysVisible:
+        if (ctx) {
+            ctx->alwaysVisible = ctx->alwaysVisible == 1 ? 0 : 1;
+            setTopmost(ctx->alwaysVisible == 1);
+        }
+        return;
+    case kCmdDefaultOptions:
+        if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1)
+            meterInvalidate(e);
+        return;
+    case kCmdChangeName:
+        if (hooks().editName) {
+            QString name;
+            const QRect box(mapToGlobal(QPoint(0, 0)), QSize(150, 22));
+            if (hooks().editName(this, box, QString::fromLocal8Bit(p.windowName), &name) &&
+                !name.isEmpty())
+                setMeterName(name);
+        }
+        return;
+    default:
+        break;
+    }
+    if (id >= kCmdPresetBase && id < kCmdPresetBase + kMeterPresetCount) {
+        if (ApplyMeterPreset(e, id - kCmdPresetBase) != 1)
+            return;
+        // The refresh may show or close this very window again.
+        if (panel && hooks().refreshPanel)
+            hooks().refreshPanel(panel);
+        invalidateFace(true);
+    }
+}
+
+void MeterWindow::setMeterName(const QString& name) {
+    MeterEngine* e = engine();
+    if (!e || name.isEmpty())
+        return;
+    MeterParams p{};
+    meterGetParams(e, &p);
+    // The name field holds 31 bytes; cut on a character boundary.
+    QByteArray bytes = name.toLocal8Bit();
+    QString kept = name;
+    while (bytes.size() > 31) {
+        kept.chop(1);
+        bytes = kept.toLocal8Bit();
+    }
+    std::memset(p.windowName, 0, sizeof p.windowName);
+    std::memcpy(p.windowName, bytes.constData(), static_cast<size_t>(bytes.size()));
+    meterSetParams(e, &p);
+    setWindowTitle(kept);
+    invalidateFace(false);
+}
+
+void MeterWindow::systemCommand(int id) {
+    if (id == kSysWhereIsWindow) {
+        showNormal();
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        setGeometry(0, 0, 200, 200);
+        show();
+        raise();
+    } else if (id == kSysSetDefaultPosition) {
+        int32_t edges[4];
+        normalEdges(edges);
+        meterWriteStoredPosition(edges);
+    }
+}
+
+void MeterWindow::normalEdges(int32_t edges[4]) const {
+    QRect r = normalGeometry();
+    if (r.isEmpty())
+        r = geometry();
+    meterRectEdges(rectOf(r), edges);
+}
+
+void MeterWindow::recordPlacement() {
+    if (MeterEngine* e = engine())
+        meterRecordPlacement(e, this);
+}
+
+void MeterWindow::invalidateFace(bool erase) {
+    m_staticDirty = true;
+    m_eraseDirty = m_eraseDirty || erase;
+    update();
+}
+
+void MeterWindow::repaintStaticLocked() {
+    QImage& img = m_surface->image;
+    if (img.isNull())
+        return;
+    if (m_eraseDirty)
+        img.fill(Qt::black);
+    MeterParams p{};
+    meterGetParams(engine(), &p);
+    Dc dc(img);
+    meterPaintStatic(dc, img.width(), img.height(), m_surface->channels.load(), p);
+}
+
+void MeterWindow::paintStaticNow() {
+    if (!m_staticDirty)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(m_surface->lock);
+        repaintStaticLocked();
+    }
+    m_staticDirty = false;
+    m_eraseDirty = false;
+}
+
+void MeterWindow::paintEvent(QPaintEvent* event) {
+    paintStaticNow();
+    QPainter painter(this);
+    std::lock_guard<std::mutex> guard(m_surface->lock);
+    painter.drawImage(event->rect(), m_surface->image, event->rect());
+}
+
+void MeterWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_surface->resize(width(), height());
+    m_eraseDirty = true;
+    invalidateFace(true);
+    recordPlacement();
+}
+
+void MeterWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    recordPlacement();
+}
+
+void MeterWindow::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        dragBegin(m_drag, pos.x(), pos.y());
+    } else if (event->button() == Qt::RightButton) {
+        m_menuPoint = mapToGlobal(pos);
+        prepareContextMenu()->exec(m_menuPoint);
+    }
+}
+
+void MeterWindow::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    dragMove(m_drag, pos.x(), pos.y());
+}
+
+void MeterWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QPoint pos = event->position().toPoint();
+        dragEnd(m_drag, pos.x(), pos.y());
+    }
+}
+
+MeterWindow* meterWindowOf(MeterEngine* engine) {
+    MeterWindowContext* ctx = meterWindowContext(engine);
+    return ctx ? static_cast<MeterWindow*>(ctx->display) : nullptr;
+}
+
+MeterWindow* meterWindowShow(MeterEngine* engine) {
+    if (!engine)
+        return nullptr;
+    MeterParams p{};
+    meterGetParams(engine, &p);
+    const QSize screen = ctlScreenSize(nullptr);
+    if (MeterWindow* w = meterWindowOf(engine)) {
+        int32_t current[4];
+        w->normalEdges(current);
+        if (std::memcmp(current, p.placement, sizeof current) == 0)
+            return w;
+        const WindowRect r = p.placementValid == 1
+                                 ? meterRectFromEdges(p.placement)
+                                 : meterDefaultPlacement(screen.width(), screen.height());
+        w->showNormal();
+        w->setGeometry(r.x, r.y, r.width, r.height);
+        w->show();
+        if (p.placementValid == 1)
+            w->raise();
+        return w;
+    }
+    int32_t stored[4];
+    const bool haveStored = meterReadStoredPosition(stored);
+    const WindowRect r =
+        meterInitialPlacement(screen.width(), screen.height(), haveStored ? stored : nullptr,
+                              p.placementValid, p.placement);
+    auto* w = new MeterWindow(engine, r);
+    w->show();
+    return w;
+}
+
+void meterWindowClose(MeterEngine* engine) {
+    if (MeterWindow* w = meterWindowOf(engine))
+        w->close();
+}

@@ -1,0 +1,4 @@
+# Meter display: pixels of the meter window's surface, and the window itself.
+kc_add_test(display_render_test gui
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/display_render_test.cpp
+  LIBS kc_display GTest::gtest Qt6::Widgets)

@@ -1,0 +1,342 @@
+// Pixels of the meter window's surface: the moving parts of a frame and the
+// static face, drawn into a surface exactly as the window would.
+#include "controls/ctl_core.h"
+#include "display/glyph_atlas.h"
+#include "display/meter_frame_painter.h"
+#include "display/meter_layout.h"
+#include "display/meter_static_painter.h"
+#include "display/meter_surface.h"
+#include "display/scale_marks.h"
+#include "meter/meter_frame.h"
+#include "options/meter_settings.h"
+#include "platform/dc.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t kBarsAndCorrelator = 0x10000001;
+
+class RenderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ctlInitialize("Korvalo Cor.");
+        LoadMeterSettings("Korvalo Cor");
+        set = GetMeterSettings()->colorSet.load();
+        glyphs = new GlyphAtlas(ctlMakeFont(14, 400));
+    }
+    static void TearDownTestSuite() {
+        delete glyphs;
+        set.reset();
+        ReleaseMeterSettings();
+        ctlShutdown();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(set);
+        meterBuildRenderPalette(pal, *set);
+    }
+
+    static MeterFrame frame(int32_t flags = kBarsAndCorrelator) {
+        MeterFrame f{};
+        f.in.channels = 2;
+        f.in.displayFlags = flags;
+        f.in.rmsOn = 1;
+        f.in.peakOn = 1;
+        f.in.minDb = -60;
+        f.in.maxDb = 6;
+        f.in.notify = 1;
+        f.hold[0] = f.hold[1] = kMeterHoldStart;
+        f.correlatorPixel = -1;
+        for (MeterReading& r : f.reading)
+            r = {-200, -200, -200, -200, -200, -200, 0, 0};
+        return f;
+    }
+
+    bool draw(MeterSurface& s, MeterFrame& f) {
+        std::lock_guard<std::mutex> guard(s.lock);
+        return meterDrawFrame(s, f, pal, *glyphs);
+    }
+
+    static uint32_t at(MeterSurface& s, int x, int y) { return s.image.pixel(x, y) | 0xff000000u; }
+
+    // Expected colour of a bar pixel in row y: the zone's fill through its
+    // 8 x 8 pattern (aligned to the surface origin), black above the bar.
+    uint32_t barPixel(int x, int y, int bottom, int Pn, int Pc, int d) const {
+        const RasterFill* zone = nullptr;
+        if (y >= bottom - d && y < bottom) {
+            if (y >= bottom - Pn)
+                zone = &pal.moy;
+            else if (y >= bottom - Pc)
+                zone = &pal.nom;
+            else
+                zone = &pal.max;
+        }
+        return zone ? zone->px[(y & 7) * 8 + (x & 7)] : pal.color[0];
+    }
+
+    static inline MeterColorSetPtr set;
+    static inline GlyphAtlas* glyphs = nullptr;
+    RenderPalette pal{};
+};
+
+TEST_F(RenderTest, FullScaleFrameFillsTheThreeZonesInNarrowLayout) {
+    MeterSurface s;
+    s.resize(180, 600);
+    s.fillSolid(0, 0, 180, 600, 0xffffffff); // anything left undrawn shows as white
+    MeterFrame f = frame();
+    f.reading[0].peak = f.reading[0].bar = 0.0f; // 0 dBFS on a -60..+6 scale
+    f.reading[1].peak = f.reading[1].bar = -30.0f;
+    ASSERT_TRUE(draw(s, f));
+
+    const MeterLayout L = meterComputeLayout(180, 600, 2, kBarsAndCorrelator);
+    ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
+    const float k = 541.0f / 66.0f;
+    const int Pn = scalePixel(-12, -60, k), Pc = scalePixel(-3, -60, k), Pz = scalePixel(0, -60, k);
+    ASSERT_EQ(Pn, 393);
+    ASSERT_EQ(Pc, 467);
+    ASSERT_EQ(Pz, 491);
+    for (int x : {L.x0, L.x0 + 5, L.x0 + L.bw - 1}) {
+        for (int y = kMeterBarTop; y < L.bottom; ++y)
+            ASSERT_EQ(at(s, x, y), barPixel(x, y, L.bottom, Pn, Pc, Pz)) << x << "," << y;
+    }
+    // The right bar stops in the low zone and is erased black above.
+    const int d = scalePixel(-30, -60, k);
+    for (int y = kMeterBarTop; y < L.bottom; ++y)
+        ASSERT_EQ(at(s, L.x1 + 3, y), barPixel(L.x1 + 3, y, L.bottom, Pn, Pc, d)) << y;
+    // Neither bar reaches the scale column or the zero line's row below it.
+    EXPECT_EQ(at(s, L.x0 + L.bw, 300), 0xffffffffu);
+    EXPECT_EQ(at(s, L.x0 + 5, L.bottom), 0xffffffffu);
+}
+
+TEST_F(RenderTest, PeakOnDrawsNeitherPeakIndicatorNorLevelLabel) {
+    // Wide stereo face: 400 x 600 leaves bw = 69.
+    auto render = [&](int32_t peakOn) {
+        auto s = std::make_unique<MeterSurface>();
+        s->resize(400, 600);
+        MeterFrame f = frame();
+        f.in.peakOn = peakOn;
+        f.reading[0].peak = -6.0f;
+        f.reading[0].level = -20.0f;
+        f.reading[0].bar = peakOn ? -6.0f : -20.0f;
+        f.hold[0].maxLevel = -15.0f;
+        draw(*s, f);
+        return s;
+    };
+    const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
+    ASSERT_EQ(L.kind, MeterLayoutKind::Wide);
+    const float k = static_cast<float>(L.H) / 66.0f;
+    const int Pp = scalePixel(-6, -60, k);
+    const int Pml = scalePixel(-15, -60, k);
+    const uint32_t indicatorPen = pal.maxColorPen;
+    const uint32_t labelFill = pal.color[14]; // below the nominal zone
+
+    auto off = render(0);
+    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp), indicatorPen);
+    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp + 1), pal.color[0]);
+    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp + 2), indicatorPen);
+    EXPECT_EQ(at(*off, 46, L.bottom - Pml - 1), labelFill);
+    EXPECT_EQ(at(*off, 0, L.bottom - Pml - 5), pal.color[15]); // white outline
+
+    auto on = render(1);
+    EXPECT_NE(at(*on, L.x0 + 20, L.bottom - Pp), indicatorPen);
+    for (int y = L.bottom - Pml - 15; y <= L.bottom - Pml; ++y)
+        for (int x = 0; x < 48; ++x)
+            ASSERT_EQ(at(*on, x, y), pal.color[0]) << x << "," << y;
+}
+
+TEST_F(RenderTest, PeakOverFullScaleUsesTheBorderPenAndBrightRedLabel) {
+    const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
+    const float k = static_cast<float>(L.H) / 66.0f;
+    struct Case {
+        float peak;
+        uint32_t pen;
+        uint32_t label;
+    };
+    for (const Case& c :
+         {Case{3.0f, pal.maxBorderPen, pal.color[2]}, Case{-1.0f, pal.maxColorPen, pal.color[11]},
+          Case{-8.0f, pal.maxColorPen, pal.color[13]}}) {
+        MeterSurface s;
+        s.resize(400, 600);
+        MeterFrame f = frame();
+        f.in.peakOn = 0;
+        f.reading[0].peak = c.peak - 2.0f; // the indicator sits below the maximum line
+        f.reading[0].level = f.reading[0].bar = -30.0f;
+        f.hold[0].maxPeak = c.peak;
+        f.reading[0].shownMaxPeak = c.peak;
+        draw(s, f);
+        const int Pp = scalePixel(c.peak - 2.0f, -60, k);
+        const int Pmp = scalePixel(c.peak, -60, k);
+        EXPECT_EQ(at(s, L.x0 + 30, L.bottom - Pp), c.pen) << c.peak;
+        EXPECT_EQ(at(s, 46, L.bottom - Pmp - 1), c.label) << c.peak;
+        // The maximum-peak line crosses the bar at the label's height.
+        EXPECT_EQ(at(s, L.x0 + L.bw - 3, L.bottom - Pmp), pal.color[15]) << c.peak;
+        EXPECT_EQ(f.hold[0].peakLabelPixel, Pmp);
+    }
+}
+
+TEST_F(RenderTest, LabelsAndRangeOfThePreviousFrameAreErased) {
+    MeterSurface s;
+    s.resize(400, 600);
+    const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
+    MeterFrame f = frame();
+    f.in.peakOn = 0;
+    f.reading[1].level = f.reading[1].bar = -20.0f;
+    f.reading[1].peak = -10.0f;
+    f.hold[1].maxLevel = -20.0f;
+    f.hold[1].maxPeak = -10.0f;
+    f.reading[1].rangeHigh = -10.0f;
+    f.reading[1].rangeLow = -40.0f;
+    draw(s, f);
+    const int firstLabel = f.hold[1].levelLabelPixel;
+    ASSERT_GT(firstLabel, 0);
+    ASSERT_GT(f.hold[1].rangeHighPixel, 0);
+    const int xe = L.x1 + L.bw;
+    EXPECT_NE(at(s, xe + 30, L.bottom - firstLabel - 5), pal.color[0]);
+    EXPECT_EQ(at(s, xe + 20, L.bottom - f.hold[1].rangeHighPixel + 1), pal.attn.px[0] | 0)
+        << "bracket";
+
+    // The maxima reset: nothing of the old labels or range stays.
+    f.hold[1] = kMeterHoldStart;
+    f.hold[1].levelLabelPixel = firstLabel;
+    f.hold[1].peakLabelPixel = scalePixel(-10, -60, static_cast<float>(L.H) / 66.0f);
+    f.hold[1].rangeHighPixel = scalePixel(-10, -60, static_cast<float>(L.H) / 66.0f);
+    f.hold[1].rangeLowPixel = scalePixel(-40, -60, static_cast<float>(L.H) / 66.0f);
+    f.reading[1] = {-200, -200, -200, -200, -200, -200, 0, 0};
+    draw(s, f);
+    for (int y = kMeterBarTop; y <= L.bottom; ++y)
+        for (int x = xe + 1; x < xe + 49; ++x)
+            ASSERT_EQ(at(s, x, y), pal.color[0]) << x << "," << y;
+    EXPECT_EQ(f.hold[1].levelLabelPixel, -1);
+    EXPECT_EQ(f.hold[1].rangeHighPixel, -1);
+}
+
+TEST_F(RenderTest, CorrelatorMarkerColourAndHiddenBars) {
+    // Without bars the correlator starts at x = 0.
+    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000000);
+    ASSERT_EQ(L.c0, 0);
+    MeterSurface s;
+    s.resize(180, 600);
+    MeterFrame f = frame(0x10000000);
+    f.correlation = 0.5f;
+    ASSERT_TRUE(draw(s, f));
+    const int half = static_cast<int>(L.H * 0.5f);
+    const int q = static_cast<int>(L.H * 0.5 * 1.5);
+    EXPECT_EQ(f.correlatorPixel, q);
+    EXPECT_EQ(at(s, 34, L.bottom - q - 3), pal.corelOn.px[0]);
+    EXPECT_EQ(at(s, L.bw + 30, L.bottom - q + 3), pal.corelOn.px[0]);
+    EXPECT_EQ(at(s, 40, L.bottom - q), pal.color[15]);
+    EXPECT_EQ(at(s, 33, L.bottom - q), pal.color[0]); // the track's outline stays
+    // Nothing in the place of the (hidden) left bar.
+    EXPECT_EQ(at(s, 10, L.bottom - 10), pal.color[0]);
+
+    // The negative side: the old marker is erased to the track colour.
+    f.correlation = -0.5f;
+    draw(s, f);
+    const int q2 = static_cast<int>(L.H * 0.5 * 0.5);
+    ASSERT_LT(q2, half);
+    EXPECT_EQ(at(s, 40, L.bottom - q2 - 3), pal.corelOff.px[0]);
+    EXPECT_EQ(at(s, 40, L.bottom - q - 3), pal.color[9]);
+    // Exactly the middle counts as the positive side.
+    f.correlation = 0.0f;
+    draw(s, f);
+    EXPECT_EQ(at(s, 40, L.bottom - half - 3), pal.corelOn.px[0]);
+}
+
+TEST_F(RenderTest, FrameLossWarningOnlyWithNotifyAndALoss) {
+    auto boxDrawn = [&](int notify, int lost) {
+        MeterSurface s;
+        s.resize(180, 600);
+        MeterFrame f = frame();
+        f.in.notify = notify;
+        f.in.lostFrames = lost;
+        draw(s, f);
+        bool white = false;
+        for (int y = 24; y < 36; ++y)
+            for (int x = 2; x < 98; ++x)
+                white = white || at(s, x, y) == pal.color[15];
+        return at(s, 99, 89) == pal.color[1] && at(s, 98, 80) == pal.color[1] && white;
+    };
+    EXPECT_TRUE(boxDrawn(1, 3));
+    EXPECT_FALSE(boxDrawn(0, 3));
+    EXPECT_FALSE(boxDrawn(1, 0));
+}
+
+TEST_F(RenderTest, TooSmallForAnyLayout) {
+    MeterParams p{};
+    std::strcpy(p.windowName, "Korvalo");
+    p.left.displayFlags = kBarsAndCorrelator;
+    p.left.peakOn = 1;
+    p.left.L_MinDB = -60;
+    p.left.L_MaxDB = 6;
+    auto paint = [&](int h, QImage& img) {
+        img = QImage(180, h, QImage::Format_RGB32);
+        img.fill(Qt::black);
+        Dc dc(img);
+        meterPaintStatic(dc, 180, h, 2, p);
+    };
+    QImage small, enough;
+    paint(108, small);
+    paint(109, enough);
+    auto whiteIn = [](const QImage& img, int y0, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < 80; ++x)
+                n += (img.pixel(x, y) & 0xffffff) == 0xffffff;
+        return n;
+    };
+    EXPECT_GT(whiteIn(small, 2, 12), 5);  // "Not Enough"
+    EXPECT_GT(whiteIn(small, 12, 26), 5); // "Place"
+    EXPECT_EQ(small.pixel(3, 3) & 0xffffff, 0u);
+    EXPECT_EQ(enough.pixel(3, 3) & 0xffffff, 0x6e6e6eu); // the title box instead
+
+    MeterSurface s;
+    s.resize(180, 108);
+    MeterFrame f = frame();
+    f.reading[0].peak = f.reading[0].bar = 0.0f;
+    EXPECT_FALSE(draw(s, f));
+    EXPECT_EQ(s.snapshot(), [] {
+        QImage black(180, 108, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        return black;
+    }());
+}
+
+TEST_F(RenderTest, StaticScaleMarksLandOnTheirRows) {
+    // 359 high gives H = 300; the -40..+6 dB scale then has 12 dB steps.
+    MeterParams p{};
+    std::strcpy(p.windowName, "Korvalo");
+    p.left.displayFlags = kBarsAndCorrelator;
+    p.left.peakOn = 1;
+    p.left.L_MinDB = -40;
+    p.left.L_MaxDB = 6;
+    QImage img(180, 359, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    {
+        Dc dc(img);
+        meterPaintStatic(dc, 180, 359, 2, p);
+    }
+    const MeterLayout L = meterComputeLayout(180, 359, 2, kBarsAndCorrelator);
+    ASSERT_EQ(L.H, 300);
+    const uint32_t markPen = ctlColor(14).rgb() & 0xffffff;
+    for (const ScaleMark& m : dbScalePlan(300, -40, 6).marks) {
+        if (m.style != MarkStyle::Major)
+            continue;
+        // Two full-width rows: y - 1 and y.
+        for (int dy : {0, 1})
+            EXPECT_EQ(img.pixel(L.scaleX + 1, L.bottom - m.p - dy) & 0xffffff, markPen) << m.value;
+    }
+    // The correlator track is grey 64 inside its black outline.
+    EXPECT_EQ(img.pixel(L.c0 + 40, 200) & 0xffffff, 0x404040u);
+    EXPECT_EQ(img.pixel(L.c0 + 33, 200) & 0xffffff, 0u);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
