@@ -101,7 +101,8 @@ public:
         m_path = m_dir + "/" + name;
         FILE* f = std::fopen(m_path.c_str(), "wb");
         if (f) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            if (!bytes.empty())
+                std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
         }
     }
