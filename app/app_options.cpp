@@ -1,0 +1,94 @@
+#include "app/app_options.h"
+
+#ifndef KC_VERSION
+#define KC_VERSION "1.0.0"
+#endif
+
+AppOptions parseAppOptions(const QStringList& args) {
+    AppOptions o;
+    bool optionsEnded = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!optionsEnded && a == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && (a == QLatin1String("--help") || a == QLatin1String("-h"))) {
+            o.help = true;
+        } else if (!optionsEnded && a == QLatin1String("--version")) {
+            o.version = true;
+        } else if (!optionsEnded && a == QLatin1String("--device")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--device needs a device name");
+                return o;
+            }
+            o.device = args[++i];
+        } else if (!optionsEnded && a.startsWith(QLatin1String("--device="))) {
+            o.device = a.mid(9);
+        } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            o.error = QStringLiteral("unknown option: %1").arg(a);
+            return o;
+        } else if (o.wavFile.isEmpty()) {
+            o.wavFile = a;
+        } else {
+            o.error = QStringLiteral("only one WAV file can be given (%1, %2)").arg(o.wavFile, a);
+            return o;
+        }
+    }
+    return o;
+}
+
+QStringList withoutQtOptions(const QStringList& args) {
+    // Qt options that take the next argument as their value.
+    static const QStringList withValue = {"-platform",
+                                          "-platformpluginpath",
+                                          "-platformtheme",
+                                          "-plugin",
+                                          "-qwindowgeometry",
+                                          "-qwindowtitle",
+                                          "-qwindowicon",
+                                          "-display",
+                                          "-geometry",
+                                          "-style",
+                                          "-stylesheet",
+                                          "-session",
+                                          "-name",
+                                          "-title",
+                                          "-visual"};
+    QStringList out;
+    bool optionsEnded = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (optionsEnded || a == QLatin1String("--"))
+            optionsEnded = true;
+        else if (a.startsWith(QLatin1Char('-')) && !a.startsWith(QLatin1String("--")) &&
+                 a != QLatin1String("-h") && a != QLatin1String("-")) {
+            if (withValue.contains(a))
+                ++i;
+            continue;
+        }
+        out << a;
+    }
+    return out;
+}
+
+QString appUsageText() {
+    return QStringLiteral(
+        "Usage: korvalo-cor [--device NAME] [FILE.wav]\n"
+        "Korvalo Cor. - a stereo audio level meter. It plays a 16-bit stereo 44.1 kHz\n"
+        "WAV file through the sound card and meters exactly what it plays.\n"
+        "\n"
+        "  --device NAME  play through this output device (an ALSA PCM name such as\n"
+        "                 \"default\" or \"hw:0,0\"); without it the default device\n"
+        "  FILE.wav       the WAV file to play; without it the bundled demo\n"
+        "  --help         print this help and exit\n"
+        "  --version      print the version and exit\n"
+        "\n"
+        "Keys: F1 play, F2 stop, F4 zero, F5 select a WAV file.\n");
+}
+
+QString appVersion() {
+    return QStringLiteral(KC_VERSION);
+}
+
+QString appVersionText() {
+    return QStringLiteral("korvalo-cor " KC_VERSION "\n");
+}

@@ -1,0 +1,364 @@
+#include "app/app_shell.h"
+
+#include "app/app_commands.h"
+#include "app/main_window.h"
+#include "app/panel_face.h"
+#include "controls/ctl_core.h"
+#include "platform/registry_store.h"
+#include "platform/shell_open.h"
+#include "resources/resource_path.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QShortcut>
+
+namespace {
+
+// The directory the readme is looked up in. The current directory at entry
+// is the rule; when it lacks readme.txt but the program's own folder has it
+// (the program was started from elsewhere), that folder is used instead.
+QString findStartupDirectory() {
+    const QString current = QDir::currentPath();
+    if (QFileInfo(current).isFile())
+        return QFileInfo(current).absolutePath();
+    if (QFileInfo::exists(QDir(current).filePath(QStringLiteral("readme.txt"))))
+        return current;
+    if (QCoreApplication::instance()) {
+        const QString programDir = QCoreApplication::applicationDirPath();
+        if (!programDir.isEmpty() &&
+            QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("readme.txt"))))
+            return programDir;
+    }
+    return current;
+}
+
+QImage loadBitmap(int number) {
+    QImage image(resourcePath(number));
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+void defaultShowMessage(QWidget* owner, const ShellMessage& m) {
+    QMessageBox box(m.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    m.caption, m.text, QMessageBox::Ok, owner);
+    if (m.applicationModal)
+        box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace
+
+AppShell::AppShell(AppOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_startupDir(findStartupDirectory()),
+      m_face(loadBitmap(500)), m_knob(loadBitmap(509)), m_buttonOn(loadBitmap(530)),
+      m_buttonOff(loadBitmap(531)) {
+    showMessage = [this](const ShellMessage& m) { defaultShowMessage(m_window, m); };
+    openTarget = [](const QString& target) { shellOpen(target); };
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+                &AppShell::onApplicationStateChanged);
+}
+
+AppShell::~AppShell() {
+    // A window that was never closed (a test, or the event loop ended
+    // otherwise) still gets the orderly shut-down, so nothing is lost.
+    if (m_window && !m_shutDownDone)
+        shutDown();
+    delete m_window;
+}
+
+const QImage& AppShell::bitmap(int resource) const {
+    static const QImage none;
+    static const QImage icon = QImage(resourcePath(100));
+    switch (resource) {
+    case 500:
+        return m_face;
+    case 509:
+        return m_knob;
+    case 530:
+        return m_buttonOn;
+    case 531:
+        return m_buttonOff;
+    case 100:
+        return icon;
+    default:
+        return none;
+    }
+}
+
+QString AppShell::readmePath() const {
+    return QDir(m_startupDir).filePath(QStringLiteral("readme.txt"));
+}
+
+void AppShell::message(const QString& text, const QString& caption, MessageIcon icon,
+                       bool applicationModal) {
+    if (showMessage)
+        showMessage(ShellMessage{text, caption, icon, applicationModal});
+}
+
+MainWindow* AppShell::createMainWindow() {
+    if (m_window)
+        return m_window;
+    m_shutDownDone = false;
+    m_shutDownQueued = false;
+    m_window = new MainWindow(*this);
+    if (!startUp()) {
+        // As with a window whose creation failed, the shut-down releases what
+        // start-up built; no quit is needed because no event loop runs yet.
+        shutDown();
+        delete m_window;
+        message(QStringLiteral("Failed to create window..."), QStringLiteral("Sorry"),
+                MessageIcon::Warning);
+        return nullptr;
+    }
+    m_window->show();
+    return m_window;
+}
+
+bool AppShell::startUp() {
+    m_frame = ctlFrameMetrics();
+
+    if (m_steps.clearWavPath)
+        m_steps.clearWavPath();
+
+    // A failed library start shows nothing of its own.
+    if (!ctlInitialize(kAppName)) {
+        m_libraryStarted = ctlUseCount() > 0;
+        return false;
+    }
+    m_libraryStarted = true;
+
+    if (m_steps.enumerateDevices) {
+        m_steps.enumerateDevices();
+        m_devicesEnumerated = true;
+    }
+    if (m_steps.initOutputDevice) {
+        std::string error;
+        if (!m_steps.initOutputDevice(error)) {
+            message(QString::fromStdString(error), QStringLiteral("Init Error"), MessageIcon::None);
+            return false;
+        }
+        m_deviceReady = true;
+    }
+
+    float stored = 0.0f;
+    if (regReadValue(kLatencyKey, kLatencyValue, &stored, sizeof stored) == 1 && stored >= 0.02f &&
+        stored <= 0.2f)
+        m_latency = stored;
+    m_latencyLoaded = true;
+
+    if (m_steps.openStream) {
+        if (!m_steps.openStream(m_latency))
+            return false;
+        m_streamOpen = true;
+    }
+    if (m_steps.createEngine) {
+        if (!m_steps.createEngine()) {
+            message(QStringLiteral("Not enough memory, can't run this program"),
+                    QStringLiteral("Fatal error"), MessageIcon::None, true);
+            return false;
+        }
+        m_engineCreated = true;
+    }
+    if (m_steps.createPanel) {
+        m_steps.createPanel(m_window->face());
+        m_panelCreated = true;
+    }
+
+    registerHotkeys();
+    buildContextMenu();
+    dragInit(m_window->face()->drag(), m_window->face());
+    m_window->applyFixedSize();
+    return true;
+}
+
+void AppShell::shutDown() {
+    if (m_shutDownDone)
+        return;
+    m_shutDownDone = true;
+
+    unregisterHotkeys();
+    destroyContextMenu();
+    if (m_streamOpen && m_steps.stopStream)
+        m_steps.stopStream();
+    if (m_deviceReady && m_steps.releaseDevice)
+        m_steps.releaseDevice();
+    if (m_streamOpen && m_steps.freeBlockBuffer)
+        m_steps.freeBlockBuffer();
+    m_streamOpen = false;
+    m_deviceReady = false;
+    // Only a latency that start-up actually read is written back; a start-up
+    // that failed earlier must not replace the user's stored value with the
+    // default.
+    if (m_latencyLoaded)
+        regWriteValue(kLatencyKey, kLatencyValue, &m_latency, sizeof m_latency);
+    if (m_steps.closeWav)
+        m_steps.closeWav();
+    if (m_devicesEnumerated && m_steps.releaseDeviceList)
+        m_steps.releaseDeviceList();
+    m_devicesEnumerated = false;
+    if (m_panelCreated && m_steps.destroyPanel)
+        m_steps.destroyPanel();
+    m_panelCreated = false;
+    if (m_engineCreated && m_steps.releaseEngine)
+        m_steps.releaseEngine();
+    m_engineCreated = false;
+    if (m_libraryStarted)
+        ctlShutdown();
+    m_libraryStarted = false;
+    m_latencyLoaded = false;
+
+    if (m_shutDownQueued)
+        QCoreApplication::exit(0);
+}
+
+void AppShell::closeAll() {
+    if (!m_window || m_shutDownQueued || m_shutDownDone)
+        return;
+    // Pop-ups the main window owns (an entry dialog, a precision slider)
+    // close first, synchronously. The meter window has no owner and goes
+    // with the engine.
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    for (QWidget* w : tops) {
+        if (w != m_window && w->parentWidget() == m_window && w->isVisible())
+            w->close();
+    }
+    m_shutDownQueued = true;
+    QMetaObject::invokeMethod(this, &AppShell::shutDown, Qt::QueuedConnection);
+}
+
+bool AppShell::streamRunning() const {
+    return m_steps.streamRunning ? m_steps.streamRunning() : false;
+}
+
+void AppShell::command(int id) {
+    if (m_shutDownDone)
+        return;
+    switch (id) {
+    case CmdZero:
+        if (m_steps.zero)
+            m_steps.zero();
+        break;
+    case CmdPlay:
+        if (m_steps.play)
+            m_steps.play();
+        break;
+    case CmdStop:
+        if (m_steps.stop)
+            m_steps.stop();
+        break;
+    case CmdSelectWav:
+        if (m_steps.selectWavFile)
+            m_steps.selectWavFile(m_window);
+        break;
+    case CmdLatency200:
+    case CmdLatency100:
+    case CmdLatency50:
+    case CmdLatency30:
+    case CmdLatency20:
+        latencyCommand(id);
+        break;
+    case CmdQuit:
+        unregisterHotkeys();
+        closeAll();
+        break;
+    case CmdAbout:
+        message(QStringLiteral("Korvalo Cor. %1\nStereo audio level meter.").arg(appVersion()),
+                QStringLiteral("About..."), MessageIcon::None);
+        break;
+    case CmdInfo:
+        if (openTarget)
+            openTarget(readmePath());
+        break;
+    case CmdWebPage:
+        if (openTarget)
+            openTarget(QString::fromUtf8(kWebPage));
+        break;
+    case CmdMail:
+        if (openTarget)
+            openTarget(QString::fromUtf8(kMailTo));
+        break;
+    default:
+        break;
+    }
+}
+
+void AppShell::latencyCommand(int id) {
+    if (streamRunning()) {
+        message(QStringLiteral("Cannot change latency during play...\nPlease Stop the stream "
+                               "before changing this parameter."),
+                QStringLiteral("Change Latency"), MessageIcon::None);
+        refreshLatencyChecks();
+        return;
+    }
+    m_latency = kLatencyValues[static_cast<size_t>(id - CmdLatency200)];
+    refreshLatencyChecks();
+    if (m_steps.reopenStream && !m_steps.reopenStream(m_latency)) {
+        if (m_window)
+            QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void AppShell::refreshLatencyChecks() {
+    if (!m_window)
+        return;
+    for (size_t i = 0; i < kLatencyValues.size(); ++i) {
+        if (QAction* a = m_window->menuAction(CmdLatency200 + static_cast<int>(i)))
+            a->setChecked(false);
+    }
+    for (size_t i = 0; i < kLatencyValues.size(); ++i) {
+        if (kLatencyValues[i] == m_latency) {
+            if (QAction* a = m_window->menuAction(CmdLatency200 + static_cast<int>(i)))
+                a->setChecked(true);
+            break;
+        }
+    }
+}
+
+void AppShell::registerHotkeys() {
+    if (m_hotkeysRegistered || !m_window)
+        return;
+    for (QShortcut* s : m_window->hotkeys())
+        s->setEnabled(true);
+    m_hotkeysRegistered = true;
+}
+
+void AppShell::unregisterHotkeys() {
+    if (!m_hotkeysRegistered || !m_window)
+        return;
+    for (QShortcut* s : m_window->hotkeys())
+        s->setEnabled(false);
+    m_hotkeysRegistered = false;
+}
+
+void AppShell::onApplicationStateChanged(Qt::ApplicationState state) {
+    if (!m_window || m_shutDownDone || m_shutDownQueued)
+        return;
+    if (state == Qt::ApplicationActive)
+        registerHotkeys();
+    else
+        unregisterHotkeys();
+}
+
+void AppShell::buildContextMenu() {
+    auto* menu = new QMenu(m_window);
+    menu->setObjectName(QStringLiteral("rightClickMenu"));
+    for (const MenuItemDef& item : kContextMenu) {
+        QAction* a = menu->addAction(QString::fromUtf8(item.text));
+        a->setData(item.id);
+        const int id = item.id;
+        connect(a, &QAction::triggered, this, [this, id] { command(id); });
+    }
+    m_window->face()->setContextMenu(menu);
+}
+
+void AppShell::destroyContextMenu() {
+    if (!m_window)
+        return;
+    QMenu* menu = m_window->face()->contextMenu();
+    m_window->face()->setContextMenu(nullptr);
+    delete menu;
+}

@@ -1,0 +1,179 @@
+// AppShell: the process-wide state of the application and the one place that
+// orders start-up, shut-down and command dispatch.
+//
+// Start-up (createMainWindow), in order:
+//    1 frame metrics                     7 stream open (steps.openStream)
+//    2 WAV path cleared (steps.clearWavPath)  8 engine (steps.createEngine)
+//    3 control library (ctlInitialize)   9 control panel (steps.createPanel)
+//    4 wave devices (steps.enumerateDevices) 10 hotkeys
+//    5 output device (steps.initOutputDevice) 11 right-click menu
+//    6 stored latency ("LatencyTime")   12 window drag, 13 window size
+// Any failing step ends start-up: the shut-down below runs for what was
+// built, "Failed to create window..." is shown, and no window is returned.
+//
+// Shut-down (after close-all), in order: hotkeys off; right-click menu
+// destroyed; stream stopped (steps.stopStream); device released
+// (steps.releaseDevice); block buffer freed (steps.freeBlockBuffer);
+// "LatencyTime" written; WAV file closed (steps.closeWav); device list
+// released (steps.releaseDeviceList); panel destroyed (steps.destroyPanel);
+// engine released (steps.releaseEngine); ctlShutdown; the event loop quits.
+//
+// Subsystems connect by filling ShellSteps before createMainWindow; a step
+// left empty is skipped (its subsystem is not part of the program). The
+// transport members answer the commands: until a transport is connected,
+// Play, Stop, Zero and Select do nothing and the stream never runs.
+//
+// Thread: main thread only. Stopping the stream blocks it until the stream
+// thread has ended.
+#pragma once
+
+#include "app/app_options.h"
+#include "controls/ctl_window.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <string>
+
+class MainWindow;
+class QMenu;
+class QShortcut;
+
+// The start-up, shut-down and transport calls of the other subsystems.
+struct ShellSteps {
+    // Start-up. A bool step returns false on failure; a step that fails says
+    // so itself where its subsystem has a message ("Init Error" of the stream
+    // open), except where the shell shows the message (see below).
+    std::function<void()> clearWavPath;
+    std::function<void()> enumerateDevices;
+    // Fills `errorText` on failure; the shell shows it with caption "Init Error".
+    std::function<bool(std::string& errorText)> initOutputDevice;
+    std::function<bool(float latency)> openStream;
+    // Engine creation and its 44100 Hz / 2 channel format; on failure the
+    // shell shows "Not enough memory, can't run this program".
+    std::function<bool()> createEngine;
+    // Attaches the panel to the engine, creates its controls on `face` (the
+    // client area) and refreshes them.
+    std::function<void(QWidget* face)> createPanel;
+
+    // Shut-down.
+    std::function<void()> stopStream; // returns after the stream thread has ended
+    std::function<void()> releaseDevice;
+    std::function<void()> freeBlockBuffer;
+    std::function<void()> closeWav;
+    std::function<void()> releaseDeviceList;
+    std::function<void()> destroyPanel;
+    std::function<void()> releaseEngine;
+
+    // Transport.
+    std::function<bool()> streamRunning;
+    std::function<void()> play;
+    std::function<void()> stop;
+    std::function<void()> zero;
+    std::function<void(QWidget* owner)> selectWavFile;
+    // Reopens the stream at a new latency; false when that failed (the
+    // subsystem has shown "Init Error").
+    std::function<bool(float latency)> reopenStream;
+};
+
+enum class MessageIcon { None, Warning };
+
+// A message box as the shell shows it.
+struct ShellMessage {
+    QString text;
+    QString caption;
+    MessageIcon icon = MessageIcon::None;
+    bool applicationModal = false; // blocks every window, not only the owner
+};
+
+class AppShell : public QObject {
+    Q_OBJECT
+public:
+    static constexpr float kDefaultLatency = 0.1f;
+    static constexpr const char* kLatencyKey = "Zandel_Audio\\demo";
+    static constexpr const char* kLatencyValue = "LatencyTime";
+    static constexpr const char* kAppName = "Korvalo Cor.";
+    static constexpr const char* kWebPage = "https://zandel-audio.example.org/korvalo-cor/";
+    static constexpr const char* kMailTo = "mailto:qk@zandel-audio.example.org";
+
+    // Reads the start-up directory (the current directory, or the program's
+    // folder when only that one holds readme.txt) and loads the shared
+    // bitmaps.
+    explicit AppShell(AppOptions options = {}, QObject* parent = nullptr);
+    ~AppShell() override;
+
+    ShellSteps& steps() { return m_steps; }
+    const AppOptions& options() const { return m_options; }
+
+    // Creates the main window and runs start-up. nullptr when start-up failed
+    // (the failure messages have been shown). The shell owns the window.
+    MainWindow* createMainWindow();
+    MainWindow* mainWindow() const { return m_window; }
+
+    // Closes the pop-ups the main window owns, then queues the shut-down.
+    void closeAll();
+    // The shut-down sequence; runs once.
+    void shutDown();
+    bool isShutDown() const { return m_shutDownDone; }
+
+    // Command dispatch (menu items, hotkeys, right-click links).
+    void command(int id);
+
+    float latency() const { return m_latency; }
+    bool streamRunning() const;
+
+    // Hotkeys on/off, guarded so repeated calls do nothing.
+    void registerHotkeys();
+    void unregisterHotkeys();
+    bool hotkeysRegistered() const { return m_hotkeysRegistered; }
+
+    // Check marks of the "&Latency" items from the current latency.
+    void refreshLatencyChecks();
+
+    // The start-up directory and the readme's place in it.
+    QString startupDirectory() const { return m_startupDir; }
+    QString readmePath() const;
+
+    // The bitmaps loaded at entry: 500 panel face, 509 knob, 530/531 button
+    // on/off. A missing resource gives a null image.
+    const QImage& bitmap(int resource) const;
+
+    CtlFrameMetrics frameMetrics() const { return m_frame; }
+
+    // How messages and links reach the user; tests replace them.
+    std::function<void(const ShellMessage&)> showMessage;
+    std::function<void(const QString& target)> openTarget;
+
+public slots:
+    void onApplicationStateChanged(Qt::ApplicationState state);
+
+private:
+    bool startUp();
+    void buildContextMenu();
+    void destroyContextMenu();
+    void latencyCommand(int id);
+    void message(const QString& text, const QString& caption, MessageIcon icon,
+                 bool applicationModal = false);
+
+    AppOptions m_options;
+    ShellSteps m_steps;
+    QPointer<MainWindow> m_window;
+    QString m_startupDir;
+    QImage m_face, m_knob, m_buttonOn, m_buttonOff;
+    CtlFrameMetrics m_frame{};
+    float m_latency = kDefaultLatency;
+    bool m_hotkeysRegistered = false;
+    // What start-up built, so a failed start-up releases exactly that.
+    bool m_libraryStarted = false;
+    bool m_devicesEnumerated = false;
+    bool m_deviceReady = false;
+    bool m_latencyLoaded = false;
+    bool m_streamOpen = false;
+    bool m_engineCreated = false;
+    bool m_panelCreated = false;
+    bool m_shutDownQueued = false;
+    bool m_shutDownDone = false;
+};

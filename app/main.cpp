@@ -1,0 +1,50 @@
+// Process entry of Korvalo Cor.
+#include "app/app_options.h"
+#include "app/app_shell.h"
+#include "app/main_window.h"
+#include "app/signal_bridge.h"
+
+#include <QApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    // The command line is checked before Qt looks for a display, so --help,
+    // --version and mistakes are answered anywhere.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const AppOptions options = parseAppOptions(withoutQtOptions(raw));
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "korvalo-cor: %s\n%s", options.error.toLocal8Bit().constData(),
+                     appUsageText().toLocal8Bit().constData());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(appUsageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(appVersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("korvalo-cor"));
+    QApplication::setApplicationVersion(appVersion());
+    // The shut-down sequence ends the event loop itself, after the settings
+    // are saved; a closing message box must not end it early.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppShell shell(options);
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
+        if (MainWindow* w = shell.mainWindow())
+            w->close();
+        else
+            QCoreApplication::exit(0);
+    });
+
+    if (!shell.createMainWindow())
+        return 0;
+    return app.exec();
+}
