@@ -209,9 +209,10 @@ QMenu* MeterWindow::prepareContextMenu() {
 
 void MeterWindow::setTopmost(bool on) {
     const QRect g = geometry();
+    // Changing the flag hides the window; it comes back where it was.
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    setGeometry(g);
     show();
+    setGeometry(g);
 }
 
 void MeterWindow::command(int id) {
@@ -319,8 +320,8 @@ void MeterWindow::systemCommand(int id) {
     if (id == kSysWhereIsWindow) {
         showNormal();
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        setGeometry(0, 0, 200, 200);
         show();
+        setGeometry(0, 0, 200, 200);
         raise();
     } else if (id == kSysSetDefaultPosition) {
         int32_t edges[4];

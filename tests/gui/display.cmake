@@ -2,3 +2,6 @@
 kc_add_test(display_render_test gui
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/display_render_test.cpp
   LIBS kc_display GTest::gtest Qt6::Widgets)
+kc_add_test(display_window_test gui
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/display_window_test.cpp
+  LIBS kc_display GTest::gtest Qt6::Widgets)

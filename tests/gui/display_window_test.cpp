@@ -1,0 +1,305 @@
+// The meter window with a real engine: identity, placement, the context menu
+// and its commands, and a window that closes while the meter runs.
+#include "controls/ctl_core.h"
+#include "display/meter_layout.h"
+#include "display/meter_surface.h"
+#include "display/meter_window.h"
+#include "display/window_placement.h"
+#include "meter/meter_engine.h"
+#include "options/meter_settings.h"
+#include "options/meter_settings_provider.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ctlInitialize("Korvalo Cor.");
+        optionsInstallSettingsProvider();
+        displayInstallHooks();
+    }
+    static void TearDownTestSuite() {
+        displayRemoveHooks();
+        ctlShutdown();
+    }
+    void SetUp() override {
+        engine = meterCreate();
+        ASSERT_NE(engine, nullptr);
+        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    }
+    void TearDown() override {
+        meterWindowSetHooks({});
+        meterRelease(&engine);
+        EXPECT_EQ(engine, nullptr);
+    }
+
+    MeterParams params() const {
+        MeterParams p{};
+        meterGetParams(engine, &p);
+        return p;
+    }
+
+    // One 4410-frame block (a frame at 10 per second): a full-scale sine on
+    // the left when `loud`, silence on the right.
+    void feed(bool loud, int blocks = 1) {
+        std::vector<int16_t> block(2 * 4410, 0);
+        for (int i = 0; i < 4410 && loud; ++i)
+            block[2 * i] = static_cast<int16_t>(32767.0 * std::sin(i * 2.0 * M_PI * 441 / 44100));
+        for (int b = 0; b < blocks; ++b)
+            meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+    }
+
+    // Pixels of a bar column that are not black.
+    static int litRows(MeterSurface& s, int x, int fromY, int toY) {
+        const QImage img = s.snapshot();
+        int n = 0;
+        for (int y = fromY; y < toY; ++y)
+            n += (img.pixel(x, y) & 0xffffff) != 0;
+        return n;
+    }
+
+    MeterEngine* engine = nullptr;
+};
+
+TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
+    MeterWindow* w = meterWindowShow(engine);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->objectName(), QString::fromUtf8("Korvalos_0001\u00A9Nomaxe"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Korvalo"));
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+    const QSize screen = ctlScreenSize(nullptr);
+    EXPECT_EQ(w->geometry(), QRect(screen.width() - 180, 0, 180, screen.height()));
+    const MeterParams p = params();
+    EXPECT_EQ(p.placementValid, 1);
+    EXPECT_EQ(p.placement[0], screen.width() - 180);
+    EXPECT_EQ(p.placement[2], screen.width() - 1);
+    EXPECT_EQ(p.placement[3], screen.height() - 1);
+    EXPECT_EQ(meterWindowShow(engine), w); // shown again: the same window
+
+    // Moves are recorded; closing clears the flag but keeps the rectangle.
+    w->setGeometry(20, 30, 300, 400);
+    EXPECT_EQ(params().placement[0], 20);
+    EXPECT_EQ(params().placement[3], 30 + 400 - 1);
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(meterGetWindow(engine), nullptr);
+    EXPECT_EQ(meterWindowOf(engine), nullptr);
+    EXPECT_EQ(params().placementValid, 0);
+    // Reopened where it was.
+    w = meterWindowShow(engine);
+    EXPECT_EQ(w->geometry(), QRect(20, 30, 300, 400));
+}
+
+TEST_F(WindowTest, StoredPositionAndTinyPlacement) {
+    MeterParams p = params();
+    const int32_t tiny[4] = {10, 10, 14, 14};
+    std::memcpy(p.placement, tiny, sizeof tiny);
+    p.placementValid = 0;
+    meterSetParams(engine, &p);
+    const int32_t stored[4] = {100, 50, 299, 649};
+    ASSERT_TRUE(meterWriteStoredPosition(stored));
+    MeterWindow* w = meterWindowShow(engine);
+    EXPECT_EQ(w->geometry(), QRect(100, 50, 200, 600));
+
+    // "Set current Window Position as default settings" stores the current one.
+    w->setGeometry(5, 6, 220, 300);
+    w->systemCommand(kSysSetDefaultPosition);
+    int32_t back[4];
+    ASSERT_TRUE(meterReadStoredPosition(back));
+    EXPECT_EQ(back[0], 5);
+    EXPECT_EQ(back[1], 6);
+    EXPECT_EQ(back[2], 224);
+    EXPECT_EQ(back[3], 305);
+    // "Where is this window !?" brings it to 0,0 at 200 x 200, on top.
+    w->command(kCmdAlwaysVisible);
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+    w->systemCommand(kSysWhereIsWindow);
+    EXPECT_EQ(w->geometry(), QRect(0, 0, 200, 200));
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST_F(WindowTest, ContextMenuItemsAndMarks) {
+    MeterWindow* w = meterWindowShow(engine);
+    QMenu* menu = w->prepareContextMenu();
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(texts, (QStringList{"Display Frame Per Second",
+                                  "-",
+                                  "Reset Max detection",
+                                  "-",
+                                  "PEAK Level",
+                                  "RMS Level",
+                                  "Average Level",
+                                  "-",
+                                  "Always Visible",
+                                  "Default Options...",
+                                  "Change Window Name...",
+                                  "-",
+                                  "PRESET : Default",
+                                  "PRESET : Digital VU",
+                                  "PRESET : Analog VU",
+                                  "-",
+                                  "Notify me on frame loss.",
+                                  "Relax Mode.",
+                                  "-",
+                                  "Where is this window !?",
+                                  "Set current Window Position as default settings"}));
+    const QMenu* rates = menu->actions().front()->menu();
+    ASSERT_NE(rates, nullptr);
+    ASSERT_EQ(rates->actions().size(), 29);
+    EXPECT_EQ(rates->actions().front()->text(), QStringLiteral("2"));
+    EXPECT_EQ(rates->actions().back()->text(), QStringLiteral("30"));
+    int checkedRates = 0;
+    for (QAction* a : rates->actions())
+        checkedRates += a->isChecked();
+    EXPECT_EQ(checkedRates, 1);
+    EXPECT_TRUE(w->action(kCmdFrameRateBase + params().left.nbFperS)->isChecked());
+    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
+    EXPECT_FALSE(w->action(kCmdRmsLevel)->isChecked());
+    EXPECT_TRUE(w->action(kCmdAlwaysVisible)->isChecked());
+
+    // "Notify me on frame loss." is grey and unchangeable in synchronous mode.
+    EXPECT_TRUE(w->action(kCmdNotifyLoss)->isChecked());
+    EXPECT_FALSE(w->action(kCmdNotifyLoss)->isEnabled());
+    EXPECT_FALSE(w->action(kCmdRelaxMode)->isChecked());
+    w->command(kCmdNotifyLoss);
+    int relax = -1, notify = -1;
+    meterGetLossOptions(engine, &relax, &notify);
+    EXPECT_EQ(notify, 1);
+    w->command(kCmdRelaxMode);
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdNotifyLoss)->isEnabled());
+    EXPECT_TRUE(w->action(kCmdRelaxMode)->isChecked());
+    w->command(kCmdNotifyLoss);
+    meterGetLossOptions(engine, &relax, &notify);
+    EXPECT_EQ(relax, 1);
+    EXPECT_EQ(notify, 0);
+
+    // The frame rate item writes the left set only.
+    w->command(kCmdFrameRateBase + 25);
+    EXPECT_EQ(params().left.nbFperS, 25);
+    EXPECT_EQ(params().right.nbFperS, 10);
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdFrameRateBase + 25)->isChecked());
+    EXPECT_FALSE(w->action(kCmdFrameRateBase + 10)->isChecked());
+}
+
+TEST_F(WindowTest, LevelModesFollowInBothSetsAndOnThePanel) {
+    MeterWindow* w = meterWindowShow(engine);
+    int panelCalls = 0;
+    int panelPeak = -1;
+    MeterWindowHooks h;
+    h.setLevelButtons = [&](void*, const MeterParams& p) {
+        ++panelCalls;
+        panelPeak = p.left.peakOn;
+    };
+    meterWindowSetHooks(h);
+    w->command(kCmdRmsLevel); // no control panel yet: nothing to follow
+    EXPECT_EQ(panelCalls, 0);
+    EXPECT_EQ(params().left.peakOn & 1, 0);
+    EXPECT_EQ(params().right.peakOn & 1, 0);
+    EXPECT_EQ(params().right.rmsOn & 1, 1);
+    int panel = 0;
+    meterWindowContext(engine)->controlPanel = &panel;
+    w->command(kCmdAverageLevel);
+    EXPECT_EQ(panelCalls, 1);
+    EXPECT_EQ(params().left.rmsOn & 1, 0);
+    EXPECT_EQ(params().right.rmsOn & 1, 0);
+    w->command(kCmdPeakLevel);
+    EXPECT_EQ(panelPeak & 1, 1);
+    EXPECT_EQ(params().right.peakOn & 1, 1);
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
+    meterWindowContext(engine)->controlPanel = nullptr;
+}
+
+TEST_F(WindowTest, AnalogPresetKeepsDelayAndFrameRate) {
+    MeterWindow* w = meterWindowShow(engine);
+    MeterParams p = params();
+    p.left.Delay = 0.3f;
+    p.left.nbFperS = 25;
+    meterSetParams(engine, &p);
+    int refreshed = 0;
+    MeterWindowHooks h;
+    h.refreshPanel = [&](void*) { ++refreshed; };
+    meterWindowSetHooks(h);
+    w->command(kCmdPresetBase + 2);
+    p = params();
+    EXPECT_FLOAT_EQ(p.left.Delay, 0.3f);
+    EXPECT_EQ(p.left.nbFperS, 25);
+    EXPECT_EQ(p.left.linearScale, 1);
+    EXPECT_EQ(p.right.linearScale, 1);
+    EXPECT_FLOAT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f);
+    EXPECT_EQ(refreshed, 0); // no control panel
+    int panel = 0;
+    meterWindowContext(engine)->controlPanel = &panel;
+    w->command(kCmdPresetBase);
+    EXPECT_EQ(refreshed, 1);
+    EXPECT_EQ(params().left.linearScale, 0);
+    meterWindowContext(engine)->controlPanel = nullptr;
+}
+
+TEST_F(WindowTest, NameIsCutToTheField) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->setMeterName(QStringLiteral("A meter name that is far longer than the field"));
+    const MeterParams p = params();
+    EXPECT_EQ(std::strlen(p.windowName), 31u);
+    EXPECT_EQ(w->windowTitle(), QString::fromLatin1(p.windowName));
+    // The dialog hook: a cancelled or empty answer changes nothing.
+    MeterWindowHooks h;
+    h.editName = [](QWidget*, QRect box, const QString& current, QString* out) {
+        EXPECT_EQ(box.size(), QSize(150, 22));
+        EXPECT_FALSE(current.isEmpty());
+        *out = QString();
+        return true;
+    };
+    meterWindowSetHooks(h);
+    w->command(kCmdChangeName);
+    EXPECT_STREQ(params().windowName, p.windowName);
+}
+
+TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->resize(180, 600);
+    QApplication::processEvents();
+    std::shared_ptr<MeterSurface> first = w->surface();
+    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001);
+    ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
+    feed(true, 3); // the third block waits until the second frame is drawn
+    EXPECT_GT(litRows(*first, L.x0 + 5, 40, L.bottom), 200);
+    EXPECT_EQ(litRows(*first, L.x1 + 5, 40, L.bottom), 0);
+
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(meterWindowOf(engine), nullptr);
+    // Frames published for the closed window draw nothing anywhere.
+    const QImage before = first->snapshot();
+    feed(false, 20); // two seconds of silence: the peak falls by 12 dB
+    feed(true, 3);   // loud again, still without a window
+    EXPECT_EQ(first->snapshot(), before);
+
+    w = meterWindowShow(engine);
+    EXPECT_NE(w->surface(), first);
+    feed(false, 2); // one silent frame drawn: the held peak is still near full scale
+    const float k = static_cast<float>(L.H) / 66.0f;
+    const int clipRow = L.bottom - static_cast<int>((-3.0f + 60.0f) * k);
+    EXPECT_GT(litRows(*w->surface(), L.x0 + 5, 40, clipRow), 4);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
