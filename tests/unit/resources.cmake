@@ -9,4 +9,4 @@ kc_add_test(resources_wav_test unit
   LIBS kc_wavgen GTest::gtest_main)
 add_dependencies(resources_wav_test kc_demo_wav)
 target_compile_definitions(resources_wav_test PRIVATE
-  KC_DEMO_WAV="${CMAKE_BINARY_DIR}/demo/korvalo-demo.wav")
+  KC_DEMO_WAV="${KC_DEMO_WAV}")
