@@ -98,7 +98,7 @@ void destroyNow(MeterEngine** handle, MeterEngine* e) {
 }
 
 void publishFrame(MeterEngine* e) {
-    MeterFrameInput& s = e->slots[e->backSlot];
+    MeterFrameInput& s = e->inputSlots[e->backSlot];
     const MeterCoefficients& c = e->coeff;
     s.lostFrames = e->lostFrames.load();
     s.notify = e->notifyLoss.load();

@@ -70,10 +70,10 @@ struct MeterEngine {
     float crossSum = 0.0f;       // feeder
     float phaseStep = 0.0f;      // feeder (set by meterPrepare)
 
-    // Frame hand-off: three input slots. The feeder fills slots[backSlot] and
+    // Frame hand-off: three input slots. The feeder fills inputSlots[backSlot] and
     // exchanges it with `middleSlot` (index | kFreshBit); the render thread
     // exchanges its front slot with `middleSlot` when the fresh bit is set.
-    MeterFrameInput slots[3]{};
+    MeterFrameInput inputSlots[3]{};
     int backSlot = 0;               // feeder
     int frontSlot = 1;              // render thread
     std::atomic<int> middleSlot{2}; // shared

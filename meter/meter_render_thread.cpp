@@ -24,7 +24,7 @@ bool meterTakeFrameInput(MeterEngine* e) {
         return false;
     }
     e->frontSlot = e->middleSlot.exchange(e->frontSlot) & ~kMeterFreshBit;
-    e->frame.in = e->slots[e->frontSlot];
+    e->frame.in = e->inputSlots[e->frontSlot];
     return true;
 }
 

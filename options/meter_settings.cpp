@@ -1,6 +1,6 @@
 #include "options/meter_settings.h"
 
-#include "options/meter_palette.h"
+#include "controls/ctl_core.h"
 #include "platform/registry_store.h"
 
 #include <QPointer>
@@ -103,7 +103,8 @@ void LoadMeterSettings(const char* subKey) {
             g_keyDone = true;
         }
         for (int i = 0; i < 16; ++i) {
-            CustomColors[i] = meterPaletteColor(i);
+            const QColor c = ctlColor(i); // black while the library is not running
+            CustomColors[i] = c.isValid() ? meterRgb(c.red(), c.green(), c.blue()) : 0u;
         }
         g_dialog = nullptr;
         FreeMeterColorSet(&g_live);

@@ -1,6 +1,7 @@
 // Display settings: load on first use, save on last release, the key name,
 // the shared "AttnBorder" value with the outline kept apart, damaged values,
 // the options dialog on shut-down, and the presets through a real engine.
+#include "controls/ctl_core.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
 #include "meter/meter_hooks.h"
@@ -195,6 +196,9 @@ TEST_F(MeterSettingsTest, PresetsKeepTimingAndTheAnalogRowSetsTheOffset) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    ctlInitialize("Korvalo Cor."); // the palette behind the custom colours
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    ctlShutdown();
+    return result;
 }
