@@ -1,0 +1,20 @@
+# The real program under Xvfb (see app_system_test.sh). The probe reads the
+# window's size hints and pixels from outside the program.
+find_package(X11 REQUIRED)
+add_executable(kc-window-probe ${CMAKE_CURRENT_LIST_DIR}/window_probe.cpp)
+target_link_libraries(kc-window-probe PRIVATE kc_resources Qt6::Gui X11::X11)
+
+add_test(NAME app_system_test
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/app_system_test.sh
+          $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-window-probe>)
+set_tests_properties(app_system_test PROPERTIES LABELS system TIMEOUT 300)
+
+# --help and --version answer without a display.
+add_test(NAME app_help_test COMMAND korvalo-cor --help)
+set_tests_properties(app_help_test PROPERTIES LABELS system
+  ENVIRONMENT "DISPLAY=;QT_QPA_PLATFORM=xcb"
+  PASS_REGULAR_EXPRESSION "Usage: korvalo-cor \\[--device NAME\\] \\[FILE.wav\\]")
+add_test(NAME app_version_test COMMAND korvalo-cor --version)
+set_tests_properties(app_version_test PROPERTIES LABELS system
+  ENVIRONMENT "DISPLAY=;QT_QPA_PLATFORM=xcb"
+  PASS_REGULAR_EXPRESSION "^korvalo-cor [0-9]+\\.[0-9]+\\.[0-9]+")
