@@ -53,6 +53,11 @@ void MeterSurface::fill(int l, int t, int r, int b, const RasterFill& f) {
             continue;
         }
         const uint32_t* pat = f.px + (y & 7) * 8;
+        // The line patterns light or darken whole rows: those fill like solids.
+        if (std::all_of(pat + 1, pat + 8, [pat](uint32_t c) { return c == pat[0]; })) {
+            std::fill(p + l, p + r, pat[0]);
+            continue;
+        }
         for (int x = l; x < r; ++x)
             p[x] = pat[x & 7];
     }
