@@ -11,6 +11,7 @@
 #include "resources/resource_path.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QIcon>
 #include <QMenu>
@@ -118,6 +119,13 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
 }
 
 MeterWindow::~MeterWindow() {
+    teardown();
+}
+
+void MeterWindow::teardown() {
+    if (m_tornDown)
+        return;
+    m_tornDown = true;
     // An options dialog opened from this window ends with it.
     if (QDialog* d = meterOptionsDialog(); d && d->parentWidget() == this)
         d->reject();
@@ -129,6 +137,14 @@ MeterWindow::~MeterWindow() {
     }
     m_surface->closed.store(true);
     DisplayFrameRenderer::instance().detach(this);
+}
+
+void MeterWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Closed is gone for the engine at once, not when the widget's deferred
+    // deletion runs: a show right after a close creates a new window.
+    if (event->isAccepted())
+        teardown();
 }
 
 void MeterWindow::buildMenus() {

@@ -101,12 +101,16 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
     void setTopmost(bool on);
     void recordPlacement();
     void repaintStaticLocked();
+    // What closing ends: the engine's record of the window, the surface's
+    // registration, an options dialog opened from here. Runs once.
+    void teardown();
 
     std::atomic<MeterEngine*> m_engine; // cleared when the engine goes first
     std::shared_ptr<MeterSurface> m_surface;
@@ -119,6 +123,7 @@ private:
     QPoint m_menuPoint;        // screen point of the right click that opened the menu
     bool m_staticDirty = true; // static parts wait to be painted
     bool m_eraseDirty = true;  // ... onto a cleared face
+    bool m_tornDown = false;
 };
 
 // Shows the engine's meter window, creating it at the remembered, stored or
