@@ -98,33 +98,7 @@ void destroyNow(MeterEngine** handle, MeterEngine* e) {
 }
 
 void publishFrame(MeterEngine* e) {
-    MeterFrameInput& s = e->inputSlots[e->backSlot];
-    const MeterCoefficients& c = e->coeff;
-    s.lostFrames = e->lostFrames.load();
-    s.notify = e->notifyLoss.load();
-    s.sampleCount = e->samplesInFrame;
-    s.window = e->window.load();
-    s.channels = e->channels;
-    s.rangeStep = c.rangeStep;
-    s.displayFlags = c.displayFlags;
-    s.rmsOn = c.rmsOn;
-    s.peakOn = c.peakOn;
-    s.scaleMode = c.scaleMode;
-    s.minDb = c.minDb;
-    s.maxDb = c.maxDb;
-    s.dbOffset = c.dbOffset;
-    s.peakRelease = c.peakRelease;
-    s.powerRelease = c.powerRelease;
-    s.averageRelease = c.averageRelease;
-    s.powerAttack = c.powerAttack;
-    s.averageAttack = c.averageAttack;
-    s.sums[0] = e->acc[0];
-    s.sums[1] = e->acc[1];
-    s.crossSum = e->crossSum;
-    s.phaseStep = e->phaseStep;
-    s.levelResetSeq = e->levelResetSeq.load();
-    s.holdResetSeq = e->holdResetSeq.load();
-    s.maxResetSeq = e->maxResetSeq.load();
+    meterFillFrameInput(*e, e->inputSlots[e->backSlot]);
     e->backSlot = e->middleSlot.exchange(e->backSlot | kMeterFreshBit) & ~kMeterFreshBit;
     e->published.store(1);
     e->frameReady.set();
@@ -190,6 +164,36 @@ void recordPlacement(MeterEngine* e, MeterWindow* window) {
 }
 
 } // namespace
+
+void meterFillFrameInput(const MeterEngine& engine, MeterFrameInput& s) {
+    const MeterEngine* e = &engine;
+    const MeterCoefficients& c = e->coeff;
+    s.lostFrames = e->lostFrames.load();
+    s.notify = e->notifyLoss.load();
+    s.sampleCount = e->samplesInFrame;
+    s.window = e->window.load();
+    s.channels = e->channels;
+    s.rangeStep = c.rangeStep;
+    s.displayFlags = c.displayFlags;
+    s.rmsOn = c.rmsOn;
+    s.peakOn = c.peakOn;
+    s.scaleMode = c.scaleMode;
+    s.minDb = c.minDb;
+    s.maxDb = c.maxDb;
+    s.dbOffset = c.dbOffset;
+    s.peakRelease = c.peakRelease;
+    s.powerRelease = c.powerRelease;
+    s.averageRelease = c.averageRelease;
+    s.powerAttack = c.powerAttack;
+    s.averageAttack = c.averageAttack;
+    s.sums[0] = e->acc[0];
+    s.sums[1] = e->acc[1];
+    s.crossSum = e->crossSum;
+    s.phaseStep = e->phaseStep;
+    s.levelResetSeq = e->levelResetSeq.load();
+    s.holdResetSeq = e->holdResetSeq.load();
+    s.maxResetSeq = e->maxResetSeq.load();
+}
 
 ChannelParams meterCreationParams(const MeterSettingsValues& s) {
     ChannelParams p{};

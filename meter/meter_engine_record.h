@@ -102,3 +102,7 @@ struct MeterSettingsValues;
 // The channel parameters an engine starts with, from the display settings
 // with the engine's clamps (a frame rate below 1 becomes 10).
 ChannelParams meterCreationParams(const MeterSettingsValues& settings);
+
+// Copies what a published frame carries (counts, coefficients, accumulators,
+// reset requests) from the engine. Feeding thread.
+void meterFillFrameInput(const MeterEngine& engine, MeterFrameInput& input);

@@ -43,10 +43,6 @@ public:
         std::unique_lock<std::mutex> guard(m_mutex);
         return m_cond.wait_for(guard, std::chrono::seconds(60), [&] { return m_entered >= n; });
     }
-    std::vector<MeterFrame> frames() {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        return m_frames;
-    }
     MeterFrame last() {
         std::lock_guard<std::mutex> guard(m_mutex);
         return m_frames.back();
@@ -73,8 +69,4 @@ std::vector<int16_t> stereoBlock(uint32_t frames, L left, R right) {
 
 inline int16_t silence(uint32_t) {
     return 0;
-}
-
-inline float toDb(float amplitude) {
-    return 20.0f * std::log10(amplitude);
 }
