@@ -77,21 +77,14 @@ TEST(WindowPlacement, StoredPositionThenEnginePlacement) {
               (WindowRect{1740, 0, 180, 1080}));
 }
 
-TEST(WindowPlacement, StoredPositionRoundTripAndPartialValues) {
+TEST(WindowPlacement, StoredPositionNeedsAllFourValues) {
+    const int32_t rect[4] = {12, 34, 211, 833};
+    ASSERT_TRUE(meterWriteStoredPosition(rect));
+    const int32_t y1 = 5; // a value of another type reads as missing
+    ASSERT_EQ(regWriteTyped(kMeterWindowKey, "Window y1", RegType::String, &y1, 4), 1);
     int32_t out[4] = {-1, -1, -1, -1};
     EXPECT_FALSE(meterReadStoredPosition(out));
     EXPECT_EQ(out[0], -1);
-    const int32_t rect[4] = {12, 34, 211, 833};
-    ASSERT_TRUE(meterWriteStoredPosition(rect));
-    ASSERT_TRUE(meterReadStoredPosition(out));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(out[i], rect[i]);
-    // A position is used only when all four values exist.
-    const int32_t y1 = 5;
-    ASSERT_EQ(regWriteTyped(kMeterWindowKey, "Window y1", RegType::String, &y1, 4), 1);
-    int32_t again[4] = {-1, -1, -1, -1};
-    EXPECT_FALSE(meterReadStoredPosition(again));
-    EXPECT_EQ(again[0], -1);
 }
 
 } // namespace
