@@ -38,12 +38,12 @@ constexpr std::array<uint32_t, kCtlPaletteSize> kPalette = {
     0x31A724, 0x404040, 0x545454, 0x6E6E6E, 0x828282, 0xB4B4B4, 0xE6E6E6, 0xFFFFFF,
 };
 
-struct FontSpec {
+struct FontEntry {
     int height;
     int weight;
 };
 // Entries 12 and 13 are deliberately the same font.
-constexpr std::array<FontSpec, kCtlFontCount> kFonts = {{
+constexpr std::array<FontEntry, kCtlFontCount> kFonts = {{
     {10, 400},
     {10, 700},
     {12, 400},
