@@ -87,14 +87,18 @@ void displayRemoveHooks() {
 }
 
 MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
-    : QWidget(nullptr, Qt::Window), m_engine(engine), m_surface(std::make_shared<MeterSurface>()) {
+    // A caption with system menu, minimise and close boxes, no maximise box;
+    // resizable.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      m_engine(engine), m_surface(std::make_shared<MeterSurface>()) {
     setObjectName(QString::fromUtf8(kMeterWindowClassName));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     MeterWindowContext* ctx = meterWindowContext(engine);
     setWindowFlag(Qt::WindowStaysOnTopHint, ctx && ctx->alwaysVisible == 1);
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     setWindowIcon(QIcon(resourcePath(101)));
     MeterParams p{};
     meterGetParams(engine, &p);
