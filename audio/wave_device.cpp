@@ -75,7 +75,7 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
     case WaveMsg::Data:
         // The header names its own slot: buffers come back in order, but more
         // than one may come back between two transfers.
-        d->slots[header->slot].filled.store(1);
+        d->ring[header->slot].filled.store(1);
         d->queued.fetch_sub(1);
         break;
     case WaveMsg::Open:
@@ -86,19 +86,19 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
 }
 
 void freeSlots(WaveDevice* d) {
-    d->slots.reset();
+    d->ring.reset();
     d->slotBytes = 0;
 }
 
 int allocSlots(WaveDevice* d) {
     try {
-        auto slots = std::make_unique<BufferSlot[]>(static_cast<size_t>(d->bufferCount));
+        auto ring = std::make_unique<BufferSlot[]>(static_cast<size_t>(d->bufferCount));
         const uint32_t bytes = d->bufferBytes ? d->bufferBytes : 1;
         for (int i = 0; i < d->bufferCount; ++i) {
-            slots[i].data = std::make_unique<uint8_t[]>(bytes); // value-initialised: zeros
-            slots[i].hasHeader = d->entry.valid == 1;
+            ring[i].data = std::make_unique<uint8_t[]>(bytes); // value-initialised: zeros
+            ring[i].hasHeader = d->entry.valid == 1;
         }
-        d->slots = std::move(slots);
+        d->ring = std::move(ring);
         d->slotBytes = bytes;
         return 0;
     } catch (const std::bad_alloc&) {
@@ -196,16 +196,16 @@ int opPrepare(WaveDevice* d) {
     if (d->prepared)
         return 0;
     // Slots left from a failed prepare are reused only when their size still fits.
-    if (d->slots && d->slotBytes < d->bufferBytes)
+    if (d->ring && d->slotBytes < d->bufferBytes)
         freeSlots(d);
-    if (!d->slots && allocSlots(d) != 0)
+    if (!d->ring && allocSlots(d) != 0)
         return -1;
     d->prepared = 1;
     d->queued.store(0);
     d->writePosition = 0;
     d->readPosition = 0;
     for (int i = 0; i < d->bufferCount; ++i) {
-        BufferSlot& s = d->slots[i];
+        BufferSlot& s = d->ring[i];
         s.prepared = 0;
         s.filled.store(0);
         s.header.data = s.data.get();
@@ -220,15 +220,15 @@ int opPrepare(WaveDevice* d) {
 }
 
 int opUnprepare(WaveDevice* d) {
-    if (!d || !d->slots || !d->prepared)
+    if (!d || !d->ring || !d->prepared)
         return 0;
     // Buffers still in the driver (a failure before Start) come back first,
     // so the driver never holds a pointer into freed memory.
     if (d->handle && d->queued.load() > 0)
         d->handle->reset();
     for (int i = 0; i < d->bufferCount; ++i) {
-        d->slots[i].prepared = 0;
-        d->slots[i].header.flags.fetch_and(~kWhdrPrepared);
+        d->ring[i].prepared = 0;
+        d->ring[i].header.flags.fetch_and(~kWhdrPrepared);
     }
     freeSlots(d);
     d->prepared = 0;
@@ -263,7 +263,7 @@ int opStart(WaveDevice* d) {
 int opTransferOut(WaveDevice* d, void* block) {
     if (!d || !d->prepared || !d->handle)
         return -1;
-    BufferSlot& slot = d->slots[d->writePosition];
+    BufferSlot& slot = d->ring[d->writePosition];
     if (block)
         std::memcpy(slot.data.get(), block, d->bufferBytes);
     else
@@ -275,8 +275,8 @@ int opTransferOut(WaveDevice* d, void* block) {
 int opTransferIn(WaveDevice* d, void* block) {
     if (!d || !d->prepared || !d->handle)
         return -1;
-    BufferSlot& readSlot = d->slots[d->readPosition];
-    BufferSlot& writeSlot = d->slots[d->writePosition];
+    BufferSlot& readSlot = d->ring[d->readPosition];
+    BufferSlot& writeSlot = d->ring[d->writePosition];
     pace(d);
     writeSlot.filled.store(0);
     int r = submitSlot(d, writeSlot);

@@ -17,7 +17,7 @@
 // Threads: the main thread enumerates, initialises, configures and releases,
 // only while no stream thread runs. The stream thread calls the operations.
 // The driver thread hands buffers back through the callback, which touches
-// only `queued`, the slots' `filled` flags and the event. The main thread may
+// only `queued`, the ring slots' `filled` flags and the event. The main thread may
 // call waveRequestStop at any time: it wakes a Transfer that waits for the
 // driver, so stopping never depends on the sound card.
 #pragma once
@@ -72,7 +72,7 @@ struct WaveDevice {
     DeviceEntry entry = {};
     StreamFormat format = {44100, 2, 2};
     std::unique_ptr<WaveDriver> handle; // the open driver, or none
-    std::unique_ptr<BufferSlot[]> slots;
+    std::unique_ptr<BufferSlot[]> ring;
     uint32_t slotBytes = 0; // size of each slot's data block
     int32_t bufferCount = 4;
     int32_t started = 0;
@@ -114,7 +114,7 @@ uint32_t waveBufferFrames(const WaveDevice* device);
 uint32_t waveBufferBytes(const WaveDevice* device);
 const char* waveErrorText(const WaveDevice* device);
 void waveClearErrorText(WaveDevice* device);
-// Closes the driver if still open, frees the slots and resets the record.
+// Closes the driver if still open, frees the ring and resets the record.
 void waveReleaseDevice(WaveDevice* device);
 
 // Any thread: wakes a Transfer waiting for the driver; later Transfers do not

@@ -124,7 +124,7 @@ TEST_F(WaveDeviceTest, StepsWithoutTheirCounterpartDoNothing) {
     EXPECT_EQ(waveStop(&dev), 0); // prepared but not started
     EXPECT_EQ(waveUnprepare(&dev), 0);
     EXPECT_EQ(dev.prepared, 0);
-    EXPECT_EQ(dev.slots, nullptr);
+    EXPECT_EQ(dev.ring, nullptr);
     EXPECT_EQ(waveClose(&dev), 0);
     EXPECT_EQ(dev.open, 0);
     EXPECT_EQ(dev.handle, nullptr);
