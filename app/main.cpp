@@ -1,8 +1,10 @@
 // Process entry of Korvalo Cor.
 #include "app/app_options.h"
 #include "app/app_shell.h"
+#include "app/audio_wiring.h"
 #include "app/main_window.h"
 #include "app/signal_bridge.h"
+#include "app/wav_select.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -35,7 +37,21 @@ int main(int argc, char** argv) {
     // are saved; a closing message box must not end it early.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The audio path outlives the shell, whose shut-down stops and releases it.
+    AudioPath audio;
+    WavSelector wavSelector(audio);
+    MeterEngine* engine = nullptr;
     AppShell shell(options);
+    connectAudio(shell, audio, wavSelector, &engine);
+    // The engine that the stream feeds: 44100 Hz stereo, released after the stream.
+    shell.steps().createEngine = [&engine] {
+        engine = meterCreate();
+        if (engine && meterSetFormat(&engine, 44100.0f, 2) == 1)
+            return true;
+        meterRelease(&engine);
+        return false;
+    };
+    shell.steps().releaseEngine = [&engine] { meterRelease(&engine); };
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
         if (MainWindow* w = shell.mainWindow())
@@ -46,5 +62,9 @@ int main(int argc, char** argv) {
 
     if (!shell.createMainWindow())
         return 0;
+    // A FILE on the command line opens like a choice in the file dialog, then plays.
+    if (!options.wavFile.isEmpty() && !playStartupFile(audio, wavSelector, options.wavFile))
+        std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
+                     options.wavFile.toLocal8Bit().constData());
     return app.exec();
 }
