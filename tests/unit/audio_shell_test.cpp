@@ -1,0 +1,176 @@
+// The audio path inside the shell: the Select Wav File rules (busy flag,
+// cancel, "Sorry...", unreadable files), the command-line FILE and device,
+// and the latency command against a running stream, on the silent device.
+#include "app/app_commands.h"
+#include "app/app_shell.h"
+#include "app/audio_wiring.h"
+#include "app/main_window.h"
+#include "app/wav_select.h"
+#include "audio_test_support.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace audiotest;
+
+namespace {
+
+class AudioShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        selector.showRejected = [this] { ++rejectedMessages; };
+        selector.refreshPanel = [this] { ++refreshes; };
+    }
+    void TearDown() override {
+        shell.reset();
+        qunsetenv("KORVALO_WAVE_DEVICE");
+    }
+    MainWindow* start(AppOptions options = {}) {
+        if (options.device.isEmpty())
+            options.device = QStringLiteral("silent");
+        shell = std::make_unique<AppShell>(options);
+        connectAudio(*shell, audio, selector, &engine);
+        shell->steps().createEngine = [this] {
+            engine = meterCreate();
+            return meterSetFormat(&engine, 44100.0f, 2) == 1;
+        };
+        shell->steps().releaseEngine = [this] { meterRelease(&engine); };
+        shell->showMessage = [this](const ShellMessage& m) { messages << m; };
+        return shell->createMainWindow();
+    }
+
+    QTemporaryDir config;
+    AudioPath audio;
+    WavSelector selector{audio};
+    MeterEngine* engine = nullptr;
+    std::unique_ptr<AppShell> shell;
+    QList<ShellMessage> messages;
+    int rejectedMessages = 0;
+    int refreshes = 0;
+
+    TempFile good{stereoWav(ramp(44100)), "good.wav"};
+    TempFile other{stereoWav(ramp(44100), 22050), "slow.wav"};
+    TempFile text{std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}, "notes.wav"};
+};
+
+TEST_F(AudioShellTest, SelectionKeepsRestoresOrDropsTheFileAsTheUserChooses) {
+    MainWindow* w = start();
+    ASSERT_NE(w, nullptr);
+    EXPECT_STREQ(audio.device.entry.pcmName, "silent");
+
+    QString answer = QString::fromLocal8Bit(good.path());
+    int asked = 0;
+    selector.chooseFile = [&](QWidget* owner) {
+        ++asked;
+        EXPECT_EQ(owner, w);
+        // While the dialog is open the transport ignores Play.
+        shell->command(CmdPlay);
+        EXPECT_FALSE(shell->streamRunning());
+        return answer;
+    };
+    shell->command(CmdSelectWav);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(audio.selection.currentPath, good.path());
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(audio.selection.dialogBusy, 0);
+
+    shell->command(CmdPlay);
+    EXPECT_TRUE(shell->streamRunning());
+
+    // Cancelling stops the stream and keeps the file.
+    answer.clear();
+    shell->command(CmdSelectWav);
+    EXPECT_FALSE(shell->streamRunning());
+    EXPECT_TRUE(wavIsOpen(&audio.source));
+    EXPECT_EQ(audio.source.path, good.path());
+
+    // Another format: the message, and the previous file is back.
+    answer = QString::fromLocal8Bit(other.path());
+    shell->command(CmdSelectWav);
+    EXPECT_EQ(rejectedMessages, 1);
+    ASSERT_TRUE(wavIsOpen(&audio.source));
+    EXPECT_EQ(audio.source.path, good.path());
+    shell->command(CmdPlay);
+    EXPECT_TRUE(shell->streamRunning());
+
+    // An unreadable file: no message, no file, Play does nothing.
+    answer = QString::fromLocal8Bit(text.path());
+    shell->command(CmdSelectWav);
+    EXPECT_EQ(rejectedMessages, 1);
+    EXPECT_FALSE(wavIsOpen(&audio.source));
+    shell->command(CmdPlay);
+    EXPECT_FALSE(shell->streamRunning());
+
+    // A second F5 while the dialog is open does nothing.
+    audio.selection.dialogBusy = 1;
+    shell->command(CmdSelectWav);
+    EXPECT_EQ(asked, 4);
+    audio.selection.dialogBusy = 0;
+    w->close();
+}
+
+TEST_F(AudioShellTest, LatencyIsRefusedWhilePlayingAndReopensTheStreamAfterStop) {
+    MainWindow* w = start();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(audio.transport.blockFrames, 4408u);
+    ASSERT_TRUE(playStartupFile(audio, selector, QString::fromLocal8Bit(good.path())));
+    EXPECT_TRUE(shell->streamRunning());
+
+    shell->command(CmdLatency20);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].caption, QString("Change Latency"));
+    EXPECT_EQ(audio.transport.blockFrames, 4408u);
+    EXPECT_TRUE(shell->streamRunning());
+
+    shell->command(CmdStop);
+    EXPECT_FALSE(shell->streamRunning());
+    shell->command(CmdLatency20);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(audio.transport.blockFrames, 880u);
+    EXPECT_FLOAT_EQ(shell->latency(), 0.02f);
+
+    // Zero stops and rewinds too; Play then runs again at the new size.
+    shell->command(CmdPlay);
+    EXPECT_TRUE(shell->streamRunning());
+    shell->command(CmdZero);
+    EXPECT_FALSE(shell->streamRunning());
+    EXPECT_EQ(audio.source.position, 0);
+    w->close();
+}
+
+TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
+    AppOptions o;
+    EXPECT_TRUE(audioDeviceName(o).isEmpty());
+    qputenv("KORVALO_WAVE_DEVICE", "hw:5,0");
+    EXPECT_EQ(audioDeviceName(o), QString("hw:5,0"));
+    o.device = "silent";
+    EXPECT_EQ(audioDeviceName(o), QString("silent")) << "the option wins over the environment";
+
+    MainWindow* w = start(o);
+    ASSERT_NE(w, nullptr);
+    // A file of another format shows the message and plays nothing.
+    EXPECT_FALSE(playStartupFile(audio, selector, QString::fromLocal8Bit(other.path())));
+    EXPECT_EQ(rejectedMessages, 1);
+    EXPECT_FALSE(shell->streamRunning());
+    EXPECT_FALSE(playStartupFile(audio, selector, QStringLiteral("/nonexistent/song.wav")));
+    EXPECT_EQ(rejectedMessages, 1);
+    EXPECT_TRUE(playStartupFile(audio, selector, QString::fromLocal8Bit(good.path())));
+    EXPECT_TRUE(shell->streamRunning());
+    // Shut-down stops the stream before it releases the device.
+    w->close();
+    shell->shutDown();
+    EXPECT_FALSE(transportIsRunning(&audio.transport));
+    EXPECT_EQ(audio.device.kind, 0);
+    EXPECT_FALSE(wavIsOpen(&audio.source));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
