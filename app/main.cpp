@@ -5,6 +5,8 @@
 #include "app/main_window.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
+#include "display/meter_window.h"
+#include "options/meter_settings_provider.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -37,6 +39,11 @@ int main(int argc, char** argv) {
     // are saved; a closing message box must not end it early.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The engine reaches the stored display settings, the frame renderer and
+    // the meter window through these; they must be in place before meterCreate.
+    optionsInstallSettingsProvider();
+    displayInstallHooks();
+
     // The audio path outlives the shell, whose shut-down stops and releases it.
     AudioPath audio;
     WavSelector wavSelector(audio);
@@ -62,9 +69,13 @@ int main(int argc, char** argv) {
 
     if (!shell.createMainWindow())
         return 0;
-    // A FILE on the command line opens like a choice in the file dialog, then plays.
-    if (!options.wavFile.isEmpty() && !playStartupFile(audio, wavSelector, options.wavFile))
-        std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
-                     options.wavFile.toLocal8Bit().constData());
+    // A FILE on the command line opens like a choice in the file dialog, then
+    // plays, with the meter window already open so that the meters move at once.
+    if (!options.wavFile.isEmpty()) {
+        meterWindowShow(engine);
+        if (!playStartupFile(audio, wavSelector, options.wavFile))
+            std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
+                         options.wavFile.toLocal8Bit().constData());
+    }
     return app.exec();
 }
