@@ -1,0 +1,118 @@
+// kc-display-probe: helpers of the meter display's system test.
+//
+//   kc-display-probe wav OUT.wav SECONDS
+//       writes a 44.1 kHz stereo WAV: a full-scale 1 kHz sine on the left,
+//       silence on the right.
+//   kc-display-probe bars WINDOW-ID OUT.png
+//       takes a screenshot of the meter window's client into OUT.png and
+//       exits 0 when the left bar is lit in the clip colour and the right bar
+//       is dark; prints what it found either way.
+#include "display/meter_layout.h"
+#include "tools/wav_writer.h"
+
+#include <QImage>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+int channel(unsigned long pixel, unsigned long mask) {
+    if (!mask)
+        return 0;
+    int shift = 0;
+    while (!(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return static_cast<int>(((pixel >> shift) & mask) * 255 / mask);
+}
+
+int writeWav(const char* path, double seconds) {
+    const int frames = static_cast<int>(seconds * 44100);
+    std::vector<int16_t> samples(2 * static_cast<size_t>(frames), 0);
+    for (int i = 0; i < frames; ++i)
+        samples[2 * static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(32767.0 * std::sin(2.0 * M_PI * 1000.0 * i / 44100)));
+    return writeWavFile(path, samples, 44100, 2) ? 0 : 1;
+}
+
+QImage grab(Display* dpy, Window win) {
+    XWindowAttributes attr{};
+    if (!XGetWindowAttributes(dpy, win, &attr))
+        return {};
+    XImage* xi = XGetImage(dpy, win, 0, 0, static_cast<unsigned>(attr.width),
+                           static_cast<unsigned>(attr.height), AllPlanes, ZPixmap);
+    if (!xi)
+        return {};
+    QImage img(attr.width, attr.height, QImage::Format_RGB32);
+    for (int y = 0; y < attr.height; ++y)
+        for (int x = 0; x < attr.width; ++x) {
+            const unsigned long p = XGetPixel(xi, x, y);
+            img.setPixel(x, y,
+                         qRgb(channel(p, xi->red_mask), channel(p, xi->green_mask),
+                              channel(p, xi->blue_mask)));
+        }
+    XDestroyImage(xi);
+    return img;
+}
+
+int checkBars(const char* windowId, const char* out) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::printf("no display\n");
+        return 1;
+    }
+    const QImage img = grab(dpy, static_cast<Window>(std::strtoul(windowId, nullptr, 0)));
+    XCloseDisplay(dpy);
+    if (img.isNull()) {
+        std::printf("no such window\n");
+        return 1;
+    }
+    img.save(QString::fromLocal8Bit(out));
+    const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
+    std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
+                L.wide()   ? "wide"
+                : L.fits() ? "narrow"
+                           : "none",
+                L.bw, L.H);
+    if (!L.fits())
+        return 1;
+    // The default scale runs from -60 to +6 dB; a full-scale sine peaks at
+    // 0 dBFS, so the bar's clip zone (-3 dB up to 0 dB) must be lit.
+    const float k = static_cast<float>(L.H) / 66.0f;
+    const int top = L.bottom - static_cast<int>(60.0f * k);
+    const int clip = L.bottom - static_cast<int>(57.0f * k);
+    const QRgb clipColor = qRgb(249, 51, 51);
+    int clipPixels = 0, clipArea = 0;
+    for (int y = top + 1; y < clip; ++y)
+        for (int x = L.x0; x < L.x0 + L.bw; ++x) {
+            ++clipArea;
+            clipPixels += (img.pixel(x, y) & 0xffffff) == (clipColor & 0xffffff);
+        }
+    int rightLit = 0;
+    for (int y = kMeterBarTop; y < L.bottom; ++y)
+        for (int x = L.x1; x < L.x1 + L.bw; ++x)
+            rightLit += (img.pixel(x, y) & 0xffffff) != 0;
+    std::printf("left bar clip zone rows %d..%d: %d of %d pixels in the clip colour\n", top + 1,
+                clip - 1, clipPixels, clipArea);
+    std::printf("right bar: %d lit pixels\n", rightLit);
+    // The bar pattern lights half the rows; the peak may have fallen a little
+    // from full scale between frames.
+    return clipArea > 0 && clipPixels * 4 >= clipArea && rightLit == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "wav") == 0)
+        return writeWav(argv[2], std::atof(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
+        return checkBars(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: %s wav OUT.wav SECONDS | bars WINDOW-ID OUT.png\n", argv[0]);
+    return 2;
+}
