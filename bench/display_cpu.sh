@@ -14,7 +14,8 @@ if [ -z "${KC_IN_XVFB:-}" ]; then
 fi
 export QT_QPA_PLATFORM=xcb
 work=$(mktemp -d)
-trap 'kill -TERM "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+pid=
+trap '[ -n "$pid" ] && { kill -TERM "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; }; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
 mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/korvalo-cor"
 # 30 display frames per second (the stored "nbFperS", 4 bytes little-endian).
