@@ -4,6 +4,7 @@
 #include "platform/registry_store.h"
 
 #include <QPointer>
+#include <QThread>
 #include <cstddef>
 #include <cstring>
 
@@ -132,7 +133,13 @@ int ReleaseMeterSettings() {
         return 0;
     }
     if (QDialog* dialog = g_dialog.data()) {
-        dialog->reject();
+        // A release deferred to the end of a fed block runs on the stream
+        // thread: the dialog is then ended from its own thread.
+        if (QThread::currentThread() == dialog->thread()) {
+            dialog->reject();
+        } else {
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+        }
     }
     MeterSettingsDefaults = g_live;
     FreeMeterColorSet(&g_live);
