@@ -114,6 +114,24 @@ inline float sampleAt(const unsigned char* p) {
 
 // The inner loop runs over spans in which no ring position wraps, so it needs
 // no wrap test per sample. Sums stay single float chains in sample order.
+// One channel's running sums in two interleaved chains (even and odd sample
+// frames), so that consecutive additions do not wait on each other; the
+// chains are joined at the end of the block.
+struct Sums {
+    float peak;
+    float abs[2];
+    float sq[2];
+};
+
+inline void addSample(Sums& s, int chain, float a) {
+    s.peak = a > s.peak ? a : s.peak;
+    s.abs[chain] += a;
+    s.sq[chain] += a * a;
+}
+
+// The inner loops run over spans in which no ring position wraps, so they need
+// no wrap test per sample. Each sample frame writes its new sample before it
+// reads the delayed one: with a delay of 0 that is the value just written.
 template <bool Stereo>
 void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, uint32_t stride) {
     const size_t step = static_cast<size_t>(stride) * 2;
@@ -126,9 +144,10 @@ void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, ui
     const uint32_t lSize = dl.size;
     const uint32_t rSize = Stereo ? dr.size : 0;
 
-    float lPeak = e->acc[0].peak, lAbs = e->acc[0].sumAbs, lSq = e->acc[0].sumSquares;
-    float rPeak = e->acc[1].peak, rAbs = e->acc[1].sumAbs, rSq = e->acc[1].sumSquares;
-    float cross = e->crossSum;
+    Sums l{e->acc[0].peak, {e->acc[0].sumAbs, 0.0f}, {e->acc[0].sumSquares, 0.0f}};
+    Sums r{e->acc[1].peak, {e->acc[1].sumAbs, 0.0f}, {e->acc[1].sumSquares, 0.0f}};
+    float cross[2] = {e->crossSum, 0.0f};
+    int chain = 0; // chain of the next sample frame
 
     while (frames > 0) {
         uint32_t span = std::min({frames, lSize - lw, lSize - lr});
@@ -140,21 +159,29 @@ void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, ui
         if constexpr (Stereo) {
             float* rWrite = rData + rw;
             const float* rRead = rData + rr;
-            for (uint32_t i = 0; i < span; ++i) {
+            const auto one = [&](uint32_t i, int c) {
                 lWrite[i] = sampleAt(p);
                 rWrite[i] = sampleAt(p + 2);
                 p += step;
                 const float xl = lRead[i];
                 const float xr = rRead[i];
-                const float al = std::fabs(xl);
-                const float ar = std::fabs(xr);
-                lPeak = al > lPeak ? al : lPeak;
-                lAbs += al;
-                lSq += al * al;
-                rPeak = ar > rPeak ? ar : rPeak;
-                rAbs += ar;
-                rSq += ar * ar;
-                cross += xl * xr;
+                addSample(l, c, std::fabs(xl));
+                addSample(r, c, std::fabs(xr));
+                cross[c] += xl * xr;
+            };
+            uint32_t i = 0;
+            if (chain == 1 && span > 0) {
+                one(i++, 1);
+            }
+            for (; i + 1 < span; i += 2) {
+                one(i, 0);
+                one(i + 1, 1);
+            }
+            if (i < span) {
+                one(i++, 0);
+                chain = 1;
+            } else {
+                chain = 0;
             }
             rw += span;
             rr += span;
@@ -164,10 +191,7 @@ void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, ui
             for (uint32_t i = 0; i < span; ++i) {
                 lWrite[i] = sampleAt(p);
                 p += step;
-                const float al = std::fabs(lRead[i]);
-                lPeak = al > lPeak ? al : lPeak;
-                lAbs += al;
-                lSq += al * al;
+                addSample(l, 0, std::fabs(lRead[i]));
             }
         }
         lw += span;
@@ -179,12 +203,12 @@ void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, ui
 
     dl.write = lw;
     dl.read = lr;
-    e->acc[0] = {lPeak, lAbs, lSq};
+    e->acc[0] = {l.peak, l.abs[0] + l.abs[1], l.sq[0] + l.sq[1]};
     if constexpr (Stereo) {
         dr.write = rw;
         dr.read = rr;
-        e->acc[1] = {rPeak, rAbs, rSq};
-        e->crossSum = cross;
+        e->acc[1] = {r.peak, r.abs[0] + r.abs[1], r.sq[0] + r.sq[1]};
+        e->crossSum = cross[0] + cross[1];
     }
 }
 
