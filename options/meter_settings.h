@@ -18,7 +18,7 @@
 
 struct MeterSettings : MeterSettingsValues {
     MeterSettings() : MeterSettingsValues{} {} // all values 0, no set
-    MeterColorSetSlot colorSet; // built from the values above, or null
+    MeterColorSetSlot colorSet;                // built from the values above, or null
 };
 
 // The fixed part of the settings key; the first load appends its sub-key.
