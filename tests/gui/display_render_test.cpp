@@ -4,6 +4,7 @@
 #include "display/glyph_atlas.h"
 #include "display/meter_frame_painter.h"
 #include "display/meter_layout.h"
+#include "display/meter_renderer.h"
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
 #include "display/scale_marks.h"
@@ -14,7 +15,28 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+// Counts heap allocations while asked to: the render thread must not allocate.
+std::atomic<bool> countAllocations{false};
+std::atomic<int> allocations{0};
+
+void* operator new(std::size_t n) {
+    if (countAllocations.load())
+        ++allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -322,6 +344,35 @@ TEST_F(RenderTest, StaticScaleMarksLandOnTheirRows) {
     // The correlator track is grey 64 inside its black outline.
     EXPECT_EQ(img.pixel(L.c0 + 40, 200) & 0xffffff, 0x404040u);
     EXPECT_EQ(img.pixel(L.c0 + 33, 200) & 0xffffff, 0u);
+}
+
+TEST_F(RenderTest, AFrameThroughTheRendererAllocatesNothing) {
+    auto surface = std::make_shared<MeterSurface>();
+    surface->resize(400, 1080);
+    static int tag = 0; // any unique address names a window
+    auto* window = reinterpret_cast<MeterWindow*>(&tag);
+    DisplayFrameRenderer& renderer = DisplayFrameRenderer::instance();
+    renderer.attach(window, surface);
+    MeterFrame f = frame();
+    f.in.window = window;
+    f.in.peakOn = 0;
+    f.in.lostFrames = 2; // the warning box with its text
+    f.reading[0] = {-2, -9, -9, -2, -9, -9, -20, 12};
+    f.hold[0].maxLevel = -9.0f;
+    f.hold[0].maxPeak = -2.0f;
+    renderer.renderFrame(f); // the first frame digests the colour set
+    allocations = 0;
+    countAllocations = true;
+    renderer.renderFrame(f);
+    countAllocations = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(f.hold[0].levelLabelPixel, 0); // it did draw
+    // A frame for a window that is gone draws nothing.
+    renderer.detach(window);
+    const QImage before = surface->snapshot();
+    f.reading[0].bar = 0.0f;
+    renderer.renderFrame(f);
+    EXPECT_EQ(surface->snapshot(), before);
 }
 
 } // namespace
