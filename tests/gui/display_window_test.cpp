@@ -78,17 +78,14 @@ TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     const QSize screen = ctlScreenSize(nullptr);
     EXPECT_EQ(w->geometry(), QRect(screen.width() - 180, 0, 180, screen.height()));
-    const MeterParams p = params();
-    EXPECT_EQ(p.placementValid, 1);
-    EXPECT_EQ(p.placement[0], screen.width() - 180);
-    EXPECT_EQ(p.placement[2], screen.width() - 1);
-    EXPECT_EQ(p.placement[3], screen.height() - 1);
+    EXPECT_EQ(params().placementValid, 1);
+    EXPECT_EQ(meterRectFromEdges(params().placement),
+              (WindowRect{screen.width() - 180, 0, 180, screen.height()}));
     EXPECT_EQ(meterWindowShow(engine), w); // shown again: the same window
 
     // Moves are recorded; closing clears the flag but keeps the rectangle.
     w->setGeometry(20, 30, 300, 400);
-    EXPECT_EQ(params().placement[0], 20);
-    EXPECT_EQ(params().placement[3], 30 + 400 - 1);
+    EXPECT_EQ(meterRectFromEdges(params().placement), (WindowRect{20, 30, 300, 400}));
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(meterGetWindow(engine), nullptr);
@@ -115,10 +112,7 @@ TEST_F(WindowTest, StoredPositionAndTinyPlacement) {
     w->systemCommand(kSysSetDefaultPosition);
     int32_t back[4];
     ASSERT_TRUE(meterReadStoredPosition(back));
-    EXPECT_EQ(back[0], 5);
-    EXPECT_EQ(back[1], 6);
-    EXPECT_EQ(back[2], 224);
-    EXPECT_EQ(back[3], 305);
+    EXPECT_EQ(meterRectFromEdges(back), (WindowRect{5, 6, 220, 300}));
     // "Where is this window !?" brings it to 0,0 at 200 x 200, on top.
     w->command(kCmdAlwaysVisible);
     EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -240,16 +234,7 @@ TEST_F(WindowTest, NameIsCutToTheField) {
     const MeterParams p = params();
     EXPECT_EQ(std::strlen(p.windowName), 31u);
     EXPECT_EQ(w->windowTitle(), QString::fromLatin1(p.windowName));
-    // The dialog hook: a cancelled or empty answer changes nothing.
-    MeterWindowHooks h;
-    h.editName = [](QWidget*, QRect box, const QString& current, QString* out) {
-        EXPECT_EQ(box.size(), QSize(150, 22));
-        EXPECT_FALSE(current.isEmpty());
-        *out = QString();
-        return true;
-    };
-    meterWindowSetHooks(h);
-    w->command(kCmdChangeName);
+    w->setMeterName(QString()); // an empty name changes nothing
     EXPECT_STREQ(params().windowName, p.windowName);
 }
 
