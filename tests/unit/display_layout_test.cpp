@@ -22,20 +22,6 @@ TEST(MeterLayout, NarrowFallbackWhenWideLeavesNoRoom) {
     EXPECT_EQ(l.c0, 2 * 37 + 34);
 }
 
-TEST(MeterLayout, WideWhenThereIsRoom) {
-    const MeterLayout l = meterComputeLayout(400, 300, 2, kBarsAndCorrelator);
-    ASSERT_EQ(l.kind, MeterLayoutKind::Wide);
-    EXPECT_EQ(l.bw, (401 - 194) / 3);
-    EXPECT_EQ(l.x0, 50);
-    EXPECT_EQ(l.x1, 50 + l.bw + 31);
-    EXPECT_EQ(l.c0, 2 * l.bw + 130);
-    // Mono has no correlator and only one bar.
-    const MeterLayout m = meterComputeLayout(400, 300, 1, kBarsAndCorrelator);
-    ASSERT_EQ(m.kind, MeterLayoutKind::Wide);
-    EXPECT_FALSE(m.correlator);
-    EXPECT_EQ(m.bw, 401 - 80);
-}
-
 TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
     EXPECT_FALSE(meterComputeLayout(180, 108, 2, kBarsAndCorrelator).fits());
     EXPECT_TRUE(meterComputeLayout(180, 109, 2, kBarsAndCorrelator).fits());
