@@ -1,22 +1,14 @@
 #include "audio/transport.h"
 
+#include "platform/thread_priority.h"
+
 #include <new>
-#include <pthread.h>
-#include <sched.h>
 
 namespace {
 
-// Asks for real-time scheduling; without the privilege the thread simply
-// keeps its normal priority.
-void raisePriority() {
-    sched_param p{};
-    p.sched_priority =
-        sched_get_priority_max(SCHED_FIFO) > 0 ? sched_get_priority_max(SCHED_FIFO) - 1 : 0;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
-}
-
 void streamThread(Transport* t) {
-    raisePriority();
+    // Without the privilege the thread simply keeps its normal priority.
+    (void)setCurrentThreadPriority(ThreadPriority::TimeCritical);
     WaveDevice* d = t->device;
     if (waveOpen(d) == 0 && wavePrepare(d) == 0 && waveTransfer(d, nullptr) == 0 &&
         waveStart(d) == 0 && t->running.load()) {

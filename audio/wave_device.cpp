@@ -3,6 +3,7 @@
 #include "audio/alsa_driver.h"
 #include "audio/silent_driver.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -169,7 +170,7 @@ int opOpen(WaveDevice* d) {
         return r;
     }
     d->handle = std::move(drv);
-    d->event->waitFor(1000);
+    d->event->waitFor(std::chrono::milliseconds(1000));
     d->event->reset();
     return 0;
 }
@@ -182,7 +183,7 @@ int opClose(WaveDevice* d) {
         return 0;
     if (d->handle) {
         d->handle->close();
-        d->event->waitFor(1000);
+        d->event->waitFor(std::chrono::milliseconds(1000));
         d->event->reset();
         d->handle.reset();
     }
@@ -397,7 +398,7 @@ int waveInitDevice(WaveDevice* device, int kind) {
     resetRecord(device);
     device->kind = kind;
     try {
-        device->event = std::make_unique<WaveEvent>();
+        device->event = std::make_unique<ManualResetEvent>();
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -23,7 +23,7 @@
 #pragma once
 
 #include "audio/wave_driver.h"
-#include "audio/wave_event.h"
+#include "platform/manual_reset_event.h"
 
 #include <atomic>
 #include <cstdint>
@@ -81,10 +81,12 @@ struct WaveDevice {
     uint32_t bufferBytes = 17632;
     uint32_t bufferFrames = 4408;
     uint32_t frameGranularity = 4;
-    std::atomic<int32_t> queued = 0;    // stream thread adds, driver thread takes back
-    int32_t writePosition = 0;          // stream thread
-    int32_t readPosition = 0;           // stream thread
-    std::unique_ptr<WaveEvent> event;   // created at init
+    std::atomic<int32_t> queued = 0; // stream thread adds, driver thread takes back
+    int32_t writePosition = 0;       // stream thread
+    int32_t readPosition = 0;        // stream thread
+    // Created at init. The driver thread sets it when a buffer comes back,
+    // waveRequestStop sets it, the stream thread resets it before waiting.
+    std::unique_ptr<ManualResetEvent> event;
     std::atomic<int> stopRequested = 0; // main thread sets, Open clears
     char errorText[256] = {};           // stream thread while running, main thread otherwise
 };

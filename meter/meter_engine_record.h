@@ -14,8 +14,8 @@
 #pragma once
 
 #include "meter/meter_engine.h"
-#include "meter/meter_event.h"
 #include "meter/meter_frame.h"
+#include "platform/manual_reset_event.h"
 
 #include <atomic>
 #include <cstdint>
@@ -81,8 +81,8 @@ struct MeterEngine {
 
     std::thread renderThread; // started by meterCreate
     bool hasRenderThread = false;
-    MeterEvent frameReady;          // a frame is published
-    MeterEvent frameDone;           // the render thread finished a frame
+    ManualResetEvent frameReady;    // a frame is published
+    ManualResetEvent frameDone;     // the render thread finished a frame
     std::atomic<int> renderBusy{0}; // render thread: 1 while processing a frame
     std::atomic<int> quit{0};       // main: 1 tells the render thread to end
     std::atomic<int> published{0};  // feeder: 1 after a hand-over, cleared at the next boundary

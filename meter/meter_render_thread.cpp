@@ -3,21 +3,7 @@
 #include "meter/meter_ballistics.h"
 #include "meter/meter_engine_record.h"
 
-#include <pthread.h>
-#include <sched.h>
-
-void meterRaiseRenderPriority() {
-    // Round-robin a quarter of the way up the real-time range: above every
-    // normal thread, below a stream thread that asks for more.
-    const int lo = sched_get_priority_min(SCHED_RR);
-    const int hi = sched_get_priority_max(SCHED_RR);
-    if (lo < 0 || hi < lo) {
-        return;
-    }
-    sched_param param{};
-    param.sched_priority = lo + (hi - lo) / 4;
-    (void)pthread_setschedparam(pthread_self(), SCHED_RR, &param);
-}
+#include "platform/thread_priority.h"
 
 bool meterTakeFrameInput(MeterEngine* e) {
     if ((e->middleSlot.load() & kMeterFreshBit) == 0) {
@@ -29,7 +15,9 @@ bool meterTakeFrameInput(MeterEngine* e) {
 }
 
 void meterRenderThread(MeterEngine* e) {
-    meterRaiseRenderPriority();
+    // Just below the stream thread; without the privilege the thread keeps
+    // its normal priority.
+    (void)setCurrentThreadPriority(ThreadPriority::Highest);
     e->renderBusy.store(0);
     if (e->quit.load() != 0) {
         return;

@@ -10,7 +10,3 @@ void meterRenderThread(MeterEngine* e);
 // Takes the newest published input into the render thread's frame. Returns
 // false when no new input was published since the last take.
 bool meterTakeFrameInput(MeterEngine* e);
-
-// Asks for a real-time priority just below the stream thread's; silently keeps
-// the current one when the system refuses.
-void meterRaiseRenderPriority();

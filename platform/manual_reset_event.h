@@ -1,5 +1,7 @@
 // ManualResetEvent: a flag that threads can wait on. Once set it stays set,
-// releasing every waiter, until someone resets it.
+// releasing every waiter, until someone resets it. The meter engine's
+// frame hand-off and the wave device's pacing both use it, so it depends on
+// the standard library alone (no Qt).
 //
 // Thread: any; all members may be called concurrently.
 #pragma once

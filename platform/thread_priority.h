@@ -3,7 +3,8 @@
 // The stream thread asks for the highest real-time priority, the render
 // thread for one just below it. Most desktop systems refuse real-time
 // scheduling to ordinary users; the request is then silently dropped and the
-// thread keeps running at its normal priority.
+// thread keeps running at its normal priority. Standard library and pthreads
+// only, so the meter engine and the audio path use it without Qt.
 //
 // Thread: any; acts on the calling thread.
 #pragma once
