@@ -1,34 +1,25 @@
 // End to end through real ALSA without a sound card: a generated WAV file
 // plays through the transport into ALSA's "file" PCM, which records what it
 // is given. The recording must be one buffer of silence followed by the
-// file's samples, exactly, and the engine must have been fed the same blocks
-// in the same order.
+// file's samples, exactly. (That the engine is fed the very blocks played is
+// the transport's own test, with a device that records every buffer.)
 #include "../unit/audio_test_support.h"
 #include "audio/transport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 
 using namespace audiotest;
 
 namespace {
 
-std::mutex g_fedMutex;
-std::vector<std::vector<uint8_t>> g_fed;
+std::atomic<size_t> g_fed{0};
 
-void recordFeed(MeterEngine** e, const void* samples, uint32_t bytes) {
-    {
-        std::lock_guard l(g_fedMutex);
-        auto* p = static_cast<const uint8_t*>(samples);
-        g_fed.emplace_back(p, p + bytes);
-    }
+void countFeed(MeterEngine** e, const void* samples, uint32_t bytes) {
+    ++g_fed;
     meterFeed(e, samples, bytes);
-}
-
-size_t fedCount() {
-    std::lock_guard l(g_fedMutex);
-    return g_fed.size();
 }
 
 // A 440 Hz tone on the left and 660 Hz on the right, 0.3 s, never all zero.
@@ -64,7 +55,7 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     t.source = &source;
     t.selection = &selection;
     t.engine = &engine;
-    t.sink = {meterIsFeeding, recordFeed, meterResetLevels};
+    t.sink = {meterIsFeeding, countFeed, meterResetLevels};
     ASSERT_EQ(transportOpenStream(&t, 0.02f), 1);
     const size_t blockBytes = t.blockBytes;
     const size_t fileBlocks = (fileBytes.size() + blockBytes - 1) / blockBytes;
@@ -72,7 +63,7 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     transportPlay(&t);
     ASSERT_TRUE(transportIsRunning(&t));
     ASSERT_TRUE(
-        eventually([&] { return fedCount() >= fileBlocks + 4 || !transportIsRunning(&t); }));
+        eventually([&] { return g_fed.load() >= fileBlocks + 4 || !transportIsRunning(&t); }));
     ASSERT_TRUE(transportIsRunning(&t)) << "the stream ended by itself: " << waveErrorText(&device);
     transportStop(&t);
     transportFreeBlock(&t);
@@ -85,7 +76,6 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     WavSource rec;
     ASSERT_EQ(wavOpen(&rec, recording.c_str()), kWavOk);
     EXPECT_TRUE(wavAccepted(&rec));
-    const size_t expectBytes = blockBytes + fileBytes.size();
     const uint64_t present = rec.file.fileSize() - rec.dataOffset;
     // The pre-roll, the file's blocks and one more block of silence.
     std::vector<uint8_t> got(blockBytes * (fileBlocks + 2));
@@ -94,22 +84,10 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     wavClose(&rec);
     ::unlink(recording.c_str());
 
-    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + blockBytes),
-              std::vector<uint8_t>(blockBytes, 0));
-    EXPECT_TRUE(std::equal(fileBytes.begin(), fileBytes.end(), got.begin() + blockBytes))
-        << "the file's samples follow the pre-roll exactly";
-    EXPECT_EQ(std::vector<uint8_t>(got.begin() + expectBytes, got.end()),
-              std::vector<uint8_t>(got.size() - expectBytes, 0))
-        << "then silence";
-
-    std::lock_guard l(g_fedMutex);
-    ASSERT_GE(g_fed.size(), fileBlocks + 1);
-    for (size_t i = 0; i <= fileBlocks; ++i) {
-        ASSERT_EQ(g_fed[i].size(), blockBytes);
-        EXPECT_TRUE(std::equal(g_fed[i].begin(), g_fed[i].end(),
-                               got.begin() + static_cast<ptrdiff_t>(blockBytes * (i + 1))))
-            << "block " << i << " fed and played differ";
-    }
+    std::vector<uint8_t> expect(blockBytes, 0);
+    expect.insert(expect.end(), fileBytes.begin(), fileBytes.end());
+    expect.resize(got.size(), 0);
+    EXPECT_TRUE(got == expect) << "pre-roll silence, the file's samples exactly, then silence";
 }
 
 } // namespace

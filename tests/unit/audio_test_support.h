@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -18,13 +17,10 @@
 
 namespace audiotest {
 
-inline void put16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, static_cast<uint16_t>(v));
-    put16(b, static_cast<uint16_t>(v >> 16));
+// Little-endian integers of `bytes` bytes, and four-character chunk ids.
+inline void putLE(std::vector<uint8_t>& b, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 inline void putId(std::vector<uint8_t>& b, const char* id) {
     for (int i = 0; i < 4; ++i)
@@ -35,8 +31,7 @@ inline void putId(std::vector<uint8_t>& b, const char* id) {
 inline void chunk(std::vector<uint8_t>& b, const char* id, const std::vector<uint8_t>& payload,
                   int64_t storedSize = -1) {
     putId(b, id);
-    put32(b, storedSize < 0 ? static_cast<uint32_t>(payload.size())
-                            : static_cast<uint32_t>(storedSize));
+    putLE(b, static_cast<uint32_t>(storedSize < 0 ? payload.size() : storedSize), 4);
     b.insert(b.end(), payload.begin(), payload.end());
     if (payload.size() & 1)
         b.push_back(0);
@@ -46,12 +41,13 @@ inline void chunk(std::vector<uint8_t>& b, const char* id, const std::vector<uin
 inline std::vector<uint8_t> fmtPayload(uint32_t rate, uint16_t channels, uint16_t blockAlign,
                                        size_t size = 16, uint16_t bits = 16) {
     std::vector<uint8_t> f;
-    put16(f, 1);
-    put16(f, channels);
-    put32(f, rate);
-    put32(f, rate * blockAlign);
-    put16(f, blockAlign);
-    put16(f, bits);
+    for (auto [v, n] : {std::pair<uint32_t, int>{1, 2},
+                        {channels, 2},
+                        {rate, 4},
+                        {rate * blockAlign, 4},
+                        {blockAlign, 2},
+                        {bits, 2}})
+        putLE(f, v, n);
     f.resize(size, 0);
     return f;
 }
@@ -59,7 +55,7 @@ inline std::vector<uint8_t> fmtPayload(uint32_t rate, uint16_t channels, uint16_
 inline std::vector<uint8_t> samplesBytes(const std::vector<int16_t>& s) {
     std::vector<uint8_t> b;
     for (int16_t v : s)
-        put16(b, static_cast<uint16_t>(v));
+        putLE(b, static_cast<uint16_t>(v), 2);
     return b;
 }
 
@@ -67,8 +63,7 @@ inline std::vector<uint8_t> samplesBytes(const std::vector<int16_t>& s) {
 inline std::vector<uint8_t> riffWave(const std::vector<uint8_t>& body, int64_t storedSize = -1) {
     std::vector<uint8_t> b;
     putId(b, "RIFF");
-    put32(b, storedSize < 0 ? static_cast<uint32_t>(body.size() + 4)
-                            : static_cast<uint32_t>(storedSize));
+    putLE(b, static_cast<uint32_t>(storedSize < 0 ? body.size() + 4 : storedSize), 4);
     putId(b, "WAVE");
     b.insert(b.end(), body.begin(), body.end());
     return b;
@@ -99,8 +94,7 @@ public:
         char dir[] = "/tmp/kc-audio-XXXXXX";
         m_dir = mkdtemp(dir) ? dir : "/tmp";
         m_path = m_dir + "/" + name;
-        FILE* f = std::fopen(m_path.c_str(), "wb");
-        if (f) {
+        if (FILE* f = std::fopen(m_path.c_str(), "wb")) {
             if (!bytes.empty())
                 std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
@@ -123,7 +117,6 @@ private:
 // What the scripted driver did and may do; one per test.
 struct Script {
     std::mutex mutex;
-    std::condition_variable cv;
     int releasable = 1 << 30;                // buffers the driver may still complete
     int failAfter = -1;                      // >= 0: fail for good after this many buffers
     int failOpen = 0;                        // error code for open, 0 for success
@@ -134,7 +127,6 @@ struct Script {
     void release(int n) {
         std::lock_guard l(mutex);
         releasable += n;
-        cv.notify_all();
     }
     size_t movedCount() {
         std::lock_guard l(mutex);
@@ -187,25 +179,15 @@ inline std::unique_ptr<WaveDriver> scriptedCreate(int kind, const char*, const S
 }
 inline const WaveBackend kScriptedBackend = {scriptedQuery, scriptedCreate};
 
-// Adds the scripted device to the list (once per process) and binds `d` to it.
+// Adds the scripted device to the list (the list forgets it when its last
+// user releases it) and binds `d` to it.
 inline bool bindScripted(WaveDevice* d, int kind) {
-    const char* name = kind == kWaveInput ? "scripted-in" : "scripted-out";
-    int index = 0;
+    bool listed = false;
     for (int i = 1; i <= waveDeviceCount(kind); ++i)
-        if (std::strcmp(waveDeviceAt(kind, i)->pcmName, name) == 0)
-            index = i;
-    if (index == 0) {
-        DeviceEntry e{};
-        e.kind = kind;
-        e.valid = 1;
-        e.deviceId = 99;
-        std::snprintf(e.name, sizeof e.name, "Scripted");
-        std::snprintf(e.pcmName, sizeof e.pcmName, "%s", name);
-        e.backend = &kScriptedBackend;
-        waveAppendDevice(e);
-        index = waveDeviceCount(kind);
-    }
-    return waveInitDevice(d, kind) && waveSelectDevice(d, index) == 1;
+        listed |= waveDeviceAt(kind, i)->backend == &kScriptedBackend;
+    if (!listed)
+        waveAppendDevice({kind, 1, 99, 0, "Scripted", "scripted", &kScriptedBackend});
+    return waveInitDevice(d, kind) && waveSelectDeviceByName(d, "scripted") == 1;
 }
 
 // Polls (without asserting on time) until `pred` holds or ten seconds pass.

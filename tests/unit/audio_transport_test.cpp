@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace audiotest;
 
 namespace {
@@ -73,11 +75,8 @@ protected:
     // The file's bytes cut into blocks, silence after its end.
     std::vector<uint8_t> fileBlock(const std::vector<int16_t>& samples, size_t index) {
         auto bytes = samplesBytes(samples);
-        std::vector<uint8_t> b(t.blockBytes, 0);
-        for (size_t i = 0; i < b.size(); ++i)
-            if (index * b.size() + i < bytes.size())
-                b[i] = bytes[index * b.size() + i];
-        return b;
+        bytes.resize(std::max(bytes.size(), (index + 1) * t.blockBytes), 0);
+        return {bytes.begin() + index * t.blockBytes, bytes.begin() + (index + 1) * t.blockBytes};
     }
 
     Script script;
@@ -90,21 +89,32 @@ protected:
     std::unique_ptr<TempFile> file;
 };
 
-TEST_F(TransportTest, PlayWithoutAFileOrWhileTheDialogIsOpenDoesNothing) {
-    transportPlay(&t);
-    EXPECT_FALSE(transportIsRunning(&t));
+TEST_F(TransportTest, CommandsAreIgnoredWithoutAFileWhileTheDialogIsOpenOrInTheWrongState) {
+    transportPlay(&t); // no file
     EXPECT_FALSE(t.thread.joinable());
-    EXPECT_EQ(recorder.resets, 0);
-
-    openFile(ramp(100));
+    openFile(ramp(5000));
     selection.dialogBusy = 1;
     transportPlay(&t);
     EXPECT_FALSE(transportIsRunning(&t));
     EXPECT_EQ(recorder.resets, 0);
+    selection.dialogBusy = 0;
+
+    source.position = 123;
+    transportStop(&t);
+    transportZero(&t);
+    EXPECT_EQ(source.position, 123) << "Stop and Zero while idle do not rewind";
+    transportPlay(&t);
+    const auto id = t.thread.get_id();
+    transportPlay(&t);
+    EXPECT_EQ(t.thread.get_id(), id) << "Play while playing";
+    EXPECT_EQ(recorder.resets, 1);
+    transportZero(&t);
+    EXPECT_FALSE(transportIsRunning(&t));
+    EXPECT_EQ(source.position, 0);
 }
 
 TEST_F(TransportTest, PlaysSilenceThenTheFileAndFeedsTheEngineTheSameBlocksInOrder) {
-    const auto samples = ramp(3000); // 3.4 blocks of 880 frames
+    const auto samples = ramp(3000); // 3.4 blocks of 880 frames: the fourth ends in silence
     openFile(samples);
     transportPlay(&t);
     EXPECT_TRUE(transportIsRunning(&t));
@@ -127,44 +137,14 @@ TEST_F(TransportTest, PlaysSilenceThenTheFileAndFeedsTheEngineTheSameBlocksInOrd
     EXPECT_EQ(recorder.resets, 1);
 }
 
-TEST_F(TransportTest, AFileShorterThanABlockPlaysThenSilenceUntilStop) {
-    const auto samples = ramp(100);
-    openFile(samples);
-    transportPlay(&t);
-    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 5; }));
-    transportStop(&t);
-    std::lock_guard l(script.mutex);
-    EXPECT_EQ(script.moved[1], fileBlock(samples, 0));
-    EXPECT_EQ(std::vector<uint8_t>(script.moved[1].begin(), script.moved[1].begin() + 400),
-              samplesBytes(samples));
-    for (size_t i = 2; i < script.moved.size(); ++i)
-        EXPECT_EQ(script.moved[i], std::vector<uint8_t>(t.blockBytes, 0)) << i;
-}
-
-TEST_F(TransportTest, PlayWhilePlayingIsIgnoredAndStopZeroWhileIdleDoNotRewind) {
-    openFile(ramp(5000));
-    source.position = 123;
-    transportStop(&t);
-    transportZero(&t);
-    EXPECT_EQ(source.position, 123);
-
-    transportPlay(&t);
-    const auto id = t.thread.get_id();
-    transportPlay(&t);
-    EXPECT_EQ(t.thread.get_id(), id);
-    EXPECT_EQ(recorder.resets, 1);
-    transportZero(&t);
-    EXPECT_FALSE(transportIsRunning(&t));
-    EXPECT_EQ(source.position, 0);
-}
-
-TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMeters) {
+TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineStandsStill) {
     const auto samples = ramp(5000);
     openFile(samples);
     transportPlay(&t);
     ASSERT_TRUE(eventually([&] { return fedCount() >= 3; }));
     transportStop(&t);
     engine->lostFrames = 5;
+    meterSetFrozen(engine, 1);
     const size_t before = fedCount();
 
     transportPlay(&t);
@@ -172,22 +152,10 @@ TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMeters) {
     EXPECT_EQ(recorder.resets, 2);
     ASSERT_TRUE(eventually([&] { return fedCount() >= before + 2; }));
     transportStop(&t);
+    EXPECT_EQ(engine->sampleCounter, 0u) << "frozen: the blocks play but are not metered";
     std::lock_guard l(recorder.mutex);
     EXPECT_EQ(recorder.fed[before], fileBlock(samples, 0)) << "from the start of the file";
     EXPECT_EQ(recorder.fed[before + 1], fileBlock(samples, 1));
-}
-
-TEST_F(TransportTest, AFrozenEngineStandsStillWhileTheBlocksStillPlay) {
-    const auto samples = ramp(5000);
-    openFile(samples);
-    meterSetFrozen(engine, 1);
-    transportPlay(&t);
-    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 4; }));
-    transportStop(&t);
-    EXPECT_EQ(engine->sampleCounter, 0u);
-    std::lock_guard l(script.mutex);
-    EXPECT_EQ(script.moved[1], fileBlock(samples, 0));
-    EXPECT_EQ(script.moved[3], fileBlock(samples, 2));
 }
 
 TEST_F(TransportTest, AFailingDeviceEndsTheStreamQuietlyAndPlayWorksAgain) {
@@ -218,11 +186,9 @@ TEST_F(TransportTest, LatencyChangeIsRefusedWhilePlayingAndTakesEffectAfterStop)
     openFile(ramp(5000));
     transportPlay(&t);
     EXPECT_EQ(transportChangeLatency(&t, 0.2f), -1);
-    EXPECT_EQ(t.blockFrames, 880u);
     EXPECT_EQ(waveBufferFrames(&device), 880u);
     transportStop(&t);
     EXPECT_EQ(transportChangeLatency(&t, 0.2f), 1);
-    EXPECT_EQ(t.blockFrames, 8820u);
     EXPECT_EQ(t.blockBytes, 35280u);
 
     const size_t before = script.movedCount();
