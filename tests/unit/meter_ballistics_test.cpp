@@ -56,56 +56,45 @@ protected:
     MeterFrame frame{};
 };
 
-TEST(MeterCoefficients, FramingReleaseAndAttackOnBothScales) {
-    ChannelParams p = params(25);
-    EXPECT_EQ(Prepared(p).e.coeff.samplesPerFrame, 1763u);
-    p = params(0); // unusable stored rate: 10 frames per second
-    EXPECT_EQ(Prepared(p).e.coeff.samplesPerFrame, 4410u);
-
-    p = params(10);
-    p.Max_DBperS = 3.0f;
-    p.Moy_DBperS = 24.0f;
-    p.attackOn = 1;
-    p.Attack = 48.0f;
-    Prepared db(p);
-    EXPECT_FLOAT_EQ(db.e.coeff.peakRelease, std::pow(10.0f, -0.015f));
-    EXPECT_FLOAT_EQ(db.e.coeff.powerRelease, std::pow(10.0f, -0.24f));
-    EXPECT_FLOAT_EQ(db.e.coeff.averageAttack * db.e.coeff.averageRelease, std::pow(10.0f, 0.24f));
-    EXPECT_FLOAT_EQ(db.e.coeff.rangeStep, 0.02f);
-    EXPECT_FLOAT_EQ(db.e.phaseStep, 0.05f);
-    EXPECT_EQ(db.e.coeff.dbOffset, 0.0f);
-
+// The release, attack and phase coefficients are checked through the frames
+// they shape; these are the ones no frame below shows.
+TEST(MeterCoefficients, FallbackRateRangeStepOffsetAndScaleChangeReset) {
+    Prepared fallback(params(0)); // unusable stored rate: 10 frames per second
+    EXPECT_EQ(fallback.e.coeff.samplesPerFrame, 4410u);
+    EXPECT_FLOAT_EQ(fallback.e.coeff.rangeStep, 0.02f);
+    EXPECT_EQ(fallback.e.levelResetSeq.load(), 0u);
+    ChannelParams p = params(10);
     p.linearScale = 1;
-    Prepared lin(p);
-    EXPECT_FLOAT_EQ(lin.e.coeff.peakRelease, 0.00625f);
-    EXPECT_FLOAT_EQ(lin.e.coeff.averageRelease, 0.05f);
-    EXPECT_FLOAT_EQ(lin.e.coeff.averageAttack, 0.1f + 0.05f);
-    EXPECT_FLOAT_EQ(lin.e.coeff.powerAttack, 0.2f + 0.1f);
-    EXPECT_EQ(lin.e.coeff.scaleMode, 1);
-    EXPECT_EQ(lin.e.levelResetSeq.load(), 1u); // the scale change asks for a reset
-
-    p.attackOn = 0;
     p.dbOffsetOn = 1;
-    Prepared off(p);
-    off.e.dbOffsetSetting = 7.0f;
-    meterPrepare(&off.e);
-    EXPECT_EQ(off.e.coeff.averageAttack, 0.0f);
-    EXPECT_EQ(off.e.coeff.dbOffset, 7.0f);
+    Prepared lin(p);
+    EXPECT_EQ(lin.e.levelResetSeq.load(), 1u); // the scale change asks for a reset
+    lin.e.dbOffsetSetting = 7.0f;
+    meterPrepare(&lin.e);
+    EXPECT_EQ(lin.e.coeff.dbOffset, 7.0f);
 }
 
 TEST_F(MeterBallistics, ReleasePerFrameOnBothScales) {
     ChannelParams p = params(10);
     p.Max_DBperS = 3.0f;
+    p.Moy_DBperS = 24.0f;
     for (int linear = 0; linear < 2; ++linear) {
         p.linearScale = linear;
         Prepared pr(p);
+        // Linear: 2 x 3 / 96 of full scale per second for the peak, 2 x 24 / 96
+        // for the average, twice that for the power; dB: 0.3 and 2.4 dB per frame.
+        const MeterLevels step =
+            linear ? MeterLevels{0.00625f, 0.05f, 0.1f}
+                   : MeterLevels{std::pow(10.0f, -0.015f), std::pow(10.0f, -0.12f),
+                                 std::pow(10.0f, -0.24f)};
         frame = {};
-        frame.levels[0].peak = 1.0f;
-        runConstant(frame, pr.input(4410), 0.0f);
-        const float expected = linear ? 1.0f - 0.00625f : std::pow(10.0f, -0.015f);
-        EXPECT_FLOAT_EQ(frame.levels[0].peak, expected) << "linear " << linear;
-        runConstant(frame, pr.input(4410), 0.0f);
-        EXPECT_FLOAT_EQ(frame.levels[0].peak, linear ? expected - 0.00625f : expected * expected);
+        frame.levels[0] = {1.0f, 1.0f, 1.0f};
+        for (int n = 1; n <= 2; ++n) {
+            runConstant(frame, pr.input(4410), 0.0f);
+            const auto after = [&](float s) { return linear ? 1.0f - n * s : std::pow(s, n); };
+            EXPECT_FLOAT_EQ(frame.levels[0].peak, after(step.peak)) << linear;
+            EXPECT_FLOAT_EQ(frame.levels[0].average, after(step.average)) << linear;
+            EXPECT_FLOAT_EQ(frame.levels[0].power, after(step.power)) << linear;
+        }
     }
 }
 
@@ -129,13 +118,15 @@ TEST_F(MeterBallistics, AttackLimitsTheRiseTo48DbPerSecond) {
     runConstant(frame, pr.input(4410), 1.0f);
     EXPECT_NEAR(frame.levels[0].average, 1e-10f * std::pow(10.0f, 0.24f), 1e-15);
 
-    // Linear scale: fixed steps of 0.1, each released by 0.05 after drawing.
+    // Linear scale: fixed steps of 0.1 (power 0.2), each released by 0.05
+    // (power 0.1) after drawing.
     p.linearScale = 1;
     Prepared lin(p);
     frame = {};
     for (int i = 1; i <= 3; ++i) {
         runConstant(frame, lin.input(4410), 1.0f);
         EXPECT_NEAR(frame.levels[0].average, 0.1f * i - 0.05f, 1e-6);
+        EXPECT_NEAR(frame.levels[0].power, 0.2f * i - 0.1f, 1e-6);
     }
 
     // Without attack limiting the level follows in one frame.

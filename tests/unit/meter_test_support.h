@@ -23,25 +23,15 @@ public:
         m_cond.notify_all();
     }
     // While held, the render thread blocks inside renderFrame.
-    void hold() {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_open = false;
-    }
-    void open() {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_open = true;
-        m_cond.notify_all();
-    }
-    // Waits (bounded, so that a fault fails instead of hanging) until `n`
-    // frames were recorded.
+    void hold() { setOpen(false); }
+    void open() { setOpen(true); }
+    // Wait (bounded, so that a fault fails instead of hanging) until `n`
+    // frames were recorded, or entered renderFrame.
     bool waitFrames(size_t n) {
-        std::unique_lock<std::mutex> guard(m_mutex);
-        return m_cond.wait_for(guard, std::chrono::seconds(60),
-                               [&] { return m_frames.size() >= n; });
+        return waitUntil([&] { return m_frames.size() >= n; });
     }
     bool waitEntered(int n) {
-        std::unique_lock<std::mutex> guard(m_mutex);
-        return m_cond.wait_for(guard, std::chrono::seconds(60), [&] { return m_entered >= n; });
+        return waitUntil([&] { return m_entered >= n; });
     }
     MeterFrame last() {
         std::lock_guard<std::mutex> guard(m_mutex);
@@ -49,6 +39,16 @@ public:
     }
 
 private:
+    void setOpen(bool open) {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_open = open;
+        m_cond.notify_all();
+    }
+    template <class P> bool waitUntil(P done) {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        return m_cond.wait_for(guard, std::chrono::seconds(60), done);
+    }
+
     std::mutex m_mutex;
     std::condition_variable m_cond;
     std::vector<MeterFrame> m_frames;

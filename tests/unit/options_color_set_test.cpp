@@ -10,6 +10,12 @@ namespace {
 
 const uint32_t kRed = meterRgb(200, 10, 20);
 
+MeterSettings defaults() {
+    MeterSettings s;
+    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+    return s;
+}
+
 QImage patternOf(int type, MeterBrushOrientation o) {
     QImage slot;
     MakeMeterBrush(nullptr, &slot, type, kRed, o);
@@ -72,9 +78,11 @@ TEST(MeterColorSetPatterns, SolidFallbackAndThePreviousBrush) {
     EXPECT_EQ(slot.size(), QSize(8, 8));
 }
 
-TEST(MeterColorSetBuild, SolidTypeAndPens) {
-    MeterSettings s;
-    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidTypeAndPens) {
+    MeterSettings s = defaults();
+    FreeMeterColorSet(&s); // clears the record even without a set
+    EXPECT_EQ(s.dbMax, 0.0f);
+    s = defaults();
     s.BrushType = 0;
     BuildMeterColorSet(&s);
     const MeterColorSetPtr set = s.colorSet.load();
@@ -89,17 +97,8 @@ TEST(MeterColorSetBuild, SolidTypeAndPens) {
     EXPECT_EQ(set->values.dbHead, -12.0f);
 }
 
-TEST(MeterColorSetBuild, FreeingANeverBuiltSetClearsTheRecord) {
-    MeterSettings s;
-    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
-    FreeMeterColorSet(&s);
-    EXPECT_FALSE(s.colorSet.load());
-    EXPECT_EQ(s.dbMax, 0.0f);
-}
-
 TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
-    MeterSettings s;
-    static_cast<MeterSettingsValues&>(s) = kMeterSettingsCompiledDefaults;
+    MeterSettings s = defaults();
     BuildMeterColorSet(&s);
     const MeterColorSetPtr drawing = s.colorSet.load(); // held by a frame in flight
 
@@ -131,8 +130,7 @@ TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
 }
 
 TEST(MeterColorSetBuild, ExchangeSwapsValuesAndSets) {
-    MeterSettings a, b;
-    static_cast<MeterSettingsValues&>(a) = kMeterSettingsCompiledDefaults;
+    MeterSettings a = defaults(), b;
     BuildMeterColorSet(&a);
     const MeterColorSetPtr set = a.colorSet.load();
     ExchangeMeterSettings(&a, &b);
