@@ -8,29 +8,14 @@
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
 #include "display/meter_layout.h"
+#include "tests/system/x11_probe_util.h"
 #include "tools/wav_writer.h"
 
-#include <QImage>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-int channel(unsigned long pixel, unsigned long mask) {
-    if (!mask)
-        return 0;
-    int shift = 0;
-    while (!(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return static_cast<int>(((pixel >> shift) & mask) * 255 / mask);
-}
 
 int writeWav(const char* path, double seconds) {
     const int frames = static_cast<int>(seconds * 44100);
@@ -41,33 +26,12 @@ int writeWav(const char* path, double seconds) {
     return writeWavFile(path, samples, 44100, 2) ? 0 : 1;
 }
 
-QImage grab(Display* dpy, Window win) {
-    XWindowAttributes attr{};
-    if (!XGetWindowAttributes(dpy, win, &attr))
-        return {};
-    XImage* xi = XGetImage(dpy, win, 0, 0, static_cast<unsigned>(attr.width),
-                           static_cast<unsigned>(attr.height), AllPlanes, ZPixmap);
-    if (!xi)
-        return {};
-    QImage img(attr.width, attr.height, QImage::Format_RGB32);
-    for (int y = 0; y < attr.height; ++y)
-        for (int x = 0; x < attr.width; ++x) {
-            const unsigned long p = XGetPixel(xi, x, y);
-            img.setPixel(x, y,
-                         qRgb(channel(p, xi->red_mask), channel(p, xi->green_mask),
-                              channel(p, xi->blue_mask)));
-        }
-    XDestroyImage(xi);
-    return img;
-}
-
 int checkBars(const char* windowId, const char* out) {
-    Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy) {
-        std::printf("no display\n");
+    Window win = 0;
+    Display* dpy = probe::open(windowId, win);
+    if (!dpy)
         return 1;
-    }
-    const QImage img = grab(dpy, static_cast<Window>(std::strtoul(windowId, nullptr, 0)));
+    const QImage img = probe::grab(dpy, win);
     XCloseDisplay(dpy);
     if (img.isNull()) {
         std::printf("no such window\n");

@@ -5,29 +5,12 @@
 # must show the left bar lit in the clip colour and the right bar dark.
 #   display_system_test.sh PROGRAM PROBE SCREENSHOT.png
 set -uo pipefail
+source "$(dirname "$0")/lib.sh"
 program=$(readlink -f "$1")
 probe=$(readlink -f "$2")
 shot=$3
+export XDG_CONFIG_HOME=$work/config
 
-if [ -z "${KC_IN_XVFB:-}" ]; then
-  exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
-fi
-
-export QT_QPA_PLATFORM=xcb
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-
-wait_for() {
-  local tries=$(($1 * 10)); shift
-  while [ $tries -gt 0 ]; do
-    "$@" && return 0
-    sleep 0.1
-    tries=$((tries - 1))
-  done
-  return 1
-}
 find_meter() {
   win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
   [ -n "$win" ]
@@ -45,7 +28,7 @@ else
   status=1
 fi
 kill -TERM "$pid" 2>/dev/null
-wait_for 30 bash -c "! kill -0 $pid 2>/dev/null" || { echo "FAIL: still running"; kill -KILL "$pid"; status=1; }
+wait_for 30 ended "$pid" || { echo "FAIL: still running"; kill -KILL "$pid"; status=1; }
 wait "$pid"
 rc=$?
 [ "$rc" -eq 0 ] || { echo "FAIL: exit code $rc"; status=1; }
