@@ -51,11 +51,8 @@ TEST(Artwork, EveryNumberedPictureLoadsAtItsSize) {
     };
     for (const Expected& e : all) {
         const QImage img = load(e.number);
-        ASSERT_FALSE(img.isNull()) << e.number;
-        EXPECT_EQ(img.width(), e.width) << e.number;
-        EXPECT_EQ(img.height(), e.height) << e.number;
+        EXPECT_EQ(img.size(), QSize(e.width, e.height)) << e.number;
     }
-    EXPECT_EQ(resourcePath(1506), ":/res/1506.png");
     EXPECT_TRUE(load(499).isNull());
 }
 
