@@ -4,6 +4,7 @@
 #include "controls/ctl_core.h"
 #include "platform/dc.h"
 #include "platform/registry_store.h"
+#include "resources/resource_path.h"
 
 #include <QApplication>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -45,53 +47,39 @@ protected:
 } // namespace
 
 TEST_F(ControlsCore, NoStoredOptionsGiveDefaultsAndShutdownWritesAllEight) {
+    const std::tuple<const char*, uint32_t CtlOptions::*, uint32_t> defaults[] = {
+        {"Rot_Mode", &CtlOptions::rotMode, 1},   {"infovalue", &CtlOptions::infoValue, 0x80000003u},
+        {"Rot_Move", &CtlOptions::rotMove, 0},   {"Rot_Latency", &CtlOptions::rotLatency, 0},
+        {"S_capture", &CtlOptions::sCapture, 1}, {"S_settopos", &CtlOptions::sSetToPos, 0},
+        {"A_imode", &CtlOptions::aIMode, 0}};
     ASSERT_EQ(ctlInitialize(kApp), 1);
     EXPECT_EQ(ctlStatus(), kCtlStatusOk);
     EXPECT_EQ(ctlOptionsKey(), kKey);
-    const CtlOptions& o = ctlOptions();
-    EXPECT_EQ(o.rotMode, 1u);
-    EXPECT_EQ(o.infoValue, 0x80000003u);
-    EXPECT_EQ(o.rotMove, 0u);
-    EXPECT_EQ(o.rotLatency, 0u);
-    EXPECT_EQ(o.sCapture, 1u);
-    EXPECT_EQ(o.sSetToPos, 0u);
-    EXPECT_EQ(o.aIMode, 0u);
+    for (const auto& [name, field, value] : defaults)
+        EXPECT_EQ(ctlOptions().*field, value) << name;
     const TimeContext def = timeContextDefault();
-    EXPECT_EQ(std::memcmp(&o.timeContext, &def, sizeof def), 0);
+    EXPECT_EQ(std::memcmp(&ctlOptions().timeContext, &def, sizeof def), 0);
     ctlShutdown();
+    for (const auto& [name, field, value] : defaults)
+        EXPECT_EQ(storedWord(name), value) << name;
 
-    EXPECT_EQ(storedWord("Rot_Mode"), 1u);
-    EXPECT_EQ(storedWord("infovalue"), 0x80000003u);
-    EXPECT_EQ(storedWord("Rot_Latency"), 0u);
-    EXPECT_EQ(storedWord("Rot_Move"), 0u);
-    EXPECT_EQ(storedWord("S_capture"), 1u);
-    EXPECT_EQ(storedWord("S_settopos"), 0u);
-    EXPECT_EQ(storedWord("A_imode"), 0u);
     // Exact sizes: a 4-byte value does not fit 3 bytes, the context not 43.
     uint8_t buffer[64];
     EXPECT_EQ(regReadValue(kKey, "Rot_Mode", buffer, 3), 0);
     EXPECT_EQ(regReadValue(kKey, "Dial_tCtx", buffer, 43), 0);
     ASSERT_EQ(regReadValue(kKey, "Dial_tCtx", buffer, 44), 1);
-    // Byte layout of the default context, little-endian.
+    // Byte layout of the default context, little-endian: 44100 Hz at 24, 25 fps at 40.
     const uint8_t head[24] = {2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0,
                               1, 0, 0,    0,    0,    0,    0xF0, 0x42, 10,   0,    0, 0};
     EXPECT_EQ(std::memcmp(buffer, head, sizeof head), 0);
-    int32_t rate = 0;
-    float fps = 0;
-    std::memcpy(&rate, buffer + 24, 4);
-    std::memcpy(&fps, buffer + 40, 4);
-    EXPECT_EQ(rate, 44100);
-    EXPECT_EQ(fps, 25.0f);
+    const int32_t rate = 44100;
+    const float fps = 25.0f;
+    EXPECT_EQ(std::memcmp(buffer + 24, &rate, 4), 0);
+    EXPECT_EQ(std::memcmp(buffer + 40, &fps, 4), 0);
 }
 
 TEST_F(ControlsCore, StoredOptionsFollowTheirLoadRules) {
-    struct Case {
-        const char* name;
-        uint32_t stored;
-        uint32_t CtlOptions::*field;
-        uint32_t loaded;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, uint32_t, uint32_t CtlOptions::*, uint32_t> cases[] = {
         {"Rot_Latency", 501, &CtlOptions::rotLatency, 0},
         {"Rot_Latency", 500, &CtlOptions::rotLatency, 500},
         {"Rot_Latency", 0x80000064u, &CtlOptions::rotLatency, 0}, // negative as signed
@@ -102,21 +90,20 @@ TEST_F(ControlsCore, StoredOptionsFollowTheirLoadRules) {
         {"S_settopos", 9, &CtlOptions::sSetToPos, 1},
         {"A_imode", 0xFFFFFFFFu, &CtlOptions::aIMode, 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, stored, field, loaded] : cases) {
         clearStore();
-        storeWord(c.name, c.stored);
+        storeWord(name, stored);
         ASSERT_EQ(ctlInitialize(kApp), 1);
-        EXPECT_EQ(ctlOptions().*c.field, c.loaded) << c.name << " stored " << c.stored;
+        EXPECT_EQ(ctlOptions().*field, loaded) << name << " stored " << stored;
         ctlShutdown();
-        EXPECT_EQ(storedWord(c.name), c.loaded) << c.name;
+        EXPECT_EQ(storedWord(name), loaded) << name;
     }
 
     // All 44 bytes of the context replace the default, reserved ones included.
     clearStore();
     uint8_t bytes[44];
-    for (int i = 0; i < 44; ++i) {
+    for (int i = 0; i < 44; ++i)
         bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-    }
     ASSERT_EQ(regWriteValue(kKey, "Dial_tCtx", bytes, 44), 1);
     ASSERT_EQ(ctlInitialize(kApp), 1);
     EXPECT_EQ(std::memcmp(&ctlOptions().timeContext, bytes, 44), 0);
@@ -154,22 +141,17 @@ TEST_F(ControlsCore, OnlyTheFirstInitialiseLoadsAndOnlyTheLastShutdownSaves) {
 
 TEST_F(ControlsCore, SharedResources) {
     ASSERT_EQ(ctlInitialize(kApp), 1);
-    EXPECT_EQ(ctlColor(0), QColor(0, 0, 0));
     EXPECT_EQ(ctlColor(4), QColor(6, 28, 157));
     EXPECT_EQ(ctlColor(8), QColor(36, 167, 49));
-    EXPECT_EQ(ctlColor(15), QColor(255, 255, 255));
     for (int i = 0; i < kCtlPaletteSize; ++i) {
-        EXPECT_EQ(ctlBrush(i).color(), ctlColor(i));
-        EXPECT_EQ(ctlBrush(i).style(), Qt::SolidPattern);
-        EXPECT_EQ(ctlPen(i).color(), ctlColor(i));
-        EXPECT_EQ(ctlPen(i).width(), 0);
+        EXPECT_TRUE(ctlBrush(i).color() == ctlColor(i) && ctlBrush(i).style() == Qt::SolidPattern);
+        EXPECT_TRUE(ctlPen(i).color() == ctlColor(i) && ctlPen(i).width() == 0) << i;
     }
     EXPECT_EQ(ctlOutlinePen().style(), Qt::DashDotLine);
     EXPECT_EQ(ctlOutlinePen().color(), QColor(0, 0, 0));
-    EXPECT_FALSE(ctlColor(16).isValid());
-    EXPECT_EQ(ctlPen(-1).style(), Qt::NoPen);
-    EXPECT_EQ(ctlBrush(16).style(), Qt::NoBrush);
-    EXPECT_TRUE(ctlBitmap(14).isNull());
+    // Indexes out of range give empty objects.
+    EXPECT_TRUE(!ctlColor(16).isValid() && ctlPen(-1).style() == Qt::NoPen &&
+                ctlBrush(16).style() == Qt::NoBrush && ctlBitmap(14).isNull());
 
     const int heights[16] = {10, 10, 12, 12, 14, 14, 16, 16, 18, 18, 20, 20, 26, 26, 38, 38};
     for (int i = 0; i < kCtlFontCount; ++i) {
@@ -188,13 +170,11 @@ TEST_F(ControlsCore, SharedResources) {
     EXPECT_EQ(ctlFont(12), ctlFont(13));
     EXPECT_EQ(ctlFont(15).weight(), QFont::ExtraBold);
 
-    const QSize sizes[kCtlBitmapCount] = {{24, 16},  {24, 16},  {33, 23}, {33, 23},  {16, 16},
-                                          {16, 16},  {160, 96}, {32, 32}, {17, 128}, {15, 20},
-                                          {128, 17}, {20, 15},  {64, 64}, {12, 12}};
-    for (int i = 0; i < kCtlBitmapCount; ++i) {
-        EXPECT_EQ(ctlBitmapSize(ctlBitmap(i)), sizes[i]) << "bitmap " << 1500 + i;
-        EXPECT_EQ(ctlBitmap(i).format(), QImage::Format_RGB32);
-    }
+    // Pictures 1500..1513 in the drawing format (their sizes are the artwork's).
+    for (int i = 0; i < kCtlBitmapCount; ++i)
+        EXPECT_EQ(ctlBitmap(i),
+                  QImage(resourcePath(1500 + i)).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(ctlBitmapSize(ctlBitmap(6)), QSize(160, 96));
 
     // Class names carry a real UTF-8 copyright sign.
     EXPECT_STREQ(kCtlClassNames[0], "C_QK2CTL_Rotatif_00\xC2\xA9Nomaxe");
@@ -204,35 +184,27 @@ TEST_F(ControlsCore, SharedResources) {
     EXPECT_STREQ(ctlStatusText(10), "");
 }
 
-TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiameters) {
+TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiametersAndBlitRoundUsesThem) {
     ASSERT_EQ(ctlInitialize(kApp), 1);
     EXPECT_EQ(ctlRoundMaskCount(), 0);
     EXPECT_FALSE(ctlHasScratch());
-
-    const QImage* first = ctlRoundMask(32);
+    const QImage* first = ctlRoundMask(20);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(ctlHasScratch());
-    EXPECT_EQ(ctlRoundMask(32), first); // shared by every control of that size
+    EXPECT_EQ(ctlRoundMask(20), first); // shared by every control of that size
+    // White corners, black disc.
     EXPECT_EQ(first->pixel(0, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(first->pixel(31, 31), 0xFFFFFFFFu);
-    EXPECT_EQ(first->pixel(16, 16), 0xFF000000u);
-    EXPECT_EQ(first->pixel(0, 16), 0xFF000000u);
-
-    for (int d = 1; d <= 30; ++d) {
+    EXPECT_EQ(first->pixel(19, 19), 0xFFFFFFFFu);
+    EXPECT_EQ(first->pixel(10, 10), 0xFF000000u);
+    EXPECT_EQ(first->pixel(0, 10), 0xFF000000u);
+    for (int d = 1; d <= 31; ++d)
         EXPECT_NE(ctlRoundMask(d), nullptr) << d;
-    }
     EXPECT_EQ(ctlRoundMaskCount(), 31);
     EXPECT_EQ(ctlRoundMask(99), nullptr); // the 32nd diameter gets none
-    EXPECT_EQ(ctlRoundMask(32), first);
+    EXPECT_EQ(ctlRoundMask(20), first);
     EXPECT_EQ(ctlRoundMask(0), nullptr);
 
-    ctlShutdown();
-    EXPECT_EQ(ctlRoundMaskCount(), 0);
-    EXPECT_FALSE(ctlHasScratch());
-}
-
-TEST_F(ControlsCore, BlitRoundKeepsBackgroundOutsideTheCircle) {
-    ASSERT_EQ(ctlInitialize(kApp), 1);
+    // A green disc blitted through the mask leaves the red ground outside it.
     QImage knob(20, 20, QImage::Format_RGB32);
     knob.fill(Qt::black);
     {
@@ -245,14 +217,19 @@ TEST_F(ControlsCore, BlitRoundKeepsBackgroundOutsideTheCircle) {
     surface.fill(Qt::red);
     {
         Dc dc(surface);
-        ctlBlitRound(dc, knob, ctlRoundMask(20), 5, 5, 20, 20);
+        ctlBlitRound(dc, knob, first, 5, 5, 20, 20);
         ctlBlitRound(dc, knob, nullptr, 25, 25, 10, 10); // no mask: plain copy
     }
-    EXPECT_EQ(surface.pixel(5, 5), qRgb(255, 0, 0));
-    EXPECT_EQ(surface.pixel(24, 24), qRgb(255, 0, 0));
-    EXPECT_EQ(surface.pixel(15, 15), qRgb(0, 255, 0));
-    EXPECT_EQ(surface.pixel(4, 15), qRgb(255, 0, 0));
-    EXPECT_EQ(surface.pixel(25, 25), qRgb(0, 0, 0));
+    for (auto [x, y, colour] : {std::tuple{5, 5, qRgb(255, 0, 0)},
+                                {24, 24, qRgb(255, 0, 0)},
+                                {4, 15, qRgb(255, 0, 0)},
+                                {15, 15, qRgb(0, 255, 0)},
+                                {25, 25, qRgb(0, 0, 0)}})
+        EXPECT_EQ(surface.pixel(x, y), colour) << x << "," << y;
+
+    ctlShutdown();
+    EXPECT_EQ(ctlRoundMaskCount(), 0);
+    EXPECT_FALSE(ctlHasScratch());
 }
 
 TEST_F(ControlsCore, BoxFrameLineAndTileHelpers) {
@@ -266,22 +243,17 @@ TEST_F(ControlsCore, BoxFrameLineAndTileHelpers) {
         ctlFrame(dc, 0x51, 30, 2, 36, 8);
         ctlLine(dc, kCtlEngraved | 0x2, 2, 20, 12, 20);
     }
-    const QRgb bg = qRgb(1, 2, 3);
-    EXPECT_EQ(img.pixel(2, 2), ctlColor(9).rgb());   // dark top-left
-    EXPECT_EQ(img.pixel(10, 2), ctlColor(9).rgb());  // top edge spans to the right
-    EXPECT_EQ(img.pixel(10, 3), ctlColor(15).rgb()); // light right edge
-    EXPECT_EQ(img.pixel(10, 8), ctlColor(15).rgb());
-    EXPECT_EQ(img.pixel(5, 8), ctlColor(15).rgb());
-    EXPECT_EQ(img.pixel(5, 5), ctlColor(3).rgb()); // fill reaches inside
-    EXPECT_EQ(img.pixel(11, 5), bg);
-    EXPECT_EQ(img.pixel(20, 2), ctlColor(1).rgb());
-    EXPECT_EQ(img.pixel(23, 5), ctlColor(5).rgb());
-    EXPECT_EQ(img.pixel(26, 5), bg); // right edge exclusive
-    EXPECT_EQ(img.pixel(33, 5), bg); // frame has no fill
-    EXPECT_EQ(img.pixel(35, 5), ctlColor(1).rgb());
-    EXPECT_EQ(img.pixel(2, 20), ctlColor(2).rgb());
-    EXPECT_EQ(img.pixel(3, 21), ctlColor(15).rgb()); // shadow
-    EXPECT_EQ(img.pixel(12, 20), bg);
+    // Palette entries expected at points; -1 is the untouched background.
+    const std::tuple<int, int, int> expected[] = {
+        {2, 2, 9},   {10, 2, 9}, // dark top edge of the sunken box, up to its right end
+        {10, 3, 15}, {10, 8, 15}, {5, 8, 15},    // light right and bottom edges
+        {5, 5, 3},   {11, 5, -1},                // fill inside, nothing past the right edge
+        {20, 2, 1},  {23, 5, 5},  {26, 5, -1},   // plain box: pen, brush, right edge exclusive
+        {33, 5, -1}, {35, 5, 1},                 // a frame has no fill
+        {2, 20, 2},  {3, 21, 15}, {12, 20, -1}}; // engraved line with its shadow
+    for (const auto& [x, y, colour] : expected)
+        EXPECT_EQ(img.pixel(x, y), colour < 0 ? qRgb(1, 2, 3) : ctlColor(colour).rgb())
+            << x << "," << y;
 
     // Tiling reaches past the client area from the start point.
     QWidget window;
@@ -304,19 +276,10 @@ TEST_F(ControlsCore, BoxFrameLineAndTileHelpers) {
 
 namespace {
 
-struct Received {
-    int calls = 0;
-    void* userData = nullptr;
-    int code = 0;
-    float value = 0;
-};
-
+// The callback path: records each call in the list its user data points to.
+using Calls = std::vector<std::pair<int, float>>;
 int recordCallback(void* userData, int code, float value) {
-    auto* r = static_cast<Received*>(userData);
-    ++r->calls;
-    r->userData = userData;
-    r->code = code;
-    r->value = value;
+    static_cast<Calls*>(userData)->emplace_back(code, value);
     return 42;
 }
 
@@ -340,9 +303,8 @@ public:
     int commands = 0;
     int32_t command(int code, int32_t argument) override {
         ++commands;
-        if (code == kCtlCmdSetValue) {
+        if (code == kCtlCmdSetValue)
             value = ctlBitsValue(argument);
-        }
         return code == kCtlCmdGetValue ? ctlValueBits(value) : 0;
     }
 };
@@ -350,40 +312,31 @@ public:
 } // namespace
 
 TEST_F(ControlsCore, NotifierCallbackPostedAndSilentPaths) {
-    Received r;
-    CtlNotifier viaCallback{nullptr, recordCallback, kCtlUseCallback, &r};
+    Calls calls;
+    CtlNotifier viaCallback{nullptr, recordCallback, kCtlUseCallback, &calls};
     Owner owner;
     CtlNotifier viaPost{&owner, nullptr, 0, nullptr};
-
-    // Not running: nothing at all.
-    EXPECT_EQ(ctlNotify(viaCallback, 7, 1.0f), 0);
-    EXPECT_EQ(ctlNotify(viaPost, 7, 1.0f), 0);
-    QCoreApplication::sendPostedEvents(&owner);
-    EXPECT_EQ(r.calls, 0);
-    EXPECT_TRUE(owner.received.empty());
-
+    CtlNotifier orphan{nullptr, nullptr, 0, nullptr};
+    // Silent while the library is not running (before and after), and without a target.
+    auto expectSilent = [&] {
+        EXPECT_EQ(ctlNotify(viaCallback, 7, 1.0f), 0);
+        EXPECT_EQ(ctlNotify(viaPost, 7, 1.0f), 0);
+        QCoreApplication::sendPostedEvents(&owner);
+    };
+    expectSilent();
     ASSERT_EQ(ctlInitialize(kApp), 1);
+    EXPECT_EQ(ctlNotify(orphan, 1, 1.0f), 0);
     EXPECT_EQ(ctlNotify(viaCallback, 12 | kCtlGestureBegin, 0.25f), 42); // synchronous
-    EXPECT_EQ(r.calls, 1);
-    EXPECT_EQ(r.userData, &r);
-    EXPECT_EQ(r.code, 12 | kCtlGestureBegin);
-    EXPECT_EQ(r.value, 0.25f);
-
+    EXPECT_EQ(calls, (Calls{{12 | kCtlGestureBegin, 0.25f}}));
+    // Posted: arrives later, like a posted message, with the code's low word.
     EXPECT_EQ(ctlNotify(viaPost, 0x7A0012, -3.5f), 1);
-    EXPECT_TRUE(owner.received.empty()); // arrives later, like a posted message
+    EXPECT_TRUE(owner.received.empty());
     QCoreApplication::sendPostedEvents(&owner);
     ASSERT_EQ(owner.received.size(), 1u);
-    EXPECT_EQ(owner.received[0].first, 0x0012);
-    EXPECT_EQ(owner.received[0].second, ctlValueBits(-3.5f));
-
-    CtlNotifier orphan{nullptr, nullptr, 0, nullptr};
-    EXPECT_EQ(ctlNotify(orphan, 1, 1.0f), 0);
-
+    EXPECT_EQ(owner.received[0], std::make_pair(0x0012, ctlValueBits(-3.5f)));
     ctlShutdown();
-    EXPECT_EQ(ctlNotify(viaCallback, 12, 1.0f), 0);
-    EXPECT_EQ(ctlNotify(viaPost, 12, 1.0f), 0);
-    QCoreApplication::sendPostedEvents(&owner);
-    EXPECT_EQ(r.calls, 1);
+    expectSilent();
+    EXPECT_EQ(calls.size(), 1u);
     EXPECT_EQ(owner.received.size(), 1u);
 }
 
@@ -414,36 +367,26 @@ TEST(ControlsWindow, TabStepsOverEnabledChildrenAndWraps) {
         kids[i]->setFocusPolicy(Qt::StrongFocus);
         kids[i]->setGeometry(i * 40, 0, 30, 30);
     }
-    kids[0]->setEnabled(false); // the first child is disabled
-    kids[3]->setEnabled(false); // and so is the last
+    kids[0]->setEnabled(false); // the first and the last child are disabled
+    kids[3]->setEnabled(false);
     top.show();
     top.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&top));
-
     EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Return, Qt::NoModifier), 1);
 
-    // Nothing focused: Tab goes to the first enabled child.
-    top.setFocus();
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Tab, Qt::NoModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[1]);
-
-    // Shift+Tab on the first enabled child keeps the focus there (and
-    // terminates although the child before it is disabled).
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Tab, Qt::ShiftModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[1]);
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Backtab, Qt::NoModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[1]);
-
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Tab, Qt::NoModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[2]);
-    // Past the last enabled child Tab wraps to the first enabled one.
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Tab, Qt::NoModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[1]);
-
-    // Backward from the third child to the second.
-    kids[2]->setFocus();
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Tab, Qt::ShiftModifier), 0);
-    EXPECT_EQ(top.focusWidget(), kids[1]);
+    // Focus before the key (-1: the window itself), the key, the focus after.
+    const std::tuple<int, Qt::Key, Qt::KeyboardModifiers, int> steps[] = {
+        {-1, Qt::Key_Tab, Qt::NoModifier, 1},    // nothing focused: the first enabled child
+        {1, Qt::Key_Tab, Qt::ShiftModifier, 1},  // stays on the first, though one before is
+        {1, Qt::Key_Backtab, Qt::NoModifier, 1}, // disabled
+        {1, Qt::Key_Tab, Qt::NoModifier, 2},
+        {2, Qt::Key_Tab, Qt::NoModifier, 1}, // past the last enabled child: wraps
+        {2, Qt::Key_Tab, Qt::ShiftModifier, 1}};
+    for (const auto& [from, key, modifiers, to] : steps) {
+        (from < 0 ? static_cast<QWidget*>(&top) : kids[from])->setFocus();
+        EXPECT_EQ(ctlTabNavigate(&top, key, modifiers), 0);
+        EXPECT_EQ(top.focusWidget(), kids[to]) << from << " key " << key;
+    }
 }
 
 TEST(ControlsWindow, DragWithoutMovementMovesNothingAndRestoresTheGrab) {
