@@ -173,45 +173,27 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     EXPECT_FALSE(w->action(kCmdFrameRateBase + 10)->isChecked());
 }
 
-TEST_F(WindowTest, LevelModesFollowInBothSetsAndOnThePanel) {
-    MeterWindow* w = meterWindowShow(engine);
-    int panelCalls = 0;
-    int panelPeak = -1;
-    MeterWindowHooks h;
-    h.setLevelButtons = [&](void*, const MeterParams& p) {
-        ++panelCalls;
-        panelPeak = p.left.peakOn;
-    };
-    meterWindowSetHooks(h);
-    w->command(kCmdRmsLevel); // no control panel yet: nothing to follow
-    EXPECT_EQ(panelCalls, 0);
-    EXPECT_EQ(params().left.peakOn & 1, 0);
-    EXPECT_EQ(params().right.peakOn & 1, 0);
-    EXPECT_EQ(params().right.rmsOn & 1, 1);
-    int panel = 0;
-    meterWindowContext(engine)->controlPanel = &panel;
-    w->command(kCmdAverageLevel);
-    EXPECT_EQ(panelCalls, 1);
-    EXPECT_EQ(params().left.rmsOn & 1, 0);
-    EXPECT_EQ(params().right.rmsOn & 1, 0);
-    w->command(kCmdPeakLevel);
-    EXPECT_EQ(panelPeak & 1, 1);
-    EXPECT_EQ(params().right.peakOn & 1, 1);
-    w->prepareContextMenu();
-    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
-    meterWindowContext(engine)->controlPanel = nullptr;
-}
-
-TEST_F(WindowTest, AnalogPresetKeepsDelayAndFrameRate) {
+// Level modes and presets write both sets; the control panel follows only
+// once it exists.
+TEST_F(WindowTest, LevelModesAndPresetsReachBothSetsAndThePanel) {
     MeterWindow* w = meterWindowShow(engine);
     MeterParams p = params();
     p.left.Delay = 0.3f;
     p.left.nbFperS = 25;
     meterSetParams(engine, &p);
-    int refreshed = 0;
+    int buttonCalls = 0, panelPeak = -1, refreshed = 0;
     MeterWindowHooks h;
+    h.setLevelButtons = [&](void*, const MeterParams& q) {
+        ++buttonCalls;
+        panelPeak = q.left.peakOn;
+    };
     h.refreshPanel = [&](void*) { ++refreshed; };
     meterWindowSetHooks(h);
+    w->command(kCmdRmsLevel);
+    EXPECT_EQ(params().left.peakOn & 1, 0);
+    EXPECT_EQ(params().right.peakOn & 1, 0);
+    EXPECT_EQ(params().right.rmsOn & 1, 1);
+    // Analog VU keeps the delay and the frame rate.
     w->command(kCmdPresetBase + 2);
     p = params();
     EXPECT_FLOAT_EQ(p.left.Delay, 0.3f);
@@ -219,9 +201,19 @@ TEST_F(WindowTest, AnalogPresetKeepsDelayAndFrameRate) {
     EXPECT_EQ(p.left.linearScale, 1);
     EXPECT_EQ(p.right.linearScale, 1);
     EXPECT_FLOAT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f);
-    EXPECT_EQ(refreshed, 0); // no control panel
+    EXPECT_EQ(buttonCalls + refreshed, 0); // no control panel yet
+
     int panel = 0;
     meterWindowContext(engine)->controlPanel = &panel;
+    w->command(kCmdAverageLevel);
+    EXPECT_EQ(buttonCalls, 1);
+    EXPECT_EQ(params().left.rmsOn & 1, 0);
+    EXPECT_EQ(params().right.rmsOn & 1, 0);
+    w->command(kCmdPeakLevel);
+    EXPECT_EQ(panelPeak & 1, 1);
+    EXPECT_EQ(params().right.peakOn & 1, 1);
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
     w->command(kCmdPresetBase);
     EXPECT_EQ(refreshed, 1);
     EXPECT_EQ(params().left.linearScale, 0);

@@ -4,52 +4,42 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
-std::vector<ScaleMark> marksOf(const ScalePlan& plan, MarkStyle style) {
-    std::vector<ScaleMark> out;
+using Values = std::vector<float>;
+using Pixels = std::vector<int>;
+
+// Values and pixel rows of the plan's marks of one style (of all without one).
+std::pair<Values, Pixels> marks(const ScalePlan& plan, std::optional<MarkStyle> style = {}) {
+    std::pair<Values, Pixels> out;
     for (const ScaleMark& m : plan.marks)
-        if (m.style == style)
-            out.push_back(m);
+        if (!style || m.style == *style) {
+            out.first.push_back(m.value);
+            out.second.push_back(m.p);
+        }
     return out;
 }
 
-std::vector<float> labels(const std::vector<ScaleMark>& marks) {
-    std::vector<float> out;
-    for (const ScaleMark& m : marks)
-        out.push_back(m.value);
-    return out;
+int countBetween(const Pixels& p, int above, int below) {
+    return static_cast<int>(
+        std::count_if(p.begin(), p.end(), [&](int v) { return v > above && v < below; }));
 }
 
 TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
     const ScalePlan plan = dbScalePlan(300, -40, 6);
     EXPECT_FLOAT_EQ(plan.step, 12);
-    EXPECT_EQ(labels(marksOf(plan, MarkStyle::Major)), (std::vector<float>{-36, -24, -12, 0}));
+    EXPECT_EQ(marks(plan, MarkStyle::Major),
+              std::pair(Values{-36, -24, -12, 0}, Pixels{26, 104, 182, 260}));
     // -42 lies below the zero line; +6 is just inside the top.
-    EXPECT_EQ(labels(marksOf(plan, MarkStyle::Half)), (std::vector<float>{-30, -18, -6, 6}));
-    const auto majors = marksOf(plan, MarkStyle::Major);
-    EXPECT_EQ(majors[0].p, 26);  // (-36 + 40) * 300 / 46
-    EXPECT_EQ(majors[3].p, 260); // (0 + 40) * 300 / 46
-    for (size_t i = 1; i < majors.size(); ++i)
-        EXPECT_EQ(majors[i].p - majors[i - 1].p, 78);
-    const auto ends = marksOf(plan, MarkStyle::BottomEnd);
-    ASSERT_EQ(ends.size(), 1u);
-    EXPECT_EQ(ends[0].p, 0);
-    EXPECT_FLOAT_EQ(ends[0].value, -40);
-    const auto tops = marksOf(plan, MarkStyle::TopEnd);
-    ASSERT_EQ(tops.size(), 1u);
-    EXPECT_EQ(tops[0].p, 299);
-    EXPECT_FLOAT_EQ(tops[0].value, 6);
+    EXPECT_EQ(marks(plan, MarkStyle::Half).first, (Values{-30, -18, -6, 6}));
+    EXPECT_EQ(marks(plan, MarkStyle::BottomEnd), std::pair(Values{-40}, Pixels{0}));
+    EXPECT_EQ(marks(plan, MarkStyle::TopEnd), std::pair(Values{6}, Pixels{299}));
     // Every minor mark sits strictly inside the scale, nine per full step.
-    const auto minors = marksOf(plan, MarkStyle::Minor);
-    for (const ScaleMark& m : minors) {
-        EXPECT_GT(m.p, 0);
-        EXPECT_LT(m.p, 300);
-    }
-    EXPECT_EQ(std::count_if(minors.begin(), minors.end(),
-                            [](const ScaleMark& m) { return m.p > 26 && m.p < 104; }),
-              9);
+    const Pixels minors = marks(plan, MarkStyle::Minor).second;
+    EXPECT_EQ(countBetween(minors, 0, 300), static_cast<int>(minors.size()));
+    EXPECT_EQ(countBetween(minors, 26, 104), 9);
 }
 
 TEST(DbScale, StepChoiceFallsBackToTheLargerStep) {
@@ -63,26 +53,23 @@ TEST(DbScale, DegenerateRangesEndQuickly) {
     EXPECT_EQ(dbScalePlan(300, 6, -40).marks.size(), 2u);
     EXPECT_EQ(dbScalePlan(300, 0, 0).marks.size(), 2u);
     // A vanishing range yields a bounded plan instead of an endless loop.
-    const ScalePlan tiny = dbScalePlan(2000, -180, -179.9999f);
-    EXPECT_LT(tiny.marks.size(), 50000u);
+    EXPECT_LT(dbScalePlan(2000, -180, -179.9999f).marks.size(), 50000u);
     EXPECT_TRUE(dbScalePlan(0, -40, 6).marks.empty());
 }
 
 TEST(LinearScale, VuMarksSkipAboveTheTopAndThinOut) {
-    const ScalePlan tall = linearScalePlan(300, -20, 3);
     // +12 and +6 lie above the top, +3 is the top itself.
-    EXPECT_EQ(labels(marksOf(tall, MarkStyle::Major)),
-              (std::vector<float>{2, 1, 0, -3, -5, -7, -10}));
-    const ScalePlan shortScale = linearScalePlan(100, -20, 3);
-    EXPECT_EQ(labels(marksOf(shortScale, MarkStyle::Major)), (std::vector<float>{1, -3, -10}));
-    const auto majors = marksOf(shortScale, MarkStyle::Major);
-    for (size_t i = 1; i < majors.size(); ++i)
-        EXPECT_GT(majors[i - 1].p - majors[i].p, 20);
+    EXPECT_EQ(marks(linearScalePlan(300, -20, 3), MarkStyle::Major).first,
+              (Values{2, 1, 0, -3, -5, -7, -10}));
+    const auto [values, pixels] = marks(linearScalePlan(100, -20, 3), MarkStyle::Major);
+    EXPECT_EQ(values, (Values{1, -3, -10}));
+    for (size_t i = 1; i < pixels.size(); ++i)
+        EXPECT_GT(pixels[i - 1] - pixels[i], 20);
 }
 
 TEST(LinearScale, RulerAndMinorMarks) {
     const ScalePlan plan = linearScalePlan(300, -20, 3);
-    ASSERT_FALSE(plan.ruler.empty());
+    ASSERT_GT(plan.ruler.size(), 9u);
     EXPECT_EQ(plan.ruler.front().q, 0);
     EXPECT_EQ(plan.ruler.back().p, 300);
     // Segments chain; the last ones (above 1.05 of full scale) are red.
@@ -91,52 +78,32 @@ TEST(LinearScale, RulerAndMinorMarks) {
     EXPECT_FALSE(plan.ruler[8].red); // 0.9 .. 1.0, then 1.0 .. 1.1
     EXPECT_TRUE(plan.ruler[9].red);
     // Minor marks keep more than 3 pixels between each other.
-    const auto minors = marksOf(plan, MarkStyle::Minor);
+    const Pixels minors = marks(plan, MarkStyle::Minor).second;
     ASSERT_GT(minors.size(), 10u);
     for (size_t i = 1; i < minors.size(); ++i)
-        EXPECT_GT(minors[i].p - minors[i - 1].p, 3);
+        EXPECT_GT(minors[i] - minors[i - 1], 3);
 }
 
 TEST(CorrelatorScale, FourHundredPixelsKeepsStepOne) {
     const ScalePlan plan = correlatorScalePlan(400);
     EXPECT_FLOAT_EQ(plan.step, 1);
-    const auto majors = marksOf(plan, MarkStyle::CorrMajor);
-    ASSERT_EQ(majors.size(), 3u); // 0, then the ends -1 and +1
-    EXPECT_EQ(majors[0].p, 200);
-    EXPECT_FLOAT_EQ(majors[0].value, 0);
-    EXPECT_EQ(majors[1].p, 0);
-    EXPECT_FLOAT_EQ(majors[1].value, -1);
-    EXPECT_EQ(majors[2].p, 400);
-    EXPECT_FLOAT_EQ(majors[2].value, 1);
-    const auto halves = marksOf(plan, MarkStyle::CorrHalf);
-    ASSERT_EQ(halves.size(), 2u);
-    EXPECT_EQ(halves[0].p, 100);
-    EXPECT_FLOAT_EQ(halves[0].value, -0.5f);
-    EXPECT_EQ(halves[1].p, 300);
-    EXPECT_FLOAT_EQ(halves[1].value, 0.5f);
-    const auto minors = marksOf(plan, MarkStyle::CorrMinor);
+    // 0, then the ends -1 and +1.
+    EXPECT_EQ(marks(plan, MarkStyle::CorrMajor), std::pair(Values{0, -1, 1}, Pixels{200, 0, 400}));
+    EXPECT_EQ(marks(plan, MarkStyle::CorrHalf), std::pair(Values{-0.5f, 0.5f}, Pixels{100, 300}));
+    const Pixels minors = marks(plan, MarkStyle::CorrMinor).second;
     EXPECT_EQ(minors.size(), 18u);
-    EXPECT_EQ(
-        std::count_if(minors.begin(), minors.end(), [](const ScaleMark& m) { return m.p < 200; }),
-        9);
+    EXPECT_EQ(countBetween(minors, -1, 200), 9);
 }
 
 TEST(CorrelatorScale, TallerScalesTakeFinerSteps) {
     EXPECT_FLOAT_EQ(correlatorScaleStep(1000), 0.2f); // 100 px per step
     EXPECT_FLOAT_EQ(correlatorScaleStep(100), 2.0f);  // 50 px: the previous, larger step
-    const ScalePlan plan = correlatorScalePlan(1000);
-    EXPECT_EQ(marksOf(plan, MarkStyle::CorrMajor).size(), 9u + 2u);
+    EXPECT_EQ(marks(correlatorScalePlan(1000), MarkStyle::CorrMajor).first.size(), 9u + 2u);
 }
 
 TEST(PhaseAngleScale, FiveMarksFrom180To0) {
-    const ScalePlan plan = phaseAngleScalePlan(541);
-    ASSERT_EQ(plan.marks.size(), 5u);
-    const int expectP[5] = {0, 135, 270, 405, 541};
-    const float expectV[5] = {180, 120, 90, 60, 0};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(plan.marks[i].p, expectP[i]);
-        EXPECT_FLOAT_EQ(plan.marks[i].value, expectV[i]);
-    }
+    EXPECT_EQ(marks(phaseAngleScalePlan(541)),
+              std::pair(Values{180, 120, 90, 60, 0}, Pixels{0, 135, 270, 405, 541}));
 }
 
 } // namespace
