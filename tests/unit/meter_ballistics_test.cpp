@@ -38,15 +38,15 @@ ChannelParams params(int fps = 10) {
     return p;
 }
 
-// Runs one frame whose every sample of both channels has absolute value `a`
-// (left and right in phase when `sign` is 1, inverted when -1).
-void runConstant(MeterFrame& f, const MeterFrameInput& in, float a, float sign = 1.0f) {
+// Runs one frame whose every sample of both channels has absolute value `a`,
+// with the cross sum of a correlation `c` (1 in phase, -1 inverted).
+void runConstant(MeterFrame& f, const MeterFrameInput& in, float a, float c = 1.0f) {
     f.in = in;
     const float n = static_cast<float>(in.sampleCount);
     for (MeterChannelSums& s : f.in.sums) {
         s = {a, a * n, a * a * n};
     }
-    f.in.crossSum = sign * a * a * n;
+    f.in.crossSum = c * a * a * n;
     meterProcessFrame(f);
 }
 
@@ -158,12 +158,7 @@ TEST_F(MeterBallistics, CorrelationHoldsItsExtremeAndReleases) {
 
     runConstant(frame, pr.input(4410), 0.5f, -1.0f);
     EXPECT_FLOAT_EQ(frame.correlation, -0.95f);
-    MeterFrameInput in = pr.input(4410);
-    frame.in = in;
-    frame.in.sums[0] = {0.5f, 2205.0f, 1102.5f};
-    frame.in.sums[1] = {0.5f, 2205.0f, 1102.5f};
-    frame.in.crossSum = -0.5f * 1102.5f; // c = -0.5: the held -0.95 stays
-    meterProcessFrame(frame);
+    runConstant(frame, pr.input(4410), 0.5f, -0.5f); // c = -0.5: the held -0.95 stays
     EXPECT_FLOAT_EQ(frame.correlation, -0.90f);
     runConstant(frame, pr.input(4410), 0.0f); // silence pulls a negative reading to 0
     EXPECT_EQ(frame.correlation, 0.0f);

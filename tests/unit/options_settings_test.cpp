@@ -109,12 +109,8 @@ TEST_F(MeterSettingsTest, UnreadableValuesKeepTheirDefaultsShortOnesOnlyTheirByt
     regWriteValue(kKey.c_str(), "AttnBorder", &fill, 4);
     LoadMeterSettings("Korvalo Cor");
     const MeterSettings* s = GetMeterSettings();
-    unsigned char head[4];
-    std::memcpy(head, &s->dbHead, 4);
-    EXPECT_EQ(head[0], 0x34);
-    EXPECT_EQ(head[1], 0x12);
-    EXPECT_EQ(head[2], 0x40); // the default -12.0f is 0xC1400000
-    EXPECT_EQ(head[3], 0xC1);
+    const unsigned char head[4] = {0x34, 0x12, 0x40, 0xC1}; // the default -12.0f is 0xC1400000
+    EXPECT_EQ(std::memcmp(&s->dbHead, head, 4), 0);
     EXPECT_EQ(s->L_MinDB, -60.0f);
     EXPECT_EQ(s->dbMax, -3.0f);
     EXPECT_EQ(s->BrushType, 9);
