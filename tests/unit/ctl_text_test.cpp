@@ -6,21 +6,19 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
 TEST(CtlFormatNumber, SignWidthAndDecimals) {
-    EXPECT_EQ(ctlFormatNumber(6.0, 3, 0, 1), "+6.000");
-    EXPECT_EQ(ctlFormatNumber(0.0, 3, 0, 1), "0.000");
-    EXPECT_EQ(ctlFormatNumber(-2.5, 1, 0, 0), "-2.5");
-    EXPECT_EQ(ctlFormatNumber(-1.0, 0, 0, 1), "-1");
-    EXPECT_EQ(ctlFormatNumber(3.14159, 2, 7, 0), "0003.14");
-    EXPECT_EQ(ctlFormatNumber(2.5, 1, 6, 1), "+002.5");
-    EXPECT_EQ(ctlFormatNumber(7.0, 0, 0, 0), "7");
-    // Only a sign flag of exactly 1 asks for "+".
-    EXPECT_EQ(ctlFormatNumber(7.0, 0, 0, 2), "7");
-    // Decimals and width are bytes: 258 is 2, 256 is 0 (no width).
-    EXPECT_EQ(ctlFormatNumber(1.5, 258, 256, 0), "1.50");
+    // Value, decimals, width, sign flag, text. Only a sign flag of exactly 1
+    // asks for "+"; decimals and width are bytes (258 is 2, 256 is 0: no width).
+    const std::tuple<double, int, int, int, const char*> cases[] = {
+        {6.0, 3, 0, 1, "+6.000"}, {0.0, 3, 0, 1, "0.000"},       {-2.5, 1, 0, 0, "-2.5"},
+        {-1.0, 0, 0, 1, "-1"},    {3.14159, 2, 7, 0, "0003.14"}, {2.5, 1, 6, 1, "+002.5"},
+        {7.0, 0, 0, 0, "7"},      {7.0, 0, 0, 2, "7"},           {1.5, 258, 256, 0, "1.50"}};
+    for (const auto& [value, decimals, width, sign, text] : cases)
+        EXPECT_EQ(ctlFormatNumber(value, decimals, width, sign), text) << text;
 }
 
 TEST(CtlFormatNumber, BufferIsNeverOverrun) {
@@ -40,24 +38,12 @@ TEST(CtlFormatNumber, BufferIsNeverOverrun) {
 }
 
 TEST(CtlParseNumber, SeparatorsSignsAndStrayCharacters) {
+    // A separator before any digit starts the decimals at once ("a,25").
     const std::pair<const char*, double> cases[] = {
-        {"12,5", 12.5},
-        {"12.5", 12.5},
-        {"-.5", -0.5},
-        {"abc7", 7.0},
-        {"5-", 5.0},
-        {"1e3", 1.0},
-        {"--3", -3.0},
-        {"3,25", 3.25},
-        {"0.1", 0.1},
-        {"", 0.0},
-        {"-", 0.0},
-        {"x.y", 0.0},
-        {" dB -12.75 dB", -12.75},
-        {".x5", 0.0},
-        {"7..5", 7.0},
-        {"a,25", 0.25}, // a separator before any digit starts the decimals at once
-    };
+        {"12,5", 12.5}, {"12.5", 12.5}, {"-.5", -0.5},  {"abc7", 7.0},
+        {"5-", 5.0},    {"1e3", 1.0},   {"--3", -3.0},  {"3,25", 3.25},
+        {"0.1", 0.1},   {"", 0.0},      {"-", 0.0},     {"x.y", 0.0},
+        {".x5", 0.0},   {"7..5", 7.0},  {"a,25", 0.25}, {" dB -12.75 dB", -12.75}};
     for (const auto& [text, value] : cases)
         EXPECT_DOUBLE_EQ(ctlParseNumber(text), value) << '"' << text << '"';
     EXPECT_FALSE(std::signbit(ctlParseNumber("-")));
@@ -82,82 +68,53 @@ TEST(CtlRound, HalvesRoundDown) {
 }
 
 TEST(CtlNextInteger, ReadsInSequenceAndAdvances) {
-    // Each call: the value read and where the position stands after it.
-    const std::string text = "2 / 1 / 0";
-    size_t pos = 0;
-    for (auto [value, after] : {std::pair{2, 2u}, {1, 6u}, {0, 9u}, {-1, 9u}}) {
-        EXPECT_EQ(ctlNextInteger(text, pos), value);
-        EXPECT_EQ(pos, after);
+    // Text, position before, value read, position after. Values from 2^31 - 1
+    // up are refused, and reading goes on after them.
+    const std::tuple<const char*, size_t, int, size_t> cases[] = {
+        {"2 / 1 / 0", 0, 2, 2},
+        {"2 / 1 / 0", 2, 1, 6},
+        {"2 / 1 / 0", 6, 0, 9},
+        {"2 / 1 / 0", 9, -1, 9},
+        {"12x34", 0, 12, 3},
+        {"12x34", 3, 34, 5},
+        {"no digits", 0, -1, 9},
+        {"5", 99, -1, 1},
+        {"2147483646", 0, 2147483646, 10},
+        {"2147483647", 0, -1, 10},
+        {"99999999999999999999 5", 0, -1, 21},
+        {"99999999999999999999 5", 21, 5, 22}};
+    for (const auto& [text, before, value, after] : cases) {
+        size_t pos = before;
+        EXPECT_EQ(ctlNextInteger(text, pos), value) << text << " from " << before;
+        EXPECT_EQ(pos, after) << text << " from " << before;
     }
-    pos = 0;
-    EXPECT_EQ(ctlNextInteger("12x34", pos), 12);
-    EXPECT_EQ(pos, 3u); // past the "x"
-    EXPECT_EQ(ctlNextInteger("12x34", pos), 34);
-    pos = 0;
-    EXPECT_EQ(ctlNextInteger("no digits", pos), -1);
-    pos = 99;
-    EXPECT_EQ(ctlNextInteger("5", pos), -1);
-    EXPECT_EQ(pos, 1u);
-    // Values from 2^31 - 1 up are refused, and reading goes on after them.
-    pos = 0;
-    EXPECT_EQ(ctlNextInteger("2147483646", pos), 2147483646);
-    pos = 0;
-    EXPECT_EQ(ctlNextInteger("2147483647", pos), -1);
-    pos = 0;
-    EXPECT_EQ(ctlNextInteger("99999999999999999999 5", pos), -1);
-    EXPECT_EQ(ctlNextInteger("99999999999999999999 5", pos), 5);
 }
 
-struct Sig {
-    float tempo;
-    int tpq, bpb, unit;
-};
-
-TEST(CtlBarBeatTick, QuarterNoteBeats) {
-    const Sig s{120.0f, 480, 4, 4};
-    EXPECT_EQ(ctlBarBeatTickToMs(1, 1, 0, s.tempo, s.tpq, s.bpb, s.unit), 0.0f);
-    EXPECT_EQ(ctlParseBarBeatTick("2 / 1 / 0", s.tempo, s.tpq, s.bpb, s.unit), 2000.0f);
-    EXPECT_EQ(ctlFormatBarBeatTick(2000.0, s.tempo, s.tpq, s.bpb, s.unit), "     2 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(0.0, s.tempo, s.tpq, s.bpb, s.unit), "     1 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(2750.0, s.tempo, s.tpq, s.bpb, s.unit), "     2 /  2 /   240");
-    // Bars far beyond what 32-bit intermediate products could hold.
-    EXPECT_EQ(ctlParseBarBeatTick("1000 / 1 / 0", s.tempo, s.tpq, s.bpb, s.unit), 1998000.0f);
-}
-
-TEST(CtlBarBeatTick, OtherBeatUnits) {
-    // 1/1: one whole note per bar, ticks run across the four quarters.
-    EXPECT_EQ(ctlFormatBarBeatTick(2500.0, 120.0f, 480, 1, 1), "     2 /  1 /   480");
-    EXPECT_EQ(ctlBarBeatTickToMs(2, 1, 480, 120.0f, 480, 1, 1), 2500.0f);
-    // 2/2: half notes.
-    EXPECT_EQ(ctlFormatBarBeatTick(1500.0, 120.0f, 480, 2, 2), "     1 /  2 /   480");
-    EXPECT_EQ(ctlBarBeatTickToMs(1, 2, 480, 120.0f, 480, 2, 2), 1500.0f);
-    // 6/8: eighth notes of 240 ticks.
-    EXPECT_EQ(ctlFormatBarBeatTick(750.0, 120.0f, 480, 6, 8), "     1 /  4 /     0");
-    EXPECT_EQ(ctlBarBeatTickToMs(1, 4, 0, 120.0f, 480, 6, 8), 750.0f);
-    EXPECT_EQ(ctlFormatBarBeatTick(3125.0, 120.0f, 480, 6, 8), "     3 /  1 /   120");
-    // 7/16: sixteenth notes of 120 ticks.
-    EXPECT_EQ(ctlFormatBarBeatTick(875.0, 120.0f, 480, 7, 16), "     2 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(937.5, 120.0f, 480, 7, 16), "     2 /  1 /    60");
-    EXPECT_EQ(ctlBarBeatTickToMs(2, 1, 0, 120.0f, 480, 7, 16), 875.0f);
-}
-
-TEST(CtlBarBeatTick, RoundingAndDegenerateSignatures) {
-    // Ticks round half to even: 0.5 -> 0, 1.5 -> 2.
-    EXPECT_EQ(ctlFormatBarBeatTick(125.0, 60.0f, 4, 4, 4), "     1 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(375.0, 60.0f, 4, 4, 4), "     1 /  1 /     2");
-    // A fraction rounding up to a whole quarter is the next beat, tick 0.
-    EXPECT_EQ(ctlFormatBarBeatTick(1999.9999, 60.0f, 480, 4, 4), "     1 /  3 /     0");
-    // Tempo below 1 counts as 1; beats per bar or unit 0 count as 4 beats.
-    EXPECT_EQ(ctlFormatBarBeatTick(60000.0, 0.0f, 480, 4, 4), "     1 /  2 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(4000.0, 60.0f, 480, 0, 4), "     2 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(4000.0, 60.0f, 480, 3, 0), "     2 /  1 /     0");
-    // Too few ticks to split an eighth or a sixteenth, and no ticks at all.
-    EXPECT_EQ(ctlFormatBarBeatTick(1000.0, 60.0f, 1, 4, 8), "     1 /  3 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(1000.0, 60.0f, 3, 4, 16), "     2 /  1 /     0");
-    EXPECT_EQ(ctlFormatBarBeatTick(1000.0, 60.0f, 0, 4, 4), "     1 /  2 /     0");
-    EXPECT_EQ(ctlBarBeatTickToMs(3, 1, 0, 60.0f, 0, 4, 4), 0.0f);
-    // Times before the start show the start.
-    EXPECT_EQ(ctlFormatBarBeatTick(-500.0, 120.0f, 480, 4, 4), "     1 /  1 /     0");
+TEST(CtlBarBeatTick, FormatExamples) {
+    // Milliseconds, tempo, ticks per quarter, beats per bar, beat unit, text.
+    const std::tuple<double, float, int, int, int, const char*> cases[] = {
+        {0.0, 120, 480, 4, 4, "     1 /  1 /     0"},
+        {2000.0, 120, 480, 4, 4, "     2 /  1 /     0"},
+        {2750.0, 120, 480, 4, 4, "     2 /  2 /   240"},
+        {-500.0, 120, 480, 4, 4, "     1 /  1 /     0"}, // before the start: the start
+        {2500.0, 120, 480, 1, 1, "     2 /  1 /   480"}, // 1/1: ticks run across 4 quarters
+        {1500.0, 120, 480, 2, 2, "     1 /  2 /   480"}, // 2/2: half notes
+        {750.0, 120, 480, 6, 8, "     1 /  4 /     0"},  // 6/8: eighths of 240 ticks
+        {3125.0, 120, 480, 6, 8, "     3 /  1 /   120"},
+        {875.0, 120, 480, 7, 16, "     2 /  1 /     0"}, // 7/16: sixteenths of 120 ticks
+        {937.5, 120, 480, 7, 16, "     2 /  1 /    60"},
+        {125.0, 60, 4, 4, 4, "     1 /  1 /     0"},       // ticks round half to even: 0.5 -> 0
+        {375.0, 60, 4, 4, 4, "     1 /  1 /     2"},       // and 1.5 -> 2
+        {1999.9999, 60, 480, 4, 4, "     1 /  3 /     0"}, // a whole quarter: next beat
+        {60000.0, 0, 480, 4, 4, "     1 /  2 /     0"},    // tempo below 1 counts as 1
+        {4000.0, 60, 480, 0, 4, "     2 /  1 /     0"},    // beats per bar or unit 0: 4 beats
+        {4000.0, 60, 480, 3, 0, "     2 /  1 /     0"},
+        {1000.0, 60, 1, 4, 8, "     1 /  3 /     0"},  // too few ticks to split an eighth,
+        {1000.0, 60, 3, 4, 16, "     2 /  1 /     0"}, // a sixteenth,
+        {1000.0, 60, 0, 4, 4, "     1 /  2 /     0"}}; // or no ticks at all
+    for (const auto& [ms, tempo, tpq, bpb, unit, text] : cases)
+        EXPECT_EQ(ctlFormatBarBeatTick(ms, tempo, tpq, bpb, unit), text)
+            << ms << " ms, " << tpq << " ticks, " << bpb << "/" << unit;
 
     char buf[8];
     std::memset(buf, 'Z', sizeof buf);
@@ -166,11 +123,30 @@ TEST(CtlBarBeatTick, RoundingAndDegenerateSignatures) {
     EXPECT_EQ(buf[6], 'Z');
 }
 
+TEST(CtlBarBeatTick, ToMillisecondsExamples) {
+    // Bar, beat, tick, tempo, ticks per quarter, beats per bar, beat unit, ms.
+    const std::tuple<int, int, int, float, int, int, int, float> cases[] = {
+        {1, 1, 0, 120, 480, 4, 4, 0},      {2, 1, 480, 120, 480, 1, 1, 2500},
+        {1, 2, 480, 120, 480, 2, 2, 1500}, {1, 4, 0, 120, 480, 6, 8, 750},
+        {2, 1, 0, 120, 480, 7, 16, 875},   {3, 1, 0, 60, 0, 4, 4, 0}};
+    for (const auto& [bar, beat, tick, tempo, tpq, bpb, unit, ms] : cases)
+        EXPECT_EQ(ctlBarBeatTickToMs(bar, beat, tick, tempo, tpq, bpb, unit), ms)
+            << bar << "/" << beat << "/" << tick << " in " << bpb << "/" << unit;
+}
+
+struct Sig {
+    float tempo;
+    int tpq, bpb, unit;
+};
+
 TEST(CtlBarBeatTick, ParseReplacesOutOfRangeFields) {
     const Sig s{120.0f, 480, 4, 4};
     auto parse = [&](const char* t) {
         return ctlParseBarBeatTick(t, s.tempo, s.tpq, s.bpb, s.unit);
     };
+    EXPECT_EQ(parse("2 / 1 / 0"), 2000.0f);
+    // Bars far beyond what 32-bit intermediate products could hold.
+    EXPECT_EQ(parse("1000 / 1 / 0"), 1998000.0f);
     EXPECT_EQ(parse(""), 0.0f);
     EXPECT_EQ(parse("0 / 0 / 9999"), 0.0f);
     EXPECT_EQ(parse("3 / 5 / 10"), parse("3 / 1 / 10"));
