@@ -66,12 +66,10 @@ struct FakeSubsystems {
     }
 };
 
-float storedLatency(bool* present = nullptr) {
+// The stored "LatencyTime", -1 when there is none.
+float storedLatency() {
     float v = -1.0f;
-    int r = regReadValue("Zandel_Audio\\demo", "LatencyTime", &v, 4);
-    if (present)
-        *present = r == 1;
-    return v;
+    return regReadValue("Zandel_Audio\\demo", "LatencyTime", &v, 4) == 1 ? v : -1.0f;
 }
 
 } // namespace
@@ -215,9 +213,7 @@ private slots:
         QCOMPARE(m_shell->latency(), 0.03f);
         QCOMPARE(m_fake.reopened, QList<float>{0.03f});
         QCOMPARE(checkedLatencyItems(w), QList<int>{53});
-        bool present = true;
-        storedLatency(&present);
-        QVERIFY(!present);
+        QCOMPARE(storedLatency(), -1.0f); // stored at shut-down only
 
         m_fake.reopenOk = false;
         m_shell->command(CmdLatency200);
@@ -354,7 +350,6 @@ private slots:
         PanelFace* face = w->face();
         QCOMPARE(face->geometry(), QRect(0, w->menuBar()->height(), 250, 278));
         QCOMPARE(w->size(), QSize(250, w->menuBar()->height() + 278));
-        QCOMPARE(w->minimumSize(), w->maximumSize());
         QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(w->windowFlags() & Qt::WindowMinimizeButtonHint);
         w->resize(400, 400);
@@ -402,6 +397,8 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
     }
 
+    // Tab skips a disabled control, and Shift+Tab on the first stays there
+    // where Qt's own focus chain would wrap: the face navigates itself.
     void tabStepsOverEnabledFaceControls() {
         MainWindow* w = start();
         QVERIFY(w);
@@ -417,8 +414,7 @@ private slots:
         b[0]->setFocus();
         QTest::keyClick(b[0], Qt::Key_Tab);
         QTRY_COMPARE(QApplication::focusWidget(), b[2]);
-        QTest::keyClick(b[2], Qt::Key_Tab);
-        QTRY_COMPARE(QApplication::focusWidget(), b[0]);
+        b[0]->setFocus();
         QTest::keyClick(b[0], Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), b[0]);
     }

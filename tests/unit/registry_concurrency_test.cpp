@@ -85,16 +85,11 @@ TEST_F(RegistryConcurrency, WriterKilledMidWriteLeavesOldOrNewValue) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             close(ready[0]);
-            std::string a(kSize, '\x22'), b(kSize, '\x33');
-            bool told = false;
+            const std::string a(kSize, '\x22'), b(kSize, '\x33');
             for (int i = 0;; ++i) {
-                const std::string& s = (i & 1) ? a : b;
-                regWriteValue("Zandel_Audio\\demo", "Blob", s.data(), kSize);
-                if (!told) {
-                    char c = 1;
-                    (void)!write(ready[1], &c, 1);
-                    told = true;
-                }
+                regWriteValue("Zandel_Audio\\demo", "Blob", ((i & 1) ? a : b).data(), kSize);
+                if (i == 0 && write(ready[1], "r", 1) != 1) // the parent may start the clock
+                    _exit(1);
             }
         }
         close(ready[1]);
