@@ -2,9 +2,30 @@
 # calling script again under Xvfb, makes a scratch folder `work` (removed on
 # exit) with a private runtime folder inside, and polls for conditions.
 
+# The X server picks a free display itself (-displayfd), so system tests of
+# several builds can run at once: `xvfb-run -a` races on the display number.
 # Depth 24: probes compare window pixels with exact colours.
 if [ -z "${KC_IN_XVFB:-}" ]; then
-  exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@"
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 300); do
+    [ -s "$displayfile" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$displayfile" ]; then
+    echo "FAIL: Xvfb did not start"
+    rm -f "$displayfile"
+    exit 1
+  fi
+  display=":$(head -n 1 "$displayfile")"
+  rm -f "$displayfile"
+  KC_IN_XVFB=1 DISPLAY=$display bash "$0" "$@"
+  rc=$?
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  exit $rc
 fi
 
 export QT_QPA_PLATFORM=xcb
