@@ -133,6 +133,18 @@ void bresenham(int x0, int y0, int x1, int y1, bool includeEnd, std::vector<QPoi
     }
 }
 
+// Shapes take their corners in either order, as GDI does; an area with no
+// width or height draws nothing.
+bool orderCorners(int& l, int& t, int& r, int& b) {
+    if (l > r) {
+        std::swap(l, r);
+    }
+    if (t > b) {
+        std::swap(t, b);
+    }
+    return r > l && b > t;
+}
+
 } // namespace
 
 Dc::Dc(QImage& surface) : m_surface(&surface) {
@@ -280,13 +292,7 @@ void Dc::polyline(const QPoint* points, int count) {
 }
 
 void Dc::rectangle(int l, int t, int r, int b) {
-    if (l > r) {
-        std::swap(l, r);
-    }
-    if (t > b) {
-        std::swap(t, b);
-    }
-    if (r <= l || b <= t || !isActive()) {
+    if (!orderCorners(l, t, r, b) || !isActive()) {
         return;
     }
     const bool outline = m_pen.style() != Qt::NoPen;
@@ -333,13 +339,7 @@ void Dc::fillRect(int l, int t, int r, int b, const QBrush& brush) {
 }
 
 void Dc::ellipse(int l, int t, int r, int b) {
-    if (l > r) {
-        std::swap(l, r);
-    }
-    if (t > b) {
-        std::swap(t, b);
-    }
-    if (r <= l || b <= t || !isActive()) {
+    if (!orderCorners(l, t, r, b) || !isActive()) {
         return;
     }
     const EllipseSpans spans(l, t, r, b);
@@ -372,13 +372,7 @@ void Dc::ellipse(int l, int t, int r, int b) {
 }
 
 void Dc::pie(int l, int t, int r, int b, int x1, int y1, int x2, int y2) {
-    if (l > r) {
-        std::swap(l, r);
-    }
-    if (t > b) {
-        std::swap(t, b);
-    }
-    if (r <= l || b <= t || !isActive()) {
+    if (!orderCorners(l, t, r, b) || !isActive()) {
         return;
     }
     const double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
