@@ -1,6 +1,7 @@
 #include "app/app_shell.h"
 
 #include "app/app_commands.h"
+#include "app/hotkey_filter.h"
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "controls/ctl_core.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
-#include <QShortcut>
 
 namespace {
 
@@ -67,6 +67,7 @@ AppShell::~AppShell() {
     // otherwise) still gets the orderly shut-down, so nothing is lost.
     if (m_window && !m_shutDownDone)
         shutDown();
+    m_hotkeys.reset();
     delete m_window;
 }
 
@@ -105,10 +106,12 @@ MainWindow* AppShell::createMainWindow() {
     m_shutDownDone = false;
     m_shutDownQueued = false;
     m_window = new MainWindow(*this);
+    m_hotkeys = std::make_unique<HotkeyFilter>([this](int id) { command(id); });
     if (!startUp()) {
         // As with a window whose creation failed, the shut-down releases what
         // start-up built; no quit is needed because no event loop runs yet.
         shutDown();
+        m_hotkeys.reset();
         delete m_window;
         message(QStringLiteral("Failed to create window..."), QStringLiteral("Sorry"),
                 MessageIcon::Warning);
@@ -218,12 +221,12 @@ void AppShell::shutDown() {
 void AppShell::closeAll() {
     if (!m_window || m_shutDownQueued || m_shutDownDone)
         return;
-    // Pop-ups the main window owns (an entry dialog, a precision slider)
-    // close first, synchronously. The meter window has no owner and goes
-    // with the engine.
+    // Pop-ups the main window owns (an entry dialog, a precision slider),
+    // shown or hidden, close first, synchronously. The meter window has no
+    // owner and goes with the engine.
     const QWidgetList tops = QApplication::topLevelWidgets();
     for (QWidget* w : tops) {
-        if (w != m_window && w->parentWidget() == m_window && w->isVisible())
+        if (w != m_window && w->parentWidget() == m_window)
             w->close();
     }
     m_shutDownQueued = true;
@@ -319,18 +322,16 @@ void AppShell::refreshLatencyChecks() {
 }
 
 void AppShell::registerHotkeys() {
-    if (m_hotkeysRegistered || !m_window)
+    if (m_hotkeysRegistered || !m_window || !m_hotkeys)
         return;
-    for (QShortcut* s : m_window->hotkeys())
-        s->setEnabled(true);
+    m_hotkeys->setActive(true);
     m_hotkeysRegistered = true;
 }
 
 void AppShell::unregisterHotkeys() {
-    if (!m_hotkeysRegistered || !m_window)
+    if (!m_hotkeysRegistered || !m_window || !m_hotkeys)
         return;
-    for (QShortcut* s : m_window->hotkeys())
-        s->setEnabled(false);
+    m_hotkeys->setActive(false);
     m_hotkeysRegistered = false;
 }
 

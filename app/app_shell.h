@@ -36,11 +36,12 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <string>
 
+class HotkeyFilter;
 class MainWindow;
 class QMenu;
-class QShortcut;
 
 // The start-up, shut-down and transport calls of the other subsystems.
 struct ShellSteps {
@@ -125,7 +126,8 @@ public:
     float latency() const { return m_latency; }
     bool streamRunning() const;
 
-    // Hotkeys on/off, guarded so repeated calls do nothing.
+    // Hotkeys on/off, guarded so repeated calls do nothing. While on, F1, F2,
+    // F4 and F5 act from every window of the program, modal ones included.
     void registerHotkeys();
     void unregisterHotkeys();
     bool hotkeysRegistered() const { return m_hotkeysRegistered; }
@@ -166,6 +168,7 @@ private:
     CtlFrameMetrics m_frame{};
     float m_latency = kDefaultLatency;
     bool m_hotkeysRegistered = false;
+    std::unique_ptr<HotkeyFilter> m_hotkeys; // exists while the main window does
     // What start-up built, so a failed start-up releases exactly that.
     bool m_libraryStarted = false;
     bool m_devicesEnumerated = false;

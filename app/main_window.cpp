@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
-#include <QShortcut>
 
 QString menuDisplayText(const QString& stored) {
     static const QRegularExpression keyAtEnd(QStringLiteral("^(.*\\S)\\s{2,}(F\\d+)$"));
@@ -68,15 +67,6 @@ MainWindow::MainWindow(AppShell& shell) : QWidget(nullptr), m_shell(shell) {
 
     m_face = new PanelFace(shell.bitmap(500), this);
 
-    for (size_t i = 0; i < kHotkeys.size(); ++i) {
-        auto* s = new QShortcut(QKeySequence(kHotkeys[i].key), this);
-        s->setContext(Qt::ApplicationShortcut);
-        s->setAutoRepeat(false);
-        s->setEnabled(false); // registered by the shell
-        const int id = kHotkeys[i].id;
-        connect(s, &QShortcut::activated, &shell, [&shell, id] { shell.command(id); });
-        m_hotkeys[i] = s;
-    }
     applyFixedSize();
 }
 

@@ -6,14 +6,12 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
 
 class AppShell;
 class PanelFace;
 class QAction;
 class QMenu;
 class QMenuBar;
-class QShortcut;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -33,8 +31,6 @@ public:
     QMenu* latencyMenu() const { return m_latencyMenu; }
     // The action carrying command `id` in the menu bar, or nullptr.
     QAction* menuAction(int id) const;
-    // F1, F2, F4, F5 in registration order.
-    const std::array<QShortcut*, 4>& hotkeys() const { return m_hotkeys; }
 
     // Fixes the window to the face plus the menu bar; never resizable.
     void applyFixedSize();
@@ -49,7 +45,6 @@ private:
     QMenu* m_commandMenu = nullptr;
     QMenu* m_latencyMenu = nullptr;
     PanelFace* m_face = nullptr;
-    std::array<QShortcut*, 4> m_hotkeys{};
 };
 
 // Splits a stored menu text at its run of blanks before a key name:

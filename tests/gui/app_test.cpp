@@ -5,16 +5,18 @@
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "app/signal_bridge.h"
+#include "app/wav_select.h"
 #include "controls/ctl_core.h"
 #include "platform/registry_store.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -243,10 +245,17 @@ private slots:
         // back the 0.15 (kept, although no menu item has it).
         QCOMPARE(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &other, 4), 1);
 
-        auto* popup = new QDialog(w);
-        popup->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(popup, &QObject::destroyed, [this] { m_fake.calls << "popupClosed"; });
-        popup->show();
+        // Owned pop-ups close first, hidden ones too.
+        struct Popup : QDialog {
+            Popup(QWidget* owner, QStringList& calls) : QDialog(owner), calls(calls) {}
+            void closeEvent(QCloseEvent* e) override {
+                calls << "popupClosed";
+                QDialog::closeEvent(e);
+            }
+            QStringList& calls;
+        };
+        for (bool shown : {true, false})
+            (new Popup(w, m_fake.calls))->setVisible(shown);
         QWidget meterLike; // no owner: must survive close-all
         meterLike.show();
         SignalBridge bridge;
@@ -260,9 +269,9 @@ private slots:
         else
             std::raise(how);
         QTRY_VERIFY(m_shell->isShutDown());
-        QCOMPARE(m_fake.calls,
-                 QStringList({"popupClosed", "stopStream", "releaseDevice", "freeBlockBuffer",
-                              "closeWav", "releaseDeviceList", "destroyPanel", "releaseEngine"}));
+        QCOMPARE(m_fake.calls, QStringList({"popupClosed", "popupClosed", "stopStream",
+                                            "releaseDevice", "freeBlockBuffer", "closeWav",
+                                            "releaseDeviceList", "destroyPanel", "releaseEngine"}));
         QVERIFY(meterLike.isVisible());
         QCOMPARE(ctlUseCount(), 0);
         QVERIFY(!m_shell->hotkeysRegistered());
@@ -321,19 +330,36 @@ private slots:
         QVERIFY(w);
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
-        auto press = [&](std::initializer_list<Qt::Key> keys) {
+        QWidget* target = w;
+        auto press = [&](std::initializer_list<Qt::Key> keys,
+                         Qt::KeyboardModifiers mods = Qt::NoModifier) {
             m_fake.calls.clear();
             for (Qt::Key k : keys)
-                QTest::keyClick(w, k);
+                QTest::keyClick(target, k, mods);
             return m_fake.calls;
         };
         QCOMPARE(press({Qt::Key_F1, Qt::Key_F2, Qt::Key_F4, Qt::Key_F5}),
                  QStringList({"play", "stop", "zero", "selectWavFile"}));
+        QVERIFY(press({Qt::Key_F1, Qt::Key_F3}, Qt::ShiftModifier).isEmpty());
+        // From a modal dialog and from a line edit in it, as from the window.
+        QDialog modal(w);
+        modal.setModal(true);
+        auto* edit = new QLineEdit(&modal);
+        modal.show();
+        QApplication::setActiveWindow(&modal);
+        QVERIFY(QTest::qWaitForWindowActive(&modal));
+        edit->setFocus();
+        for (QWidget* t : {static_cast<QWidget*>(&modal), static_cast<QWidget*>(edit)}) {
+            target = t;
+            QCOMPARE(press({Qt::Key_F2, Qt::Key_F1}), QStringList({"stop", "play"}));
+        }
+        QVERIFY(edit->text().isEmpty());
         emit qApp->applicationStateChanged(Qt::ApplicationInactive);
         QVERIFY(!m_shell->hotkeysRegistered());
-        for (QShortcut* s : w->hotkeys())
-            QVERIFY(!s->isEnabled());
         QVERIFY(press({Qt::Key_F1, Qt::Key_F5}).isEmpty());
+        modal.close();
+        target = w;
+        QApplication::setActiveWindow(w);
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(press({Qt::Key_F1}), QStringList({"play"}));
         // Closing turns them off for good, whatever the application state.
@@ -341,6 +367,16 @@ private slots:
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QVERIFY(!m_shell->hotkeysRegistered());
         QTRY_VERIFY(m_shell->isShutDown());
+    }
+
+    void wavDialogStartsWithTheWavPattern() {
+        const std::unique_ptr<QFileDialog> d = createWavFileDialog(nullptr);
+        QCOMPARE(d->windowTitle(), QString("Load a wave file"));
+        QCOMPARE(d->nameFilters(), QStringList({"File WAVE (*.wav)", "All (*.*)"}));
+        QCOMPARE(d->fileMode(), QFileDialog::ExistingFile);
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QCOMPARE(name->text(), QString("*.wav"));
     }
 
     void clientAreaIsTheFixedFace() {
