@@ -4,14 +4,6 @@
 
 #include <QCoreApplication>
 
-CtlCommandEvent::CtlCommandEvent(int code, int32_t argument)
-    : QEvent(eventType()), m_code(code), m_argument(argument) {}
-
-QEvent::Type CtlCommandEvent::eventType() {
-    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
 int ctlNotify(const CtlNotifier& notifier, int code, float value) {
     if (!ctlNotificationsEnabled()) {
         return 0;
@@ -24,7 +16,7 @@ int ctlNotify(const CtlNotifier& notifier, int code, float value) {
     }
     // Receivers look at the low 16 bits of the code only.
     QCoreApplication::postEvent(notifier.parent,
-                                new CtlCommandEvent(code & 0xFFFF, ctlValueBits(value)));
+                                new CtlNotifyEvent(code & 0xFFFF, ctlValueBits(value)));
     return 1;
 }
 

@@ -2,12 +2,17 @@
 //
 // Upward, a control reports a value with ctlNotify: either by calling the
 // owner's callback at once (inside the control's own event handling), or by
-// posting a CtlCommandEvent to the owner, which arrives later through the
+// posting a CtlNotifyEvent to the owner, which arrives later through the
 // owner's event queue, like a posted message. Values always travel as the bit
 // pattern of a 32-bit float.
 //
 // Downward, an owner drives a control with ctlSendCommand (synchronous, with a
-// result) or ctlPostCommand (queued); both end in CtlControl::command.
+// result) or ctlPostCommand (a queued CtlCommandEvent); both end in
+// CtlControl::command.
+//
+// The two directions have their own event types: a control that owns other
+// controls receives their notifications, whose codes are control ids, and
+// must never take a child's id 1..4 for an enable, disable, get or set.
 //
 // Thread: main thread only.
 #pragma once
@@ -54,12 +59,16 @@ inline float ctlBitsValue(int32_t bits) {
     return std::bit_cast<float>(bits);
 }
 
-// The posted command / notification: a code and a 32-bit argument.
-class CtlCommandEvent : public QEvent {
+// A posted code with a 32-bit argument; `Kind` tells the direction.
+template <int Kind> class CtlCodeEvent : public QEvent {
 public:
-    CtlCommandEvent(int code, int32_t argument);
-    // The event type, registered with Qt once.
-    static QEvent::Type eventType();
+    CtlCodeEvent(int code, int32_t argument)
+        : QEvent(eventType()), m_code(code), m_argument(argument) {}
+    // The event type, registered with Qt once per direction.
+    static QEvent::Type eventType() {
+        static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
     int code() const { return m_code; }
     int32_t argument() const { return m_argument; }
     float value() const { return ctlBitsValue(m_argument); }
@@ -68,6 +77,12 @@ private:
     int m_code;
     int32_t m_argument;
 };
+
+// Owner to control: a queued control command.
+using CtlCommandEvent = CtlCodeEvent<0>;
+// Control to owner: a posted notification (code = the control's id, with
+// the gesture bits; argument = the value's bits).
+using CtlNotifyEvent = CtlCodeEvent<1>;
 
 // Common base of the library's controls. A posted CtlCommandEvent reaching a
 // control runs command() like a sent one.

@@ -287,8 +287,8 @@ class Owner : public QObject {
 public:
     std::vector<std::pair<int, int32_t>> received;
     bool event(QEvent* e) override {
-        if (e->type() == CtlCommandEvent::eventType()) {
-            auto* c = static_cast<CtlCommandEvent*>(e);
+        if (e->type() == CtlNotifyEvent::eventType()) {
+            auto* c = static_cast<CtlNotifyEvent*>(e);
             received.emplace_back(c->code(), c->argument());
             return true;
         }
@@ -352,6 +352,18 @@ TEST_F(ControlsCore, SentCommandsReturnAtOncePostedOnesLater) {
     QCoreApplication::sendPostedEvents(&probe);
     EXPECT_EQ(probe.value, 2.0f);
     EXPECT_EQ(probe.commands, 3);
+
+    // A control that owns controls receives their notifications; a child
+    // with id 1..4 must not enable, disable, get or set its owner.
+    ASSERT_EQ(ctlInitialize(kApp), 1);
+    Probe child(&probe);
+    CtlNotifier toOwner{&probe, nullptr, 0, nullptr};
+    for (int id = kCtlCmdEnable; id <= kCtlCmdSetValue; ++id)
+        EXPECT_EQ(ctlNotify(toOwner, id, 5.0f), 1);
+    QCoreApplication::sendPostedEvents(&probe);
+    EXPECT_EQ(probe.commands, 3);
+    EXPECT_EQ(probe.value, 2.0f);
+    ctlShutdown();
 
     EXPECT_EQ(ctlSendCommand(&parent, kCtlCmdGetValue, 0.0f), 0.0f); // not a control
     EXPECT_EQ(ctlBitsValue(ctlValueBits(-0.0f)), -0.0f);
