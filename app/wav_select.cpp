@@ -13,10 +13,23 @@ const char* const WavSelector::kRejectedText =
     "This Sound Format is not available !!!\n You may select a 16bits stereo 44100Hz Sound";
 const char* const WavSelector::kRejectedCaption = "Sorry...";
 
+std::unique_ptr<QFileDialog> createWavFileDialog(QWidget* owner) {
+    auto dialog =
+        std::make_unique<QFileDialog>(owner, QString::fromUtf8(WavSelector::kTitle), QString(),
+                                      QString::fromUtf8(WavSelector::kFilters));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->selectFile(QStringLiteral("*.wav"));
+    return dialog;
+}
+
 WavSelector::WavSelector(AudioPath& audio) : m_audio(audio) {
     chooseFile = [](QWidget* owner) {
-        return QFileDialog::getOpenFileName(owner, QString::fromUtf8(kTitle), QString(),
-                                            QString::fromUtf8(kFilters));
+        const std::unique_ptr<QFileDialog> dialog = createWavFileDialog(owner);
+        if (dialog->exec() != QDialog::Accepted)
+            return QString();
+        const QStringList files = dialog->selectedFiles();
+        return files.isEmpty() ? QString() : files.first();
     };
     showRejected = [] {
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kRejectedCaption),

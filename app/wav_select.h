@@ -8,9 +8,15 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QFileDialog;
 class QWidget;
 struct AudioPath;
+
+// The "Load a wave file" dialog, ready to run: its title and filters, one
+// existing file to pick, and the name field started with "*.wav".
+std::unique_ptr<QFileDialog> createWavFileDialog(QWidget* owner);
 
 class WavSelector {
 public:
