@@ -13,6 +13,15 @@
 //
 // Resets that concern the render thread's state (levels, maxima, hold) are
 // requested through sequence numbers that travel with the next frame.
+//
+// Lifetime: an engine reached through its owner's variable may be destroyed
+// by another thread at any moment (the owner's release on the main thread,
+// or the feed that ends a deferred release on the stream thread). Every
+// operation that takes the handle therefore announces the engine it found in
+// a slot of a small process-wide table before touching it, and checks that
+// the handle still names it; destruction clears the handle first and then
+// waits until no other slot names the engine. The table is fixed: entering
+// costs one compare-exchange and one load, with no lock and no allocation.
 #include "meter/meter_engine.h"
 
 #include "meter/meter_ballistics.h"
@@ -26,6 +35,7 @@
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -40,6 +50,70 @@ MeterEngine* loadHandle(MeterEngine** handle) {
 
 void clearHandle(MeterEngine** handle) {
     std::atomic_ref<MeterEngine*>(*handle).store(nullptr);
+}
+
+// Engines in use through a handle, one slot per user at a time. More users at
+// once than slots only makes the surplus wait for a free slot.
+constexpr int kUseSlots = 64;
+std::atomic<MeterEngine*> g_inUse[kUseSlots];
+
+// The engine a handle names, kept alive for the life of this object.
+class EngineUse {
+public:
+    explicit EngineUse(MeterEngine** handle) {
+        for (;;) {
+            MeterEngine* e = loadHandle(handle);
+            if (!e) {
+                return;
+            }
+            m_slot = claim(e);
+            // Cleared or replaced meanwhile: its destroyer may not have seen
+            // the claim, so it must not be used.
+            if (loadHandle(handle) == e) {
+                m_engine = e;
+                return;
+            }
+            g_inUse[m_slot].store(nullptr);
+            m_slot = -1;
+        }
+    }
+    ~EngineUse() {
+        if (m_slot >= 0) {
+            g_inUse[m_slot].store(nullptr);
+        }
+    }
+    EngineUse(const EngineUse&) = delete;
+    EngineUse& operator=(const EngineUse&) = delete;
+
+    MeterEngine* get() const { return m_engine; }
+    int slot() const { return m_slot; }
+
+private:
+    static int claim(MeterEngine* e) {
+        for (;;) {
+            for (int i = 0; i < kUseSlots; ++i) {
+                MeterEngine* expected = nullptr;
+                if (g_inUse[i].compare_exchange_strong(expected, e)) {
+                    return i;
+                }
+            }
+            std::this_thread::yield();
+        }
+    }
+
+    MeterEngine* m_engine = nullptr;
+    int m_slot = -1;
+};
+
+// After the handle was cleared: returns once no user but the caller (its own
+// slot, or -1) can still reach the engine. Those users only look at the
+// flags under the lock and leave, as the engine is being destroyed.
+void waitUntilUnused(MeterEngine* e, int ownSlot) {
+    for (int i = 0; i < kUseSlots; ++i) {
+        while (i != ownSlot && g_inUse[i].load() == e) {
+            std::this_thread::yield();
+        }
+    }
 }
 
 // Below the lower bound (or not a number) gives the lower bound, above the
@@ -77,9 +151,11 @@ float settingsDbOffset() {
 }
 
 // Frees everything; `*handle` is cleared first so that a late caller finds no
-// engine. The lock must not be held.
-void destroyNow(MeterEngine** handle, MeterEngine* e) {
+// engine, and whoever found it earlier is let go first. `ownSlot` is the
+// caller's own use of the engine. The lock must not be held.
+void destroyNow(MeterEngine** handle, MeterEngine* e, int ownSlot) {
     clearHandle(handle);
+    waitUntilUnused(e, ownSlot);
     if (e->hasRenderThread) {
         e->quit.store(1);
         e->frameReady.set();
@@ -250,7 +326,8 @@ MeterEngine* meterCreate() {
 }
 
 int meterSetFormat(MeterEngine** handle, float sampleRate, int channels) {
-    MeterEngine* e = loadHandle(handle);
+    const EngineUse use(handle);
+    MeterEngine* e = use.get();
     if (!e) {
         return 0;
     }
@@ -288,7 +365,8 @@ void meterRelease(MeterEngine** handle) {
 }
 
 void meterDestroy(MeterEngine** handle) {
-    MeterEngine* e = loadHandle(handle);
+    const EngineUse use(handle);
+    MeterEngine* e = use.get();
     if (!e) {
         return;
     }
@@ -303,11 +381,12 @@ void meterDestroy(MeterEngine** handle) {
         }
         e->destroying = 1;
     }
-    destroyNow(handle, e);
+    destroyNow(handle, e, use.slot());
 }
 
 void meterFeed(MeterEngine** handle, const void* samples, uint32_t byteLength) {
-    MeterEngine* e = loadHandle(handle);
+    const EngineUse use(handle);
+    MeterEngine* e = use.get();
     if (!e || !samples) {
         return;
     }
@@ -324,7 +403,7 @@ void meterFeed(MeterEngine** handle, const void* samples, uint32_t byteLength) {
         if (e->destroyPending != 0) {
             e->destroying = 1;
             guard.unlock();
-            destroyNow(handle, e);
+            destroyNow(handle, e, use.slot());
             return;
         }
         if (e->frozen != 0 || e->delay[0].size == 0) {
@@ -348,12 +427,13 @@ void meterFeed(MeterEngine** handle, const void* samples, uint32_t byteLength) {
     if (e->destroyPending != 0) {
         e->destroying = 1;
         guard.unlock();
-        destroyNow(handle, e);
+        destroyNow(handle, e, use.slot());
     }
 }
 
 int meterIsFeeding(MeterEngine** handle) {
-    MeterEngine* e = loadHandle(handle);
+    const EngineUse use(handle);
+    MeterEngine* e = use.get();
     if (!e) {
         return 0;
     }
@@ -362,7 +442,8 @@ int meterIsFeeding(MeterEngine** handle) {
 }
 
 void meterResetLevels(MeterEngine** handle) {
-    MeterEngine* e = loadHandle(handle);
+    const EngineUse use(handle);
+    MeterEngine* e = use.get();
     if (!e) {
         return;
     }

@@ -5,7 +5,9 @@
 // "engine handle" arguments below are the address of that variable, so that a
 // destruction (possibly deferred to the end of a block being fed on the stream
 // thread) can clear it. While a stream thread may be feeding, the owner reads
-// its variable only through these functions, which access it atomically.
+// its variable only through these functions, which access it atomically. An
+// operation that takes the handle may run on one thread while another
+// releases the engine: destruction waits until such an operation has let go.
 //
 // Threads, in short:
 //   main   : meterCreate, meterSetFormat, meterRelease, the parameter, window,

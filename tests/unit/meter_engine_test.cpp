@@ -323,4 +323,44 @@ TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     meterInstallSettingsProvider(nullptr);
 }
 
+// The owner may release the engine at any moment while a stream thread keeps
+// calling meterIsFeeding and meterFeed through the same variable: whatever
+// point the feeder has reached, nothing it touches may be freed under it
+// (ThreadSanitizer and AddressSanitizer builds see any use after free).
+TEST(MeterEngineRelease, ReleaseFromTheOwnerIsSafeWhateverTheFeederIsDoing) {
+    MeterEngine* engine = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<long> feeds{0};
+    std::thread feeder([&] {
+        const auto block = stereoBlock(
+            64, [](uint32_t i) { return int16_t(i * 97); }, silence);
+        while (!stop.load()) {
+            if (meterIsFeeding(&engine) == 0) {
+                meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+            }
+            feeds.fetch_add(1);
+        }
+    });
+    for (int round = 0; round < 150; ++round) {
+        MeterEngine* e = meterCreate();
+        if (meterSetFormat(&e, 44100.0f, 2) != 1) {
+            ADD_FAILURE() << "no engine";
+            break;
+        }
+        meterSetLossOptions(e, round % 2, 1); // both hand-off modes
+        std::atomic_ref<MeterEngine*>(engine).store(e);
+        const long seen = feeds.load();
+        while (feeds.load() < seen + 1 + round % 7) {
+            std::this_thread::yield();
+        }
+        meterRelease(&engine);
+        // A release that came during a block is finished by the feeder.
+        while (std::atomic_ref<MeterEngine*>(engine).load() != nullptr) {
+            std::this_thread::yield();
+        }
+    }
+    stop.store(true);
+    feeder.join();
+}
+
 } // namespace
