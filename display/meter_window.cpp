@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
 #include <cstring>
@@ -68,6 +69,12 @@ DisplayWindowHost& windowHost() {
 
 WindowRect rectOf(const QRect& r) {
     return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// The usable part of the desktop, for rectangles from the store or the engine.
+WindowRect availableArea() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? rectOf(screen->availableVirtualGeometry()) : WindowRect{};
 }
 
 } // namespace
@@ -338,6 +345,10 @@ void MeterWindow::setMeterName(const QString& name) {
 
 void MeterWindow::systemCommand(int id) {
     if (id == kSysWhereIsWindow) {
+        // Topmost through the same flag as "Always Visible", so that the
+        // menu's check mark tells the truth afterwards.
+        if (MeterWindowContext* ctx = meterWindowContext(engine()))
+            ctx->alwaysVisible = 1;
         showNormal();
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
         show();
@@ -450,7 +461,7 @@ MeterWindow* meterWindowShow(MeterEngine* engine) {
         if (std::memcmp(current, p.placement, sizeof current) == 0)
             return w;
         const WindowRect r = p.placementValid == 1
-                                 ? meterRectFromEdges(p.placement)
+                                 ? meterFitEdges(p.placement, availableArea())
                                  : meterDefaultPlacement(screen.width(), screen.height());
         w->showNormal();
         w->setGeometry(r.x, r.y, r.width, r.height);
@@ -463,7 +474,7 @@ MeterWindow* meterWindowShow(MeterEngine* engine) {
     const bool haveStored = meterReadStoredPosition(stored);
     const WindowRect r =
         meterInitialPlacement(screen.width(), screen.height(), haveStored ? stored : nullptr,
-                              p.placementValid, p.placement);
+                              p.placementValid, p.placement, availableArea());
     auto* w = new MeterWindow(engine, r);
     w->show();
     return w;

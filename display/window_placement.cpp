@@ -2,11 +2,38 @@
 
 #include "platform/registry_store.h"
 
+#include <algorithm>
+#include <climits>
+
 const char* const kMeterWindowKey = "Zandel_Audio\\TRLX\\Korvalo Cor.";
 
 namespace {
 
 const char* const kValueNames[4] = {"Window x0", "Window y0", "Window x1", "Window y1"};
+
+int toInt(int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
+}
+
+// Extent of the side from edge `a` to the inclusive edge `b`.
+int64_t extent(int32_t a, int32_t b) {
+    return int64_t{b} - int64_t{a} + 1;
+}
+
+// One side of a rectangle, from `start` over `len` pixels, brought onto
+// [from, from + span): a side longer than the span becomes the span; any other
+// keeps at least kMeterMinVisible of it (all of a shorter side) inside.
+void fitSide(int64_t& start, int64_t& len, int64_t from, int64_t span) {
+    span = std::max<int64_t>(span, 1);
+    len = std::max<int64_t>(len, 1);
+    if (len >= span) {
+        start = from;
+        len = span;
+        return;
+    }
+    const int64_t visible = std::min<int64_t>(len, kMeterMinVisible);
+    start = std::clamp(start, from - len + visible, from + span - visible);
+}
 
 } // namespace
 
@@ -15,28 +42,36 @@ WindowRect meterDefaultPlacement(int screenWidth, int screenHeight) {
 }
 
 WindowRect meterRectFromEdges(const int32_t e[4]) {
-    return {e[0], e[1], e[2] - e[0] + 1, e[3] - e[1] + 1};
+    return {e[0], e[1], toInt(extent(e[0], e[2])), toInt(extent(e[1], e[3]))};
 }
 
 void meterRectEdges(const WindowRect& r, int32_t out[4]) {
     out[0] = r.x;
     out[1] = r.y;
-    out[2] = r.x + r.width - 1;
-    out[3] = r.y + r.height - 1;
+    out[2] = toInt(int64_t{r.x} + r.width - 1);
+    out[3] = toInt(int64_t{r.y} + r.height - 1);
+}
+
+WindowRect meterFitEdges(const int32_t e[4], const WindowRect& area) {
+    // A stored (0, 0)-(99999, 99999) would otherwise ask for a surface of
+    // 40 GB; one far off the screen would open a window nobody can reach.
+    int64_t x = e[0], y = e[1], w = extent(e[0], e[2]), h = extent(e[1], e[3]);
+    fitSide(x, w, area.x, area.width);
+    fitSide(y, h, area.y, area.height);
+    return {toInt(x), toInt(y), toInt(w), toInt(h)};
 }
 
 WindowRect meterInitialPlacement(int screenWidth, int screenHeight, const int32_t* stored,
-                                 int32_t placementValid, const int32_t placement[4]) {
+                                 int32_t placementValid, const int32_t placement[4],
+                                 const WindowRect& area) {
     WindowRect r = meterDefaultPlacement(screenWidth, screenHeight);
-    if (stored) {
-        // A hand-edited or damaged store can hold an inverted rectangle; a
-        // window without area could never be found again, so it is ignored.
-        const WindowRect s = meterRectFromEdges(stored);
-        if (s.width > 0 && s.height > 0)
-            r = s;
-    }
-    if (placementValid == 1 || (placement[2] - placement[0] > 5 && placement[3] - placement[1] > 5))
-        r = meterRectFromEdges(placement);
+    // A hand-edited or damaged store can hold an inverted rectangle; a window
+    // without area could never be found again, so it is ignored.
+    if (stored && extent(stored[0], stored[2]) > 0 && extent(stored[1], stored[3]) > 0)
+        r = meterFitEdges(stored, area);
+    if (placementValid == 1 ||
+        (extent(placement[0], placement[2]) > 6 && extent(placement[1], placement[3]) > 6))
+        r = meterFitEdges(placement, area);
     return r;
 }
 

@@ -23,15 +23,25 @@ WindowRect meterDefaultPlacement(int screenWidth, int screenHeight);
 // The rectangle a newly created meter window gets. `stored` is the stored
 // default position or null when any of its four values is missing;
 // `placement` is the engine's last known rectangle, used when it is current
-// or larger than 5 x 5 pixels.
+// or larger than 5 x 5 pixels. Either is brought onto `area` (meterFitEdges).
 WindowRect meterInitialPlacement(int screenWidth, int screenHeight, const int32_t* stored,
-                                 int32_t placementValid, const int32_t placement[4]);
+                                 int32_t placementValid, const int32_t placement[4],
+                                 const WindowRect& area);
+
+// Brings a rectangle given by its edges onto `area` (the usable screen): a
+// side longer than the area's becomes the area's, from its edge; a shorter one
+// moves just far enough to keep at least kMeterMinVisible pixels of it (all of
+// a shorter side) inside the area. The edges may be anything a damaged store
+// holds; the arithmetic is 64-bit. An inverted side comes out 1 pixel long.
+WindowRect meterFitEdges(const int32_t edges[4], const WindowRect& area);
+inline constexpr int kMeterMinVisible = 40;
 
 // Reads "Window x0".."Window y1"; returns false unless all four were read.
 bool meterReadStoredPosition(int32_t out[4]);
 // Writes the four values; returns false when any write failed.
 bool meterWriteStoredPosition(const int32_t rect[4]);
 
-// left, top, right, bottom of a rectangle.
+// left, top, right, bottom of a rectangle, and back. A side that would not
+// fit an int is cut to the int range.
 void meterRectEdges(const WindowRect& r, int32_t out[4]);
 WindowRect meterRectFromEdges(const int32_t edges[4]);

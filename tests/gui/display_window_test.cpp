@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -119,6 +120,31 @@ TEST_F(WindowTest, StoredPositionAndTinyPlacement) {
     w->systemCommand(kSysWhereIsWindow);
     EXPECT_EQ(w->geometry(), QRect(0, 0, 200, 200));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+    // ... and the menu's "Always Visible" says so.
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdAlwaysVisible)->isChecked());
+    w->command(kCmdAlwaysVisible);
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST_F(WindowTest, StoredPositionFarBeyondTheScreenIsBroughtOntoIt) {
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    const int32_t huge[4] = {0, 0, 99999, 99999}; // a 40 GB surface if trusted
+    ASSERT_TRUE(meterWriteStoredPosition(huge));
+    MeterWindow* w = meterWindowShow(engine);
+    EXPECT_EQ(w->size(), area.size()); // where exactly is the window system's choice
+    EXPECT_EQ(w->surface()->snapshot().size(), area.size());
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    MeterParams p = params();
+    p.placement[0] = p.placement[1] = p.placement[2] = p.placement[3] = 0; // no placement
+    meterSetParams(engine, &p);
+    const int32_t away[4] = {INT32_MIN, INT32_MAX - 299, INT32_MIN + 199, INT32_MAX};
+    ASSERT_TRUE(meterWriteStoredPosition(away));
+    w = meterWindowShow(engine);
+    EXPECT_EQ(w->size(), QSize(200, 300));
+    EXPECT_GE(area.intersected(w->geometry()).width(), 40);
+    EXPECT_GE(area.intersected(w->geometry()).height(), 40);
 }
 
 TEST_F(WindowTest, ContextMenuItemsAndMarks) {

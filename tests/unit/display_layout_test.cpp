@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace {
 
 constexpr int32_t kBarsAndCorrelator = 0x10000001;
@@ -43,23 +45,62 @@ TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
     EXPECT_EQ(l.bw, 181 - 64);
 }
 
+constexpr WindowRect kScreen{0, 0, 1920, 1080};
+
 TEST(WindowPlacement, DefaultIsTheRightScreenEdge) {
     const int32_t none[4] = {0, 0, 0, 0};
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, nullptr, 0, none),
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, nullptr, 0, none, kScreen),
               (WindowRect{1740, 0, 180, 1080}));
+}
+
+// Whatever a damaged store holds, the window fits the usable area and keeps
+// at least 40 pixels (all of a shorter side) within it.
+TEST(WindowPlacement, StoredEdgesAreBroughtOntoTheScreen) {
+    constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    const WindowRect area{0, 30, 1920, 1050}; // a panel above
+    const struct {
+        int32_t e[4];
+        WindowRect fit;
+    } cases[] = {
+        {{100, 50, 299, 649}, {100, 50, 200, 600}},      // on the screen: unchanged
+        {{-150, 900, 49, 1499}, {-150, 900, 200, 600}},  // partly off: unchanged
+        {{kMin, kMin, kMax, kMax}, {0, 30, 1920, 1050}}, // 2^32 wide: the whole area
+        {{0, 0, 99999, 99999}, {0, 30, 1920, 1050}},     // 40 GB of surface
+        {{kMax, kMax, kMax, kMax}, {1919, 1079, 1, 1}},  // one pixel at the far corner
+        {{kMin, kMin, kMin + 199, kMin + 599}, {-160, -530, 200, 600}}, // far off to the top left
+        {{5000, 2000, 5199, 2599}, {1880, 1040, 200, 600}},             // off to the bottom right
+        {{300, 300, 304, 303}, {300, 300, 5, 4}},                       // tiny, inside
+        {{500, 500, 100, 100}, {500, 500, 1, 1}},                       // inverted
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(meterFitEdges(c.e, area), c.fit) << c.e[0] << "," << c.e[1];
+        const int32_t none[4] = {0, 0, 0, 0};
+        if (c.fit.width > 1) {
+            EXPECT_EQ(meterInitialPlacement(1920, 1080, c.e, 0, none, area), c.fit);
+        }
+        int32_t back[4]; // and back to edges without overflow
+        meterRectEdges(meterRectFromEdges(c.e), back);
+        EXPECT_EQ(back[0], c.e[0]);
+    }
+    // The engine's rectangle is fitted the same way.
+    const int32_t huge[4] = {kMin, kMin, kMax, kMax};
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, nullptr, 0, huge, area), area);
 }
 
 TEST(WindowPlacement, StoredPositionThenEnginePlacement) {
     const int32_t stored[4] = {100, 50, 299, 649};
     const int32_t small[4] = {10, 10, 15, 15}; // 6 x 6: right - left is 5, not above
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 0, small), (WindowRect{100, 50, 200, 600}));
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 0, small, kScreen),
+              (WindowRect{100, 50, 200, 600}));
     // The same small rectangle is taken while it is current.
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 1, small), (WindowRect{10, 10, 6, 6}));
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 1, small, kScreen),
+              (WindowRect{10, 10, 6, 6}));
     const int32_t big[4] = {10, 10, 16, 16};
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 0, big), (WindowRect{10, 10, 7, 7}));
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 0, big, kScreen),
+              (WindowRect{10, 10, 7, 7}));
     // An inverted stored rectangle is no position at all.
     const int32_t inverted[4] = {500, 500, 100, 100};
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, inverted, 0, small),
+    EXPECT_EQ(meterInitialPlacement(1920, 1080, inverted, 0, small, kScreen),
               (WindowRect{1740, 0, 180, 1080}));
 }
 
