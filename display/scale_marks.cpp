@@ -37,7 +37,84 @@ void addEnds(ScalePlan& plan, int H, float minDb, float maxDb) {
     plan.marks.push_back({MarkStyle::TopEnd, H - 1, maxDb});
 }
 
+// Which labels go first when two would crowd each other: the ends of a
+// scale (its zero line and its top, H), then step marks, then midpoints.
+int labelRank(const ScaleMark& m, int H) {
+    switch (m.style) {
+    case MarkStyle::BottomEnd:
+    case MarkStyle::TopEnd:
+        return 0;
+    case MarkStyle::CorrMajor:
+    case MarkStyle::Angle:
+        return m.p == 0 || m.p == H ? 0 : 1;
+    case MarkStyle::Major:
+        return 1;
+    case MarkStyle::Half:
+    case MarkStyle::CorrHalf:
+        return 2;
+    case MarkStyle::Minor:
+    case MarkStyle::CorrMinor:
+        break;
+    }
+    return -1;
+}
+
+// Unlabels every mark whose label would come closer than kScaleLabelGap rows
+// to a label of higher rank (or of the same rank earlier in the plan). The
+// rows taken are kept in a map over the scale's height and a margin.
+void keepLabelsApart(ScalePlan& plan, int H) {
+    constexpr int kMargin = 32; // labels reach at most 16 rows past either end
+    std::vector<char> taken(static_cast<size_t>(H) + 2 * kMargin, 0);
+    for (int rank = 0; rank <= 2; ++rank) {
+        for (ScaleMark& m : plan.marks) {
+            if (labelRank(m, H) != rank || !m.labelled)
+                continue;
+            const LabelSpan s = scaleLabelSpan(m);
+            const int lo = s.low - kScaleLabelGap + kMargin;
+            const int hi = s.high + kScaleLabelGap + kMargin;
+            bool free = lo >= 0 && hi < static_cast<int>(taken.size());
+            for (int r = lo; free && r <= hi; ++r)
+                free = taken[static_cast<size_t>(r)] == 0;
+            if (!free) {
+                m.labelled = rank == 0; // the ends stay whatever happens
+                continue;
+            }
+            for (int r = s.low; r <= s.high; ++r)
+                taken[static_cast<size_t>(r + kMargin)] = 1;
+        }
+    }
+}
+
 } // namespace
+
+LabelSpan scaleLabelSpan(const ScaleMark& m) {
+    // Label boxes relative to the mark's screen row y: text rows y + a to y + b.
+    int a = 0, b = -1;
+    switch (m.style) {
+    case MarkStyle::Half:
+        a = 0, b = 11; // box (y, y + 18), font 3
+        break;
+    case MarkStyle::Major:
+    case MarkStyle::BottomEnd:
+        a = 0, b = 13; // box (y, y + 18), font 4
+        break;
+    case MarkStyle::TopEnd:
+        a = -15, b = -2; // box (y - 15, y), font 4
+        break;
+    case MarkStyle::CorrHalf:
+        a = -5, b = 6; // box (y - 5, y + 18), font 2
+        break;
+    case MarkStyle::CorrMajor:
+    case MarkStyle::Angle:
+        a = -7, b = 6; // box (y - 7, y + 18), font 4
+        break;
+    case MarkStyle::Minor:
+    case MarkStyle::CorrMinor:
+        return {0, -1};
+    }
+    // Screen rows grow downwards, heights upwards.
+    return {m.p - b, m.p - a};
+}
 
 int scalePixel(float x, float lo, float k) {
     return truncPx((wide(x) - wide(lo)) * wide(k));
@@ -107,6 +184,7 @@ ScalePlan dbScalePlan(int H, float minDb, float maxDb) {
             break;
     }
     addEnds(plan, H, minDb, maxDb);
+    keepLabelsApart(plan, H);
     return plan;
 }
 
@@ -152,6 +230,7 @@ ScalePlan linearScalePlan(int H, float minDb, float maxDb) {
         }
     }
     addEnds(plan, H, minDb, maxDb);
+    keepLabelsApart(plan, H);
     return plan;
 }
 
@@ -183,6 +262,7 @@ ScalePlan correlatorScalePlan(int H) {
     }
     plan.marks.push_back({MarkStyle::CorrMajor, 0, -1.0f});
     plan.marks.push_back({MarkStyle::CorrMajor, H, 1.0f});
+    keepLabelsApart(plan, H);
     return plan;
 }
 
@@ -195,5 +275,6 @@ ScalePlan phaseAngleScalePlan(int H) {
     const float label[5] = {180, 120, 90, 60, 0};
     for (int i = 0; i < 5; ++i)
         plan.marks.push_back({MarkStyle::Angle, truncPx(wide(half) * wide(at[i])), label[i]});
+    keepLabelsApart(plan, H);
     return plan;
 }

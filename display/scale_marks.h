@@ -27,7 +27,22 @@ struct ScaleMark {
     MarkStyle style;
     int p;       // height above the zero line
     float value; // the label's value
+    bool labelled =
+        true; // false: its label would crowd another one (styles without labels ignore it)
 };
+
+// Rows a mark's label text covers, as heights above the zero line, both
+// inclusive. Each style puts its label in its own box (below its line, above
+// it for the top end, across it on the correlator and angle scales) with the
+// text at the top of the box in a font of 12 (palette fonts 2 and 3) or 14
+// (font 4) pixel rows. Minor styles have no label: {0, -1}.
+struct LabelSpan {
+    int low;
+    int high;
+};
+LabelSpan scaleLabelSpan(const ScaleMark& m);
+// Rows kept free between two labels of one scale: closer ones read as one.
+inline constexpr int kScaleLabelGap = 2;
 
 // One segment of the linear scale's level ruler, from height q up to p.
 struct RulerSegment {
@@ -36,6 +51,8 @@ struct RulerSegment {
     bool red; // above 1.05 (over full scale): red, else teal
 };
 
+// No two labels of a plan come closer than kScaleLabelGap rows: the end
+// labels always stay, then step marks win over midpoints, lower over higher.
 struct ScalePlan {
     float step = 0; // the graduation step chosen (dB scale, correlator scale)
     std::vector<RulerSegment> ruler;

@@ -65,7 +65,7 @@ void paintScalePlan(Dc& dc, const ScalePlan& plan, int x1, int x2, int y0) {
             dc.selectPen(ctlPen(13));
             line(dc, x1, y, x1 + 5, y);
             line(dc, x2 - 5, y, x2, y);
-            if (w > 18)
+            if (w > 18 && m.labelled)
                 label(dc, 13, 3, "%0.1f", m.value, x1, y, x2, y + 18, DcCenter);
             break;
         case MarkStyle::Major:
@@ -73,14 +73,14 @@ void paintScalePlan(Dc& dc, const ScalePlan& plan, int x1, int x2, int y0) {
             dc.selectPen(ctlPen(14));
             line(dc, x1, y - 1, x2, y - 1);
             line(dc, x1, y, x2, y);
-            if (m.style == MarkStyle::Major ? w >= 20 : w > 20)
+            if ((m.style == MarkStyle::Major ? w >= 20 : w > 20) && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y, x2, y + 18, DcCenter);
             break;
         case MarkStyle::TopEnd:
             dc.selectPen(ctlPen(14));
             line(dc, x1, y, x2, y);
             line(dc, x1, y + 1, x2, y + 1);
-            if (w > 20)
+            if (w > 20 && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y - 15, x2, y, DcCenter);
             break;
         case MarkStyle::CorrMinor:
@@ -90,21 +90,21 @@ void paintScalePlan(Dc& dc, const ScalePlan& plan, int x1, int x2, int y0) {
         case MarkStyle::CorrHalf:
             dc.selectPen(ctlPen(13));
             line(dc, x2 - 4, y, x2, y);
-            if (w > 16)
+            if (w > 16 && m.labelled)
                 label(dc, 13, 2, "%0.2f", m.value, x1, y - 5, x2, y + 18, DcLeft);
             break;
         case MarkStyle::CorrMajor:
             dc.selectPen(ctlPen(13));
             line(dc, x2 - 9, y, x2, y);
             line(dc, x2 - 9, y + 1, x2, y + 1);
-            if (w >= 19)
+            if (w >= 19 && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y - 7, x2, y + 18, DcLeft);
             break;
         case MarkStyle::Angle:
             dc.selectPen(ctlPen(13));
             line(dc, x1, y, x1 + 6, y);
             line(dc, x1, y + 1, x1 + 6, y + 1);
-            if (w >= 19)
+            if (w >= 19 && m.labelled)
                 label(dc, 15, 4, "%0.0f", m.value, x1, y - 7, x2 - 1, y + 18, DcRight);
             break;
         }

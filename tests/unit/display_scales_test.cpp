@@ -32,8 +32,14 @@ TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
     EXPECT_FLOAT_EQ(plan.step, 12);
     EXPECT_EQ(marks(plan, MarkStyle::Major),
               std::pair(Values{-36, -24, -12, 0}, Pixels{26, 104, 182, 260}));
-    // -42 lies below the zero line; +6 is just inside the top.
-    EXPECT_EQ(marks(plan, MarkStyle::Half).first, (Values{-30, -18, -6, 6}));
+    // -42 lies below the zero line; +6 is just inside the top, on the top
+    // end's row, where its label would repeat "6.0" right under the end's.
+    EXPECT_EQ(marks(plan, MarkStyle::Half),
+              std::pair(Values{-30, -18, -6, 6}, Pixels{65, 143, 221, 299}));
+    for (const ScaleMark& m : plan.marks) {
+        if (m.style == MarkStyle::Half)
+            EXPECT_EQ(m.labelled, m.value != 6) << m.value;
+    }
     EXPECT_EQ(marks(plan, MarkStyle::BottomEnd), std::pair(Values{-40}, Pixels{0}));
     EXPECT_EQ(marks(plan, MarkStyle::TopEnd), std::pair(Values{6}, Pixels{299}));
     // Every minor mark sits strictly inside the scale, nine per full step.
@@ -55,6 +61,45 @@ TEST(DbScale, DegenerateRangesEndQuickly) {
     // A vanishing range yields a bounded plan instead of an endless loop.
     EXPECT_LT(dbScalePlan(2000, -180, -179.9999f).marks.size(), 50000u);
     EXPECT_TRUE(dbScalePlan(0, -40, 6).marks.empty());
+}
+
+// Two labels of one scale never come within two rows of each other, at any
+// height a window can have and over ranges from presets to odd hand-edited
+// ones; the end labels always stay.
+::testing::AssertionResult labelsApart(const ScalePlan& plan) {
+    std::vector<std::pair<int, int>> spans; // text rows, low to high
+    int ends = 0;
+    for (const ScaleMark& m : plan.marks) {
+        const LabelSpan s = scaleLabelSpan(m);
+        if (m.labelled && s.high >= s.low)
+            spans.emplace_back(s.low, s.high);
+        ends += m.labelled && (m.style == MarkStyle::BottomEnd || m.style == MarkStyle::TopEnd);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        if (spans[i].first - spans[i - 1].second <= 2)
+            return ::testing::AssertionFailure()
+                   << "labels at rows " << spans[i - 1].first << " and " << spans[i].first;
+    const bool level = !plan.marks.empty() && plan.marks.back().style == MarkStyle::TopEnd;
+    if (level && ends != 2)
+        return ::testing::AssertionFailure() << "an end label is missing";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ScaleLabels, NeverCrowdEachOther) {
+    const std::pair<float, float> ranges[] = {{-60, 6},  {-40, 6},    {-20, 3},      {-96, 0},
+                                              {-30, 10}, {-12, 0},    {-80, -70},    {-200, 12},
+                                              {-3, 3},   {-40, 6.1f}, {-66.6f, 0.4f}};
+    for (int H = 50; H <= 1100; ++H) {
+        for (auto [lo, hi] : ranges) {
+            ASSERT_TRUE(labelsApart(dbScalePlan(H, lo, hi)))
+                << "dB " << H << " " << lo << ".." << hi;
+            ASSERT_TRUE(labelsApart(linearScalePlan(H, lo, hi)))
+                << "linear " << H << " " << lo << ".." << hi;
+        }
+        ASSERT_TRUE(labelsApart(correlatorScalePlan(H))) << "correlator " << H;
+        ASSERT_TRUE(labelsApart(phaseAngleScalePlan(H))) << "angle " << H;
+    }
 }
 
 TEST(LinearScale, VuMarksSkipAboveTheTopAndThinOut) {
