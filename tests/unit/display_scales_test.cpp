@@ -37,8 +37,9 @@ TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
     EXPECT_EQ(marks(plan, MarkStyle::Half),
               std::pair(Values{-30, -18, -6, 6}, Pixels{65, 143, 221, 299}));
     for (const ScaleMark& m : plan.marks) {
-        if (m.style == MarkStyle::Half)
+        if (m.style == MarkStyle::Half) {
             EXPECT_EQ(m.labelled, m.value != 6) << m.value;
+        }
     }
     EXPECT_EQ(marks(plan, MarkStyle::BottomEnd), std::pair(Values{-40}, Pixels{0}));
     EXPECT_EQ(marks(plan, MarkStyle::TopEnd), std::pair(Values{6}, Pixels{299}));
