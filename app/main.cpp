@@ -70,12 +70,23 @@ int main(int argc, char** argv) {
     if (!shell.createMainWindow())
         return 0;
     // A FILE on the command line opens like a choice in the file dialog, then
-    // plays, with the meter window already open so that the meters move at once.
+    // plays, with the meter window already open so that the meters move at
+    // once. It is opened from inside the event loop: its "Sorry..." box runs
+    // a nested loop, and a shut-down while the box is up (a signal, the close
+    // box) ends every running loop. Ended before app.exec() had started, the
+    // program would go on idling without windows.
     if (!options.wavFile.isEmpty()) {
-        meterWindowShow(engine);
-        if (!playStartupFile(audio, wavSelector, options.wavFile))
-            std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
-                         options.wavFile.toLocal8Bit().constData());
+        QMetaObject::invokeMethod(
+            &shell,
+            [&] {
+                if (shell.isShutDown())
+                    return;
+                meterWindowShow(engine);
+                if (!playStartupFile(audio, wavSelector, options.wavFile))
+                    std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
+                                 options.wavFile.toLocal8Bit().constData());
+            },
+            Qt::QueuedConnection);
     }
     return app.exec();
 }

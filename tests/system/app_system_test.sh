@@ -18,9 +18,15 @@ find_window() {
 }
 probe_face() { "$probe" check "$win" 250 278 :/res/500.png > "$work/probe.txt" 2>&1; }
 
-# run NAME CLOSE-METHOD STORED-HEX EXPECTED-HEX
+sorry_box() {
+  xdotool search --all --onlyvisible --pid "$pid" --name '^Sorry\.\.\.$' >/dev/null 2>&1
+}
+
+# run NAME CLOSE-METHOD STORED-HEX EXPECTED-HEX [FILE]
+# With FILE (one the program refuses), the close comes while its "Sorry..."
+# box is up.
 run() {
-  local name=$1 how=$2 stored=$3 expected=$4
+  local name=$1 how=$2 stored=$3 expected=$4 wav=${5:-}
   echo "--- $name: close by $how"
   export XDG_CONFIG_HOME=$work/config-$name
   local file=$XDG_CONFIG_HOME/korvalo-cor/registry.ini
@@ -29,7 +35,11 @@ run() {
     printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:2a000000\n' \
       "$stored" > "$file"
   fi
-  (cd "$(dirname "$program")" && exec "$program") > "$work/$name.log" 2>&1 &
+  if [ -n "$wav" ]; then
+    (cd "$(dirname "$program")" && exec "$program" --device silent "$wav") > "$work/$name.log" 2>&1 &
+  else
+    (cd "$(dirname "$program")" && exec "$program") > "$work/$name.log" 2>&1 &
+  fi
   pid=$!
   # Generous limits: sanitizer builds on a shared, loaded machine start slowly.
   if ! wait_for 90 find_window; then
@@ -38,8 +48,12 @@ run() {
     cat "$work/$name.log"
     return
   fi
-  wait_for 30 probe_face || fail "$name: client size or face wrong"
-  cat "$work/probe.txt"
+  if [ -n "$wav" ]; then
+    wait_for 60 sorry_box || fail "$name: no \"Sorry...\" box for a refused file"
+  else
+    wait_for 30 probe_face || fail "$name: client size or face wrong"
+    cat "$work/probe.txt"
+  fi
 
   case "$how" in
     closebox) "$probe" close "$win" || fail "$name: close request not sent" ;;
@@ -65,6 +79,12 @@ run stored SIGTERM cdcc4c3d cdcc4c3d
 run interrupt SIGINT cdcc4c3e cdcc4c3e
 # A stored latency outside 0.02..0.2 is not used; the default goes back.
 run outside closebox 0000803e cdcccc3d
+# The start-up file is refused (48 kHz): a signal while its box is up still
+# ends the program, with the settings saved.
+sox -n -r 48000 -b 16 -c 2 "$work/48k.wav" synth 0.5 sine 440
+run refused-term SIGTERM cdcc4c3d cdcc4c3d "$work/48k.wav"
+sox -n -r 44100 -b 16 -c 1 "$work/mono.wav" synth 0.5 sine 440
+run refused-int SIGINT "" cdcccc3d "$work/mono.wav"
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "system test passed"
