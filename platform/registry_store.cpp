@@ -1,6 +1,7 @@
 // The settings store file.
 //
-// Format (UTF-8/bytes, one entry per line, '\n' or "\r\n"):
+// Format (UTF-8/bytes, one entry per line, '\n' or "\r\n"; a leading UTF-8
+// byte-order mark, as left by some editors, is skipped):
 //
 //   ; comment
 //   [Zandel_Audio\demo]
@@ -11,34 +12,51 @@
 // characters that would break the line structure (% = [ ] ; # and a leading
 // blank), so any byte string survives a round trip. Key paths and value
 // names match without regard to ASCII case, as registry names do, and keep
-// the spelling of their first write.
+// the spelling of their first write. The parsed file is indexed by folded
+// names, so a lookup costs the same in a file of ten sections or ten
+// thousand.
 //
 // Damage handling: every line stands alone. A line that does not parse (or
 // whose hex does not match its size, as in a file cut short in mid-line) is
 // ignored, so the values around it still read; the next write keeps every
-// well-formed value and drops the damaged lines.
+// well-formed value and drops the damaged lines. A file that could not be
+// read whole (too large, unreadable, an I/O error) is never rewritten: the
+// write fails instead of dropping values it never saw.
 //
 // Writers serialise on an flock of "registry.ini.lock" beside the file (the
 // data file itself is replaced by rename, so it cannot carry the lock), read
-// the current file, change one value, write a unique temporary file, flush it
-// and rename it over the data file. Readers take no lock: the rename makes
-// them see either the old or the new file. A temporary file left by a writer
-// that died is never read and is removed by the next writer, which holds the
-// lock and therefore knows that no other writer is active.
+// the current file, change the values of one call, write a unique temporary
+// file, flush it and rename it over the data file; a change that leaves the
+// bytes as they are writes nothing. When registry.ini is a symbolic link the
+// temporary file goes beside the link's final target and replaces that, so
+// the link stays. Readers take no lock: the rename makes them see either the
+// old or the new file. A temporary file left by a writer that died is never
+// read and is removed by the next writer, which holds the lock and therefore
+// knows that no other writer is active.
+//
+// Reads keep the last parsed file in memory and parse again only when the
+// file changed: a file whose status change time is well in the past is known
+// by its identity (device, inode, size, modification and change times), any
+// other by its bytes. Every writer replaces the file by rename, so another
+// instance's write always shows as a new identity.
 #include "platform/registry_store.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <pwd.h>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,11 +68,14 @@ constexpr const char* kTempPrefix = "registry.ini.tmp.";
 // the file that every read parses.
 constexpr uint32_t kMaxValueSize = 1u << 20;
 // A file beyond this is not ours; it reads as empty rather than exhausting
-// memory.
+// memory, and no write replaces it.
 constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+// Links followed before the store gives up on a chain (the kernel's limit).
+constexpr int kMaxLinkHops = 40;
 
-// In-process serialisation; flock alone already excludes other descriptors,
-// but this keeps two threads from racing on the temporary-file clean-up.
+// In-process serialisation of writers; flock alone already excludes other
+// descriptors, but this keeps two threads from racing on the temporary-file
+// clean-up.
 std::mutex g_storeMutex;
 
 struct Value {
@@ -68,37 +89,62 @@ struct Key {
     std::vector<Value> values;
 };
 
-using Store = std::vector<Key>;
+// ASCII case folding, as registry names compare.
+std::string folded(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
+// The key paths in file order, with hash indexes over folded names. A value
+// is indexed by its key's position and its folded name.
+class Store {
+public:
+    const Key* findKey(std::string_view path) const {
+        auto it = m_keyIndex.find(folded(path));
+        return it == m_keyIndex.end() ? nullptr : &m_keys[it->second];
     }
-    return true;
-}
+    Key& keyFor(std::string_view path) {
+        auto [it, added] = m_keyIndex.try_emplace(folded(path), m_keys.size());
+        if (added)
+            m_keys.push_back(Key{std::string(path), {}});
+        return m_keys[it->second];
+    }
+    const Value* findValue(const Key& key, std::string_view name) const {
+        auto it = m_valueIndex.find(valueId(key, name));
+        return it == m_valueIndex.end() ? nullptr : &key.values[it->second];
+    }
+    // Sets a value; a new name goes after the key's other values, an existing
+    // one keeps its place and spelling.
+    void set(Key& key, std::string_view name, uint32_t type, std::string bytes) {
+        auto [it, added] = m_valueIndex.try_emplace(valueId(key, name), key.values.size());
+        if (added) {
+            key.values.push_back(Value{std::string(name), type, std::move(bytes)});
+        } else {
+            Value& v = key.values[it->second];
+            v.type = type;
+            v.bytes = std::move(bytes);
+        }
+    }
+    const std::vector<Key>& keys() const { return m_keys; }
 
-Key* findKey(Store& store, std::string_view path) {
-    for (Key& k : store)
-        if (equalsNoCase(k.path, path))
-            return &k;
-    return nullptr;
-}
+private:
+    size_t keyPos(const Key& key) const { return static_cast<size_t>(&key - m_keys.data()); }
+    // Position and folded name; the position keeps names of different keys
+    // apart whatever bytes they hold.
+    std::string valueId(const Key& key, std::string_view name) const {
+        std::string id = std::to_string(keyPos(key));
+        id += ':';
+        id += folded(name);
+        return id;
+    }
 
-Value* findValue(Key& key, std::string_view name) {
-    for (Value& v : key.values)
-        if (equalsNoCase(v.name, name))
-            return &v;
-    return nullptr;
-}
+    std::vector<Key> m_keys;
+    std::unordered_map<std::string, size_t> m_keyIndex;   // folded path -> position
+    std::unordered_map<std::string, size_t> m_valueIndex; // valueId -> position in its key
+};
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -112,9 +158,8 @@ int hexDigit(char c) {
 
 const char kHex[] = "0123456789abcdef";
 
-std::string escapeName(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
+// Appends `s` to `out` with the escapes of the file format.
+void appendEscaped(std::string& out, std::string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         bool special = c < 0x20 || c == 0x7f || c == '%' || c == '=' || c == '[' || c == ']' ||
@@ -127,7 +172,6 @@ std::string escapeName(std::string_view s) {
             out += static_cast<char>(c);
         }
     }
-    return out;
 }
 
 bool unescapeName(std::string_view s, std::string& out) {
@@ -227,7 +271,7 @@ Store parseStore(std::string_view text) {
     // Values before any header, or under a header that did not parse, belong
     // to no key and are dropped.
     bool inValidKey = false;
-    size_t pos = 0;
+    size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
@@ -242,43 +286,40 @@ Store parseStore(std::string_view text) {
             std::string path;
             inValidKey = line.size() >= 2 && line.back() == ']' &&
                          unescapeName(line.substr(1, line.size() - 2), path);
-            if (inValidKey) {
-                current = findKey(store, path);
-                if (!current) {
-                    store.push_back(Key{path, {}});
-                    current = &store.back();
-                }
-            }
+            if (inValidKey)
+                current = &store.keyFor(path);
             continue;
         }
         Value v;
         if (!inValidKey || !parseValueLine(line, v))
             continue;
-        if (Value* old = findValue(*current, v.name))
-            *old = std::move(v);
-        else
-            current->values.push_back(std::move(v));
+        store.set(*current, v.name, v.type, std::move(v.bytes));
     }
     return store;
 }
 
-std::string serialiseStore(const Store& store) {
-    std::string out = "; Korvalo Cor. settings. One value per line: name=type:size:hex bytes.\n";
-    for (const Key& k : store) {
+// `sizeHint`: about the expected length, so that the text grows in one step.
+std::string serialiseStore(const Store& store, size_t sizeHint) {
+    std::string out;
+    out.reserve(sizeHint + 4096);
+    out = "; Korvalo Cor. settings. One value per line: name=type:size:hex bytes.\n";
+    for (const Key& k : store.keys()) {
         out += "\n[";
-        out += escapeName(k.path);
+        appendEscaped(out, k.path);
         out += "]\n";
         for (const Value& v : k.values) {
-            out += escapeName(v.name);
+            appendEscaped(out, v.name);
             out += '=';
             out += typeName(v.type);
             out += ':';
             out += std::to_string(v.bytes.size());
             out += ':';
-            for (char c : v.bytes) {
-                unsigned char b = static_cast<unsigned char>(c);
-                out += kHex[b >> 4];
-                out += kHex[b & 15];
+            const size_t at = out.size();
+            out.resize(at + 2 * v.bytes.size());
+            for (size_t i = 0; i < v.bytes.size(); ++i) {
+                const unsigned char b = static_cast<unsigned char>(v.bytes[i]);
+                out[at + 2 * i] = kHex[b >> 4];
+                out[at + 2 * i + 1] = kHex[b & 15];
             }
             out += '\n';
         }
@@ -304,19 +345,79 @@ std::string configFolder() {
     return base + "/.config/" + kFolderName;
 }
 
-// Reads the whole file; false when it is missing, not a regular file,
-// unreadable or unreasonably large.
-bool readFile(const std::string& path, std::string& out) {
+// The final target of a chain of symbolic links (the path itself when it is
+// no link). A dangling link gives its missing target, which a write creates.
+std::string resolveLinks(std::string path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+        if (n <= 0 || static_cast<size_t>(n) >= buf.size())
+            return path; // changed under us; the later steps fail on it
+        std::string target(buf.data(), static_cast<size_t>(n));
+        if (target[0] != '/')
+            target = path.substr(0, path.find_last_of('/') + 1) + target;
+        path = std::move(target);
+    }
+    return path;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What a file looked like: equal identities of a settled file mean equal
+// bytes.
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{};
+    timespec ctime{};
+};
+
+FileId fileIdOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool operator==(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool operator==(const FileId& a, const FileId& b) {
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime == b.mtime &&
+           a.ctime == b.ctime;
+}
+
+// File times come from a clock that may lag the real one by a tick, and some
+// file systems keep whole seconds: a change time this far in the past can no
+// longer be shared by a later change.
+bool settledBefore(const FileId& id, const timespec& now) {
+    return now.tv_sec - id.ctime.tv_sec > 2;
+}
+
+enum class ReadResult { Whole, Missing, Failed };
+
+// Reads the whole file. Missing: there is no file (a write may create it).
+// Failed: not a regular file, unreadable, unreasonably large, or an I/O
+// error; its values cannot be known. `id` is set for a whole read whose file
+// did not change while it was read, else left with a zero inode.
+ReadResult readFile(const std::string& path, std::string& out, FileId& id) {
     out.clear();
+    id = FileId{};
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    struct stat before {};
+    if (fstat(fd, &before) != 0 || !S_ISREG(before.st_mode) || before.st_size > kMaxFileSize) {
         ::close(fd);
-        return false;
+        return ReadResult::Failed;
     }
-    char buf[16384];
+    out.reserve(static_cast<size_t>(before.st_size));
+    char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
@@ -324,7 +425,7 @@ bool readFile(const std::string& path, std::string& out) {
                 continue;
             ::close(fd);
             out.clear();
-            return false;
+            return ReadResult::Failed;
         }
         if (n == 0)
             break;
@@ -332,11 +433,78 @@ bool readFile(const std::string& path, std::string& out) {
         if (out.size() > static_cast<size_t>(kMaxFileSize)) {
             ::close(fd);
             out.clear();
-            return false;
+            return ReadResult::Failed;
         }
     }
+    struct stat after {};
+    if (fstat(fd, &after) == 0 && fileIdOf(before) == fileIdOf(after) &&
+        static_cast<size_t>(after.st_size) == out.size())
+        id = fileIdOf(after);
     ::close(fd);
-    return true;
+    return ReadResult::Whole;
+}
+
+// The last file parsed by this process.
+struct ParsedFile {
+    std::string path;             // as named by the store path
+    FileId id;                    // zero inode: not known
+    bool settled = false;         // id alone proves the bytes
+    std::string text;             // the bytes parsed
+    std::shared_ptr<Store> store; // never null in a filled cache; never changed
+                                  // while it is shared
+};
+
+std::mutex g_cacheMutex; // guards g_cache
+ParsedFile g_cache;
+
+void remember(const std::string& path, const FileId& id, bool settled, std::string text,
+              std::shared_ptr<Store> store) {
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    g_cache = ParsedFile{path, id, settled, std::move(text), std::move(store)};
+}
+
+// The parsed store file, or null when it is missing or cannot be read.
+std::shared_ptr<const Store> currentStore() {
+    const std::string path = regStorePath();
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_cacheMutex);
+        if (g_cache.store && g_cache.settled && g_cache.path == path && g_cache.id == fileIdOf(st))
+            return g_cache.store;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::string text;
+    FileId id;
+    if (readFile(path, text, id) != ReadResult::Whole)
+        return nullptr;
+    const bool settled = id.ino != 0 && settledBefore(id, now);
+    {
+        std::lock_guard<std::mutex> guard(g_cacheMutex);
+        if (g_cache.store && g_cache.path == path && g_cache.text == text) {
+            g_cache.id = id;
+            g_cache.settled = settled;
+            return g_cache.store;
+        }
+    }
+    auto store = std::make_shared<Store>(parseStore(text));
+    remember(path, id, settled, std::move(text), store);
+    return store;
+}
+
+// The cached parse of `text` for a writer to change, taken out of the cache
+// (readers then parse again); null when the cache holds another file or a
+// reader still uses it.
+std::shared_ptr<Store> takeCachedStore(const std::string& path, const std::string& text) {
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    if (!g_cache.store || g_cache.path != path || g_cache.store.use_count() != 1 ||
+        g_cache.text != text)
+        return nullptr;
+    std::shared_ptr<Store> store = std::move(g_cache.store);
+    g_cache = ParsedFile{};
+    return store;
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -364,18 +532,6 @@ bool makeFolders(const std::string& path) {
     if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
         return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     return false;
-}
-
-// Writers that died while holding the lock left their temporary file behind.
-void removeStaleTemporaries(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (dirent* e = readdir(dir)) {
-        if (std::strncmp(e->d_name, kTempPrefix, std::strlen(kTempPrefix)) == 0)
-            unlinkat(dirfd(dir), e->d_name, 0);
-    }
-    closedir(dir);
 }
 
 class WriterLock {
@@ -407,14 +563,26 @@ private:
     int m_fd = -1;
 };
 
-bool replaceFile(const std::string& folder, const std::string& target, const std::string& text) {
-    std::string tmpl = folder + "/" + kTempPrefix + "XXXXXX";
+// Writers that died while holding the lock left their temporary file behind.
+void removeStaleTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* e = readdir(dir)) {
+        if (std::strncmp(e->d_name, kTempPrefix, std::strlen(kTempPrefix)) == 0)
+            unlinkat(dirfd(dir), e->d_name, 0);
+    }
+    closedir(dir);
+}
+
+bool replaceFile(const std::string& target, mode_t mode, const std::string& text) {
+    std::string tmpl = folderOf(target) + "/" + kTempPrefix + "XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = fchmod(fd, 0600) == 0 && writeAll(fd, text) && fsync(fd) == 0;
+    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, text) && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = std::rename(name.data(), target.c_str()) == 0;
@@ -423,12 +591,27 @@ bool replaceFile(const std::string& folder, const std::string& target, const std
     return ok;
 }
 
-int writeValue(const char* keyPath, const char* valueName, uint32_t type, const void* data,
-               uint32_t size) {
-    if (size > kMaxValueSize || (size > 0 && !data))
+struct Entry {
+    const char* name;
+    uint32_t type;
+    const void* data;
+    uint32_t size;
+};
+
+bool writable(const Entry& e) {
+    return e.size <= kMaxValueSize && (e.size == 0 || e.data);
+}
+
+// Stores the entries that can be written, in order, in one rewrite of the
+// file. Returns how many were stored; 0 when none could be or the file could
+// not be replaced.
+int writeEntries(const char* keyPath, const Entry* entries, size_t count) {
+    size_t usable = 0;
+    for (size_t i = 0; i < count; ++i)
+        usable += writable(entries[i]) ? 1 : 0;
+    if (usable == 0)
         return 0;
     const std::string path = keyPath ? keyPath : "";
-    const std::string name = valueName ? valueName : "";
 
     std::lock_guard<std::mutex> guard(g_storeMutex);
     const std::string folder = configFolder();
@@ -440,27 +623,41 @@ int writeValue(const char* keyPath, const char* valueName, uint32_t type, const 
     removeStaleTemporaries(folder);
 
     const std::string file = folder + "/" + kFileName;
+    const std::string target = resolveLinks(file);
+    if (folderOf(target) != folder)
+        removeStaleTemporaries(folderOf(target));
+    mode_t mode = 0600;
     struct stat st {};
-    if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return 0; // a directory or device in the file's place is not ours to replace
+    if (stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return 0; // a directory or device in the file's place is not ours to replace
+        mode = st.st_mode & 07777;
+    }
     std::string text;
-    Store store;
-    if (readFile(file, text))
-        store = parseStore(text);
+    FileId id;
+    if (readFile(target, text, id) == ReadResult::Failed)
+        return 0; // values that could not be read must not be dropped
 
-    Key* key = findKey(store, path);
-    if (!key) {
-        store.push_back(Key{path, {}});
-        key = &store.back();
+    std::shared_ptr<Store> store = takeCachedStore(file, text);
+    if (!store)
+        store = std::make_shared<Store>(parseStore(text));
+    Key& key = store->keyFor(path);
+    for (size_t i = 0; i < count; ++i) {
+        const Entry& e = entries[i];
+        if (!writable(e))
+            continue;
+        std::string bytes(e.size ? static_cast<const char*>(e.data) : "", e.size);
+        store->set(key, e.name ? e.name : "", e.type, std::move(bytes));
     }
-    std::string bytes(static_cast<const char*>(data), size);
-    if (Value* v = findValue(*key, name)) {
-        v->type = type;
-        v->bytes = std::move(bytes);
-    } else {
-        key->values.push_back(Value{name, type, std::move(bytes)});
+    std::string out = serialiseStore(*store, text.size());
+    if (out == text) {
+        remember(file, FileId{}, false, std::move(out), std::move(store));
+        return static_cast<int>(usable);
     }
-    return replaceFile(folder, file, serialiseStore(store)) ? 1 : 0;
+    if (out.size() > static_cast<size_t>(kMaxFileSize) || !replaceFile(target, mode, out))
+        return 0;
+    remember(file, FileId{}, false, std::move(out), std::move(store));
+    return static_cast<int>(usable);
 }
 
 } // namespace
@@ -470,25 +667,37 @@ std::string regStorePath() {
 }
 
 int regWriteValue(const char* keyPath, const char* valueName, const void* data, uint32_t size) {
-    return writeValue(keyPath, valueName, static_cast<uint32_t>(RegType::Binary), data, size);
+    const Entry e{valueName, static_cast<uint32_t>(RegType::Binary), data, size};
+    return writeEntries(keyPath, &e, 1);
 }
 
 int regWriteTyped(const char* keyPath, const char* valueName, RegType type, const void* data,
                   uint32_t size) {
-    return writeValue(keyPath, valueName, static_cast<uint32_t>(type), data, size);
+    const Entry e{valueName, static_cast<uint32_t>(type), data, size};
+    return writeEntries(keyPath, &e, 1);
+}
+
+int regWriteValues(const char* keyPath, const RegValue* values, size_t count) {
+    if (count > 0 && !values)
+        return 0;
+    std::vector<Entry> entries;
+    entries.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        entries.push_back(Entry{values[i].name, static_cast<uint32_t>(RegType::Binary),
+                                values[i].data, values[i].size});
+    return writeEntries(keyPath, entries.data(), entries.size());
 }
 
 int regReadValue(const char* keyPath, const char* valueName, void* dest, uint32_t size) {
     if (size > 0 && !dest)
         return 0;
-    std::string text;
-    if (!readFile(regStorePath(), text))
+    const std::shared_ptr<const Store> store = currentStore();
+    if (!store)
         return 0;
-    Store store = parseStore(text);
-    Key* key = findKey(store, keyPath ? keyPath : "");
+    const Key* key = store->findKey(keyPath ? keyPath : "");
     if (!key)
         return 0;
-    Value* v = findValue(*key, valueName ? valueName : "");
+    const Value* v = store->findValue(*key, valueName ? valueName : "");
     // Another type or a value that does not fit leaves the caller's bytes as
     // they were, so a caller's default survives every failed read.
     if (!v || v->type != static_cast<uint32_t>(RegType::Binary) || v->bytes.size() > size)

@@ -6,22 +6,40 @@
 // is unset). Each value keeps its type (binary for everything the program
 // writes) and its exact byte length.
 //
-// Both operations open the file, perform one value operation and close it:
-// no caching, so two running instances see each other's writes. A write is a
-// locked read-modify-write followed by an atomic rename, so concurrent
-// writers never lose each other's values and a crash leaves either the old or
-// the new file. A missing, damaged, unreadable or unwritable file reads as
-// missing values; nothing here ever throws, logs or shows a message.
+// Every call looks at the file as it is now, so two running instances see
+// each other's writes; a read parses the file again only when it changed. A
+// write is a locked read-modify-write followed by an atomic rename, so
+// concurrent writers never lose each other's values and a crash leaves either
+// the old or the new file; a write that would leave the bytes unchanged
+// rewrites nothing. A missing, damaged, unreadable or unwritable file reads
+// as missing values, and a write refuses (returns 0, file untouched) rather
+// than replace a file it could not read whole. Nothing here ever throws,
+// logs or shows a message.
 //
 // Thread: any; calls are serialised inside the store.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 // Writes `size` bytes as a binary value, creating the key path as needed.
 // Returns 1 on success, 0 on failure.
 int regWriteValue(const char* keyPath, const char* valueName, const void* data, uint32_t size);
+
+// One binary value of a batch write.
+struct RegValue {
+    const char* name;
+    const void* data;
+    uint32_t size;
+};
+
+// Writes several binary values under one key path in one atomic rewrite of
+// the file. The stored result is that of writing them one by one in the
+// given order (a later value of the same name wins); a value that cannot be
+// written (too large, or a size without bytes) is skipped and does not stop
+// the others. Returns how many values were stored, 0 on failure.
+int regWriteValues(const char* keyPath, const RegValue* values, size_t count);
 
 // Reads a binary value into `dest`, offering `size` bytes. Returns 1 on
 // success. A missing key or value, a value of another type, or a value larger

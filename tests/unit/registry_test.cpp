@@ -5,6 +5,11 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -223,6 +228,244 @@ TEST_F(RegistryDamage, UnusableLocationsFailQuietly) {
     // Whatever the write did, the stored value is whole.
     EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f), r ? 0.05f : 0.2f);
     std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
+}
+
+// While it lives, the calling thread is bound by file permissions even when
+// it runs as root (the capabilities that bypass them leave its effective
+// set; capabilities belong to a thread, so the rest of the program keeps
+// them).
+class PermissionsBindThisThread {
+public:
+    PermissionsBindThisThread() {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_active = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~PermissionsBindThisThread() {
+        if (m_active)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool active() const { return m_active; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_active = false;
+};
+
+// A write must not replace a file whose values it could not read: it fails
+// and leaves the file as it was.
+TEST_F(RegistryDamage, WriteRefusesFileItCouldNotReadWhole) {
+    const float a = 0.2f, b = 0.05f;
+    for (const char* kind : {"oversized", "unreadable"}) {
+        SCOPED_TRACE(kind);
+        std::filesystem::remove_all(folder());
+        ASSERT_EQ(regWriteValue(kDemo, "Keep", &a, 4), 1);
+        if (kind[0] == 'o') // beyond the size limit; sparse, so it costs no disk
+            std::filesystem::resize_file(file(), 64 * 1024 * 1024 + 1);
+        else
+            std::filesystem::permissions(file(), std::filesystem::perms::none);
+        const auto size = std::filesystem::file_size(file());
+        struct stat before {};
+        ASSERT_EQ(stat(file().c_str(), &before), 0);
+
+        PermissionsBindThisThread bound;
+        if (kind[0] == 'u' && !bound.active() && geteuid() == 0)
+            GTEST_SKIP() << "running as root and unable to drop the capabilities that bypass "
+                            "file permissions, so no file is unreadable";
+        EXPECT_EQ(regWriteValue(kDemo, "New", &b, 4), 0);
+        float got = 0.f;
+        EXPECT_EQ(regReadValue(kDemo, "Keep", &got, 4), 0); // reads as missing
+        struct stat after {};
+        ASSERT_EQ(stat(file().c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+        EXPECT_EQ(std::filesystem::file_size(file()), size);
+        expectNoTemporaryFiles();
+    }
+}
+
+class RegistryFormat : public RegistryTestBase {};
+
+// Files edited on another system: a byte-order mark and CRLF line ends keep
+// every section, the first one included, and the next write keeps them.
+TEST_F(RegistryFormat, ByteOrderMarkAndCrlfKeepTheFirstSection) {
+    const std::string lf = "[Zandel_Audio\\demo]\nLatencyTime=binary:4:cdcccc3d\n"
+                           "[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:07000000\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {{"byte-order mark", "\xEF\xBB\xBF" + lf},
+                 {"CRLF", crlf},
+                 {"both", "\xEF\xBB\xBF" + crlf},
+                 {"comment first, both", "\xEF\xBB\xBF; edited\r\n" + crlf}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setFileText(c.text);
+        for (int round = 0; round < 2; ++round) {
+            int r = 0;
+            EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f, &r), 0.1f);
+            EXPECT_EQ(r, 1);
+            int32_t x0 = 0;
+            EXPECT_EQ(regReadValue("Zandel_Audio\\TRLX\\Korvalo Cor.", "Window x0", &x0, 4), 1);
+            EXPECT_EQ(x0, 7);
+            const float other = 1.f;
+            ASSERT_EQ(regWriteValue("Zandel_Audio\\other", "v", &other, 4), 1);
+        }
+    }
+}
+
+// A store file that is a symbolic link (kept by a dotfile manager) is written
+// through to its final target; the links stay links.
+TEST_F(RegistryFormat, SymbolicLinkIsWrittenThrough) {
+    namespace fs = std::filesystem;
+    const fs::path dotfiles = m_dir / "dotfiles";
+    for (bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists ? "existing target" : "dangling link");
+        fs::remove_all(folder());
+        fs::remove_all(dotfiles);
+        fs::create_directories(folder());
+        fs::create_directories(dotfiles);
+        // A relative link to a second link, which names the real file.
+        fs::create_symlink(dotfiles / "real.ini", dotfiles / "korvalo.ini");
+        fs::create_symlink("../dotfiles/korvalo.ini", file());
+        if (targetExists)
+            std::ofstream(dotfiles / "real.ini") << "[Zandel_Audio\\demo]\nKeep=binary:1:2a\n";
+        const float v = 0.5f;
+        ASSERT_EQ(regWriteValue(kDemo, "LatencyTime", &v, 4), 1);
+        EXPECT_TRUE(fs::is_symlink(file()));
+        EXPECT_TRUE(fs::is_symlink(dotfiles / "korvalo.ini"));
+        ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(dotfiles / "real.ini")));
+        EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f), 0.5f);
+        unsigned char keep = 0;
+        EXPECT_EQ(regReadValue(kDemo, "Keep", &keep, 1), targetExists ? 1 : 0);
+        EXPECT_EQ(keep, targetExists ? 0x2a : 0);
+        for (const auto& e : fs::directory_iterator(dotfiles))
+            EXPECT_EQ(e.path().filename().string().find(".tmp."), std::string::npos) << e.path();
+    }
+}
+
+class RegistryBatch : public RegistryTestBase {};
+
+// A batch stores what the same single writes in the same order store, in one
+// rewrite; values that cannot be written are skipped, the others kept.
+TEST_F(RegistryBatch, EqualsSequenceOfSingleWrites) {
+    const uint32_t w[] = {1, 2, 3, 4};
+    const std::string tooLarge((1u << 20) + 1, 'x');
+    const RegValue batch[] = {
+        {"Border", &w[0], 4},    {"Brush", &w[1], 4},  {"Huge", tooLarge.data(), 1u << 20 | 1},
+        {"NoBytes", nullptr, 4}, {"border", &w[2], 4}, {"Empty", nullptr, 0},
+        {"Last", &w[3], 4}};
+    const uint32_t old = 9;
+    auto prepare = [&] {
+        std::filesystem::remove_all(folder());
+        ASSERT_EQ(regWriteValue(kDemo, "Before", &old, 4), 1);
+        ASSERT_EQ(regWriteValue(kDemo, "Brush", &old, 4), 1);
+    };
+    prepare();
+    for (const RegValue& v : batch)
+        regWriteValue(kDemo, v.name, v.data, v.size);
+    const std::string sequential = fileText();
+    prepare();
+    struct stat before {};
+    ASSERT_EQ(stat(file().c_str(), &before), 0);
+    EXPECT_EQ(regWriteValues(kDemo, batch, std::size(batch)), 5);
+    EXPECT_EQ(fileText(), sequential);
+    uint32_t got = 0;
+    EXPECT_EQ(regReadValue(kDemo, "BORDER", &got, 4), 1);
+    EXPECT_EQ(got, 3u);                                // the last write of a name wins
+    EXPECT_EQ(regWriteValues(kDemo, batch + 2, 2), 0); // nothing writable: nothing written
+    EXPECT_EQ(fileText(), sequential);
+}
+
+// A write that would leave the bytes as they are does not rewrite the file.
+TEST_F(RegistryBatch, UnchangedBytesAreNotRewritten) {
+    const uint32_t a = 1, b = 2;
+    const RegValue batch[] = {{"A", &a, 4}, {"B", &b, 4}};
+    ASSERT_EQ(regWriteValues(kDemo, batch, 2), 2);
+    struct stat first {};
+    ASSERT_EQ(stat(file().c_str(), &first), 0);
+    EXPECT_EQ(regWriteValues(kDemo, batch, 2), 2);
+    EXPECT_EQ(regWriteValue(kDemo, "a", &a, 4), 1);
+    struct stat second {};
+    ASSERT_EQ(stat(file().c_str(), &second), 0);
+    EXPECT_EQ(second.st_ino, first.st_ino);
+    EXPECT_EQ(regWriteValue(kDemo, "A", &b, 4), 1);
+    ASSERT_EQ(stat(file().c_str(), &second), 0);
+    EXPECT_NE(second.st_ino, first.st_ino);
+}
+
+// Reads never answer from an outdated file, even one changed in place
+// (same inode, same size) by another program.
+TEST_F(RegistryBatch, ReadsFollowFileChangedInPlace) {
+    for (uint32_t v : {0x11111111u, 0x22222222u, 0x33333333u}) {
+        const std::string text =
+            "[Zandel_Audio\\demo]\nV=binary:4:" + std::string(8, "0123"[v & 3]) + "\n";
+        {
+            std::ofstream out(file(), std::ios::binary | std::ios::in | std::ios::out);
+            if (!out)
+                setFileText(text);
+            else
+                out << text; // rewrites the same inode
+        }
+        uint32_t got = 0;
+        EXPECT_EQ(regReadValue(kDemo, "V", &got, 4), 1);
+        EXPECT_EQ(got, v);
+    }
+}
+
+// Every test program works in a private settings folder made before main,
+// even when started by hand with no XDG_CONFIG_HOME: the real settings under
+// $HOME are never touched. A child that inherits the folder shares it.
+TEST(RegistryPrivateFolder, TestProgramsNeverTouchTheRealSettings) {
+    if (const char* probe = std::getenv("KC_REGISTRY_PROBE")) {
+        // The child: store a value and say where it went.
+        const int v = 1;
+        ASSERT_EQ(regWriteValue(kDemo, "Probe", &v, 4), 1);
+        std::ofstream(probe) << regStorePath();
+        return;
+    }
+    const std::string inherited = regStorePath();
+    const std::filesystem::path home =
+        std::filesystem::path(inherited).parent_path().parent_path() / "fake-home";
+    std::filesystem::create_directories(home);
+    for (bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "inherited folder" : "started by hand");
+        const std::string report = (home / "report").string();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (!shared) {
+                unsetenv("XDG_CONFIG_HOME");
+                unsetenv("KC_TEST_CONFIG");
+                setenv("HOME", home.c_str(), 1);
+            }
+            setenv("KC_REGISTRY_PROBE", report.c_str(), 1);
+            execl("/proc/self/exe", "registry_test", "--gtest_filter=RegistryPrivateFolder.*",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        std::string used;
+        std::ifstream(report) >> used;
+        ASSERT_FALSE(used.empty());
+        EXPECT_FALSE(std::filesystem::exists(home / ".config")) << used;
+        if (shared) {
+            EXPECT_EQ(used, inherited);
+            EXPECT_TRUE(std::filesystem::exists(used)); // still there for its owner
+        } else {
+            EXPECT_NE(used, inherited);
+            EXPECT_FALSE(std::filesystem::exists(used)) << "left behind after exit";
+        }
+    }
+    std::filesystem::remove_all(home);
 }
 
 } // namespace
