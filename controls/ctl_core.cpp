@@ -148,16 +148,15 @@ void loadOptions(const std::string& key, CtlOptions& o) {
 }
 
 void saveOptions(const std::string& key, const CtlOptions& o) {
-    // Write failures are ignored: the next start simply uses the defaults.
-    const char* k = key.c_str();
-    regWriteValue(k, "Rot_Mode", &o.rotMode, 4);
-    regWriteValue(k, "infovalue", &o.infoValue, 4);
-    regWriteValue(k, "Rot_Latency", &o.rotLatency, 4);
-    regWriteValue(k, "Rot_Move", &o.rotMove, 4);
-    regWriteValue(k, "S_capture", &o.sCapture, 4);
-    regWriteValue(k, "S_settopos", &o.sSetToPos, 4);
-    regWriteValue(k, "A_imode", &o.aIMode, 4);
-    regWriteValue(k, "Dial_tCtx", &o.timeContext, sizeof(TimeContext));
+    // One rewrite of the store for all options. Write failures are ignored:
+    // the next start simply uses the defaults.
+    const RegValue values[] = {
+        {"Rot_Mode", &o.rotMode, 4},       {"infovalue", &o.infoValue, 4},
+        {"Rot_Latency", &o.rotLatency, 4}, {"Rot_Move", &o.rotMove, 4},
+        {"S_capture", &o.sCapture, 4},     {"S_settopos", &o.sSetToPos, 4},
+        {"A_imode", &o.aIMode, 4},         {"Dial_tCtx", &o.timeContext, sizeof(TimeContext)},
+    };
+    regWriteValues(key.c_str(), values, std::size(values));
 }
 
 std::string keyFor(const std::string& appName) {

@@ -143,14 +143,19 @@ int ReleaseMeterSettings() {
     }
     MeterSettingsDefaults = g_live;
     FreeMeterColorSet(&g_live);
+    // One rewrite of the store for all values, in the save order: the store
+    // keeps the last of the two "AttnBorder" values, the fill colour.
+    RegValue values[34];
+    size_t count = 0;
     for (F field : kSaveOrder) {
-        const char* name = kFields[static_cast<int>(field)].name;
-        regWriteValue(g_key.c_str(), name, fieldAddress(MeterSettingsDefaults, field), 4);
+        values[count++] = {kFields[static_cast<int>(field)].name,
+                           fieldAddress(MeterSettingsDefaults, field), 4};
         if (field == F::AttnBrush) {
-            regWriteValue(g_key.c_str(), kMeterAttnOutlineValue,
-                          fieldAddress(MeterSettingsDefaults, F::AttnBorder), 4);
+            values[count++] = {kMeterAttnOutlineValue,
+                               fieldAddress(MeterSettingsDefaults, F::AttnBorder), 4};
         }
     }
+    regWriteValues(g_key.c_str(), values, count);
     MeterSettingsDefaults = kMeterSettingsCompiledDefaults;
     return 1;
 }
