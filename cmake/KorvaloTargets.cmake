@@ -16,17 +16,17 @@ function(kc_folder_library name)
 endfunction()
 
 # kc_add_test(NAME LABEL SOURCES... LIBS...): a GoogleTest or Qt Test program
-# registered with CTest. Every test gets a private, empty XDG_CONFIG_HOME so
-# that no test reads or writes the user's real settings.
+# registered with CTest. Every test program links tests/support/
+# private_config.cpp, which gives it a private, empty XDG_CONFIG_HOME before
+# main runs, so that no test reads or writes the user's real settings however
+# it is started.
 function(kc_add_test name label)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/private_config.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${name} COMMAND ${name})
-  set(_cfg ${CMAKE_BINARY_DIR}/test-config/${name})
   set_tests_properties(${name} PROPERTIES
     LABELS ${label}
-    ENVIRONMENT "XDG_CONFIG_HOME=${_cfg};QT_QPA_PLATFORM=offscreen;${T_ENV}"
-    FIXTURES_REQUIRED kc_clean_config)
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
 endfunction()
