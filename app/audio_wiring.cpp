@@ -4,7 +4,17 @@
 #include "app/main_window.h"
 #include "app/wav_select.h"
 
+#include <cstdio>
+
 namespace {
+
+// A device that cannot be opened ends the stream without a window saying so
+// (as it always has); people who started the program from a terminal, often
+// with --device, are told on standard error, as command-line programs do.
+// Runs on the stream thread.
+void reportOpenFailure(const char* line) {
+    std::fprintf(stderr, "korvalo-cor: %s\n", line);
+}
 
 // Stream open failures show the device's error text; the shell then ends
 // start-up, or closes the program after a latency change.
@@ -33,6 +43,7 @@ void connectAudio(AppShell& shell, AudioPath& audio, WavSelector& selector, Mete
     t.source = &audio.source;
     t.selection = &audio.selection;
     t.engine = engine;
+    t.reportOpenFailure = reportOpenFailure;
     if (audio.deviceName.isEmpty())
         audio.deviceName = audioDeviceName(shell.options());
 

@@ -10,9 +10,16 @@ void streamThread(Transport* t) {
     // Without the privilege the thread simply keeps its normal priority.
     (void)setCurrentThreadPriority(ThreadPriority::TimeCritical);
     WaveDevice* d = t->device;
-    if (waveOpen(d) == 0 && wavePrepare(d) == 0 && waveTransfer(d, nullptr) == 0 &&
-        waveStart(d) == 0 && t->running.load()) {
+    const int opened = waveOpen(d);
+    if (opened != 0 && t->reportOpenFailure) {
+        char line[512];
+        waveOpenFailureLine(d, line, sizeof line);
+        t->reportOpenFailure(line);
+    }
+    if (opened == 0 && wavePrepare(d) == 0 && waveTransfer(d, nullptr) == 0 && waveStart(d) == 0 &&
+        t->running.load()) {
         int r = 0;
+        bool paced = false;
         while (t->running.load() && r == 0) {
             wavRead(t->source, t->block.get(), t->blockBytes);
             if (t->sink.isFeeding(t->engine) == 0)
@@ -20,6 +27,13 @@ void streamThread(Transport* t) {
             if (!t->running.load())
                 break;
             r = waveTransfer(d, t->block.get());
+            // The blocks up to here went out back to back; from the next one
+            // on the device sets the pace.
+            if (!paced && waveIsPaced(d)) {
+                paced = true;
+                if (t->sink.streamPaced)
+                    t->sink.streamPaced(t->engine);
+            }
         }
     }
     waveStop(d);

@@ -26,9 +26,12 @@ struct BlockSink {
     int (*isFeeding)(MeterEngine** engine);
     void (*feed)(MeterEngine** engine, const void* samples, uint32_t byteLength);
     void (*resetLevels)(MeterEngine** engine);
+    // Told once per stream when the device begins to pace the blocks.
+    void (*streamPaced)(MeterEngine** engine);
 };
 
-inline constexpr BlockSink kMeterSink = {meterIsFeeding, meterFeed, meterResetLevels};
+inline constexpr BlockSink kMeterSink = {meterIsFeeding, meterFeed, meterResetLevels,
+                                         meterStreamPaced};
 
 // The system's stream format: 44100 Hz, 2 channels, 16-bit PCM.
 inline constexpr StreamFormat kStreamFormat = {44100, 2, 2};
@@ -47,6 +50,9 @@ struct Transport {
         block; // main thread sizes it; the stream thread fills it while running
     uint32_t blockFrames = 0;
     uint32_t blockBytes = 0;
+    // Stream thread: called with one line (waveOpenFailureLine) when the
+    // device cannot be opened; the stream then ends quietly as before.
+    void (*reportOpenFailure)(const char* line) = nullptr;
 };
 
 // Sizes the device and the block buffer for the latency. 0 on failure; the

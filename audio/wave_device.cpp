@@ -3,6 +3,8 @@
 #include "audio/alsa_driver.h"
 #include "audio/silent_driver.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -113,16 +115,36 @@ int allocSlots(WaveDevice* d) {
 // between is never missed.
 void pace(WaveDevice* d) {
     while (d->queued.load() > 1 && !d->stopRequested.load()) {
+        d->paced = 1;
         d->event->reset();
         if (d->queued.load() > 1 && !d->stopRequested.load())
             d->event->wait();
     }
 }
 
+// After a refused submission: waits for at most one buffer's duration, so
+// that the stream keeps about the pace of playback instead of spinning on a
+// busy device. A buffer coming back or a stop request ends the wait early.
+void backOff(WaveDevice* d) {
+    const int64_t rate = d->format.rate > 0 ? d->format.rate : 44100;
+    const int64_t ms = std::clamp<int64_t>(int64_t{d->bufferFrames} * 1000 / rate, 1, 250);
+    d->event->reset();
+    if (!d->stopRequested.load())
+        d->event->waitFor(std::chrono::milliseconds(ms));
+}
+
 int submitSlot(WaveDevice* d, BufferSlot& slot) {
     d->queued.fetch_add(1);
     slot.header.flags.fetch_and(~(kWhdrDone | kWhdrInQueue));
     int r = d->handle->submit(&slot.header);
+    if (r == -EAGAIN || r == -EBUSY) {
+        // Busy, not gone: this block is dropped and the same slot (the write
+        // position stays) takes the next one.
+        d->queued.fetch_sub(1);
+        d->refused.fetch_add(1);
+        backOff(d);
+        return 0;
+    }
     if (r != 0) {
         // The driver has given up (device gone): the stream must end.
         d->queued.fetch_sub(1);
@@ -205,6 +227,7 @@ int opPrepare(WaveDevice* d) {
     d->queued.store(0);
     d->writePosition = 0;
     d->readPosition = 0;
+    d->paced = 0;
     for (int i = 0; i < d->bufferCount; ++i) {
         BufferSlot& s = d->ring[i];
         s.prepared = 0;
@@ -326,6 +349,8 @@ void resetRecord(WaveDevice* d) {
     d->queued.store(0);
     d->writePosition = 0;
     d->readPosition = 0;
+    d->paced = 0;
+    d->refused.store(0);
     d->event.reset();
     d->stopRequested.store(0);
     d->errorText[0] = 0;
@@ -492,6 +517,18 @@ void waveRequestStop(WaveDevice* device) {
         return;
     device->stopRequested.store(1);
     device->event->set();
+}
+
+int waveIsPaced(const WaveDevice* device) {
+    return device ? device->paced : 0;
+}
+
+void waveOpenFailureLine(const WaveDevice* device, char* out, size_t size) {
+    if (!out || size == 0)
+        return;
+    const char* name = device ? device->entry.pcmName : "";
+    const char* reason = device && device->errorText[0] ? device->errorText : "unknown error";
+    std::snprintf(out, size, "cannot open audio device \"%s\": %s", name, reason);
 }
 
 // ---- Operations through the table ---------------------------------------------

@@ -84,6 +84,9 @@ struct WaveDevice {
     std::atomic<int32_t> queued = 0; // stream thread adds, driver thread takes back
     int32_t writePosition = 0;       // stream thread
     int32_t readPosition = 0;        // stream thread
+    int32_t paced = 0; // stream thread: 1 once a Transfer of this stream found two buffers
+                       // queued, so the driver now sets the pace; cleared by Prepare
+    std::atomic<uint32_t> refused = 0; // submissions the driver refused as busy (blocks dropped)
     // Created at init. The driver thread sets it when a buffer comes back,
     // waveRequestStop sets it, the stream thread resets it before waiting.
     std::unique_ptr<ManualResetEvent> event;
@@ -123,8 +126,23 @@ void waveReleaseDevice(WaveDevice* device);
 // wait until the next Open.
 void waveRequestStop(WaveDevice* device);
 
+// The stream thread, after a Transfer: 1 once the driver paces the stream
+// (the blocks before that are taken as fast as they come).
+int waveIsPaced(const WaveDevice* device);
+
+// One line for people after a failed Open, without a line end:
+// `cannot open audio device "NAME": REASON`, with the name the backend opens
+// and the driver's error text. Writes at most `size` bytes, always terminated;
+// allocates nothing.
+void waveOpenFailureLine(const WaveDevice* device, char* out, size_t size);
+
 // ---- The operations through the table (stream thread) ----------------------
 // Without a selected device each returns -1 (QueryFormat 0).
+// A submission that the driver refuses because it is busy (-EAGAIN, -EBUSY)
+// is not a failure: the block is dropped, the same slot takes the next one,
+// and Transfer first backs off for at most one buffer's duration (less when
+// a buffer comes back or a stop is requested), so a busy device is not spun
+// on. Transfer fails only when the driver has failed for good.
 int waveQueryFormat(WaveDevice* device, const StreamFormat* format);
 int waveOpen(WaveDevice* device);
 int waveClose(WaveDevice* device);

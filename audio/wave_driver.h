@@ -74,8 +74,10 @@ public:
     int restart();
     // Hands back every queued buffer (with Done or Data) and returns when all are back.
     int reset();
-    // Queues one buffer. Fails once the backend has failed for good (device gone).
-    int submit(WaveHeader* header);
+    // Queues one buffer. Fails with -EBUSY while the queue is full, and for
+    // good (-ENODEV) once the backend has failed (device gone). Virtual so
+    // that a test driver can play a busy device.
+    virtual int submit(WaveHeader* header);
 
     // The last error, as text (empty when none). Stable only while the driver
     // thread is paused or after a call returned an error.

@@ -76,7 +76,7 @@ struct Rig {
         t.source = &source;
         t.selection = &selection;
         t.engine = &engine;
-        t.sink = {meterIsFeeding, countingFeed, meterResetLevels};
+        t.sink = {meterIsFeeding, countingFeed, meterResetLevels, meterStreamPaced};
         transportOpenStream(&t, latency);
     }
     ~Rig() {

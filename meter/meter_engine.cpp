@@ -207,7 +207,11 @@ void frameBoundary(MeterEngine* e) {
         if (handOff) {
             e->published.store(0);
             if (e->renderBusy.load() != 0) {
-                e->lostFrames.fetch_add(1);
+                // Before the device paces the stream, its first blocks come
+                // back to back, faster than any display: not an overload.
+                if (e->paced.load() != 0) {
+                    e->lostFrames.fetch_add(1);
+                }
             } else {
                 publishFrame(e);
             }
@@ -450,6 +454,7 @@ void meterResetLevels(MeterEngine** handle) {
     e->sampleCounter = 0;
     e->samplesInFrame = 0;
     e->lostFrames.store(0);
+    e->paced.store(0);
     const int sides = e->channels > 1 ? 2 : 1;
     for (int ch = 0; ch < sides; ++ch) {
         e->acc[ch] = {};
@@ -462,6 +467,13 @@ void meterResetLevels(MeterEngine** handle) {
     e->levelResetSeq.fetch_add(1);
     std::lock_guard<std::mutex> guard(e->lock);
     e->coeffValid = 0;
+}
+
+void meterStreamPaced(MeterEngine** handle) {
+    const EngineUse use(handle);
+    if (MeterEngine* e = use.get()) {
+        e->paced.store(1);
+    }
 }
 
 void meterGetParams(MeterEngine* e, MeterParams* out) {

@@ -111,8 +111,15 @@ int meterIsFeeding(MeterEngine** engine);
 
 // Zeroes the counters, accumulators, delay line contents, lost-frame count,
 // display levels and correlation; the coefficients are prepared again before
-// the next block. Call only while no stream thread is feeding.
+// the next block. Call only while no stream thread is feeding (Play, before
+// the stream starts). Until meterStreamPaced, frames dropped in relax mode are
+// not counted as lost: the stream's first blocks are fed back to back, before
+// the device paces them.
 void meterResetLevels(MeterEngine** engine);
+
+// The stream thread's device has begun pacing the blocks at the speed of
+// playback: from now on a frame dropped in relax mode counts as lost.
+void meterStreamPaced(MeterEngine** engine);
 
 // ---- Parameters and state (main thread) ------------------------------------
 

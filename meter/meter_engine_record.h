@@ -89,6 +89,7 @@ struct MeterEngine {
     std::atomic<int> lostFrames{0}; // frames dropped in relax mode
     std::atomic<int> notifyLoss{1}; // the meter shows the frame-loss warning
     std::atomic<int> relaxMode{0};  // 1: the feeder never waits and drops frames instead
+    std::atomic<int> paced{1};      // feeder: 0 from meterResetLevels until meterStreamPaced
 
     std::atomic<uint32_t> levelResetSeq{0};
     std::atomic<uint32_t> holdResetSeq{0};

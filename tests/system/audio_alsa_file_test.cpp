@@ -6,6 +6,7 @@
 #include "../unit/audio_test_support.h"
 #include "audio/transport.h"
 
+#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -55,7 +56,7 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     t.source = &source;
     t.selection = &selection;
     t.engine = &engine;
-    t.sink = {meterIsFeeding, countFeed, meterResetLevels};
+    t.sink = {meterIsFeeding, countFeed, meterResetLevels, meterStreamPaced};
     ASSERT_EQ(transportOpenStream(&t, 0.02f), 1);
     const size_t blockBytes = t.blockBytes;
     const size_t fileBlocks = (fileBytes.size() + blockBytes - 1) / blockBytes;
@@ -88,6 +89,23 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     expect.insert(expect.end(), fileBytes.begin(), fileBytes.end());
     expect.resize(got.size(), 0);
     EXPECT_TRUE(got == expect) << "pre-roll silence, the file's samples exactly, then silence";
+}
+
+// A name ALSA cannot open gives one line naming it and ALSA's own reason.
+TEST(AlsaOpenFailure, TheLineNamesTheDeviceAndAlsasReason) {
+    ASSERT_EQ(waveEnumerateDevices(), 1);
+    for (const std::string name : {"hw:99,0", "korvalo-no-such-pcm"}) {
+        WaveDevice device;
+        ASSERT_EQ(waveInitDevice(&device, kWaveOutput), 1);
+        ASSERT_EQ(waveSelectDeviceByName(&device, name.c_str()), 1);
+        const int r = waveOpen(&device);
+        ASSERT_LT(r, 0) << name;
+        char line[512];
+        waveOpenFailureLine(&device, line, sizeof line);
+        EXPECT_EQ(line, "cannot open audio device \"" + name + "\": " + snd_strerror(r));
+        waveReleaseDevice(&device);
+    }
+    waveReleaseDeviceList();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 using namespace audiotest;
@@ -196,6 +197,38 @@ TEST_F(WaveDeviceTest, ADeviceThatFailsWhilePlayingEndsTransfersInsteadOfHanging
     EXPECT_LT(r, 0);
     EXPECT_STRNE(waveErrorText(&dev), "");
     finish(dev);
+}
+
+TEST_F(WaveDeviceTest, ABusyDeviceDropsTheBlockAndKeepsTheSlotOnlyAFailedOneEndsTransfers) {
+    const struct {
+        int code;
+        bool busy;
+    } rows[] = {{-EAGAIN, true}, {-EBUSY, true}, {-ENODEV, false}, {-EIO, false}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(prepared(kWaveOutput));
+        ASSERT_EQ(waveStart(&dev), 0);
+        auto refusedBlock = block(dev.bufferBytes, 1), next = block(dev.bufferBytes, 2);
+        {
+            std::lock_guard l(script.mutex);
+            script.refuse = 1;
+            script.refuseCode = row.code;
+            script.moved.clear();
+        }
+        const int r = waveTransfer(&dev, refusedBlock.data());
+        if (row.busy) {
+            EXPECT_EQ(r, 0) << row.code;
+            EXPECT_EQ(dev.writePosition, 0) << "the same slot takes the next block";
+            EXPECT_EQ(dev.queued.load(), 0);
+            EXPECT_EQ(dev.refused.load(), 1u);
+            ASSERT_EQ(waveTransfer(&dev, next.data()), 0);
+            ASSERT_TRUE(eventually([&] { return script.movedCount() == 1; }));
+            EXPECT_EQ(script.moved[0], next) << "the refused block is dropped";
+        } else {
+            EXPECT_LT(r, 0) << row.code;
+            EXPECT_STRNE(waveErrorText(&dev), "");
+        }
+        finish(dev);
+    }
 }
 
 TEST_F(WaveDeviceTest, SilentDevicePlaysAndRecordsInRealTime) {

@@ -150,6 +150,24 @@ TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
     EXPECT_FALSE(wavIsOpen(&audio.source));
 }
 
+// A device that cannot be opened shows nothing in the windows, as before,
+// and is named on standard error with the driver's reason.
+TEST_F(AudioShellTest, ADeviceThatCannotBeOpenedIsNamedOnStandardError) {
+    AppOptions o;
+    o.device = QStringLiteral("korvalo-no-such-pcm");
+    MainWindow* w = start(o);
+    ASSERT_NE(w, nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(playStartupFile(audio, selector, QString::fromLocal8Bit(good.path())));
+    const bool ended = eventually([&] { return !shell->streamRunning(); });
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(err, std::string("korvalo-cor: cannot open audio device \"korvalo-no-such-pcm\": ") +
+                       waveErrorText(&audio.device) + "\n");
+    EXPECT_TRUE(messages.isEmpty());
+    w->close();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

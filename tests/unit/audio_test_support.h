@@ -120,6 +120,8 @@ struct Script {
     int releasable = 1 << 30;                // buffers the driver may still complete
     int failAfter = -1;                      // >= 0: fail for good after this many buffers
     int failOpen = 0;                        // error code for open, 0 for success
+    int refuse = 0;                          // submissions still to refuse with `refuseCode`
+    int refuseCode = -11;                    // EAGAIN: the device is busy
     std::vector<std::vector<uint8_t>> moved; // output: every buffer, in order
     int recorded = 0;                        // input: buffers filled so far
     std::atomic<int> created = 0;            // drivers created (opens that reached the backend)
@@ -140,6 +142,16 @@ class ScriptedDriver final : public WaveDriver {
 public:
     using WaveDriver::WaveDriver;
     ~ScriptedDriver() override { close(); }
+    int submit(WaveHeader* h) override {
+        {
+            std::lock_guard l(g_script->mutex);
+            if (g_script->refuse > 0) {
+                --g_script->refuse;
+                return g_script->refuseCode;
+            }
+        }
+        return WaveDriver::submit(h);
+    }
 
 protected:
     int openBackend() override { return g_script->failOpen; }

@@ -4,36 +4,67 @@
 #include "audio/transport.h"
 #include "audio_test_support.h"
 #include "meter/meter_engine_record.h"
+#include "meter/meter_hooks.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace audiotest;
 
 namespace {
+
+// A display that takes `ms` per frame. It outlives every engine, as the
+// render thread may still be drawing when a test ends.
+struct TimedRenderer final : MeterFrameRenderer {
+    void renderFrame(MeterFrame&) override {
+        ++entered;
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms.load()));
+    }
+    std::atomic<int> ms = 0;
+    std::atomic<int> entered = 0;
+};
+TimedRenderer g_renderer;
 
 // Records every block on its way to the engine, then feeds the engine.
 struct Recorder {
     std::mutex mutex;
     std::vector<std::vector<uint8_t>> fed;
     int resets = 0;
+    // The second block of a stream comes only once the display is drawing
+    // the first one, as on a machine whose render thread wakes at once.
+    bool secondBlockWhileDrawing = false;
+    size_t fedBefore = 0; // blocks and frames drawn before this stream
+    int drawnBefore = 0;
+    std::vector<std::string> reports; // lines about a device that cannot be opened
 };
 Recorder* g_recorder = nullptr;
 
 void recordFeed(MeterEngine** e, const void* samples, uint32_t bytes) {
+    size_t index;
     {
         std::lock_guard l(g_recorder->mutex);
         auto* p = static_cast<const uint8_t*>(samples);
         g_recorder->fed.emplace_back(p, p + bytes);
+        index = g_recorder->fed.size() - g_recorder->fedBefore;
     }
+    if (g_recorder->secondBlockWhileDrawing && index == 2)
+        eventually([] { return g_renderer.entered.load() > g_recorder->drawnBefore; });
     meterFeed(e, samples, bytes);
 }
 void recordReset(MeterEngine** e) {
+    std::lock_guard l(g_recorder->mutex);
     ++g_recorder->resets;
+    g_recorder->fedBefore = g_recorder->fed.size();
+    g_recorder->drawnBefore = g_renderer.entered.load();
     meterResetLevels(e);
 }
-const BlockSink kRecordingSink = {meterIsFeeding, recordFeed, recordReset};
+void recordReport(const char* line) {
+    std::lock_guard l(g_recorder->mutex);
+    g_recorder->reports.emplace_back(line);
+}
+const BlockSink kRecordingSink = {meterIsFeeding, recordFeed, recordReset, meterStreamPaced};
 
 class TransportTest : public ::testing::Test {
 protected:
@@ -160,11 +191,15 @@ TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineSt
 
 TEST_F(TransportTest, AFailingDeviceEndsTheStreamQuietlyAndPlayWorksAgain) {
     openFile(ramp(5000));
+    t.reportOpenFailure = recordReport;
     script.failOpen = -16;
     transportPlay(&t);
     ASSERT_TRUE(eventually([&] { return !transportIsRunning(&t); }));
     EXPECT_STRNE(waveErrorText(&device), "");
     EXPECT_EQ(script.movedCount(), 0u);
+    const std::vector<std::string> openFailure = {
+        "cannot open audio device \"scripted\": Device or resource busy"};
+    EXPECT_EQ(recorder.reports, openFailure);
 
     script.failOpen = 0;
     transportPlay(&t);
@@ -180,6 +215,61 @@ TEST_F(TransportTest, AFailingDeviceEndsTheStreamQuietlyAndPlayWorksAgain) {
     transportStop(&t); // not running: nothing to do, and no rewind
     transportPlay(&t);
     EXPECT_TRUE(t.thread.joinable());
+    transportStop(&t);
+    std::lock_guard l(recorder.mutex);
+    EXPECT_EQ(recorder.reports, openFailure) << "only a failed open is reported";
+}
+
+TEST_F(TransportTest, ABusyDeviceDropsBlocksWithoutEndingOrSpinningTheStream) {
+    openFile(ramp(44100));
+    script.refuse = 1 << 30;
+    transportPlay(&t);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(transportIsRunning(&t));
+    // Each refused block waits about its own duration (20 ms) first; a loop
+    // spinning on the busy device would feed thousands in this time.
+    EXPECT_LT(fedCount(), 40u);
+    {
+        std::lock_guard l(script.mutex);
+        script.refuse = 0;
+    }
+    ASSERT_TRUE(eventually([&] { return script.movedCount() >= 2; }));
+    EXPECT_GT(device.refused.load(), 0u);
+    EXPECT_TRUE(transportIsRunning(&t));
+}
+
+// The first blocks of a stream go out back to back until the device holds
+// two; a display still drawing the first frame then is no overload. Once the
+// device paces the stream, a display slower than the blocks loses frames.
+TEST_F(TransportTest, RelaxModeCountsOnlyFramesDroppedOnceTheDevicePacesTheStream) {
+    meterInstallFrameRenderer(&g_renderer);
+    ASSERT_EQ(waveSelectDeviceByName(&device, "silent"), 1);
+    ASSERT_EQ(transportOpenStream(&t, 0.05f), 1); // 2204 frames, 50 ms, per block
+    MeterParams p;
+    meterGetParams(engine, &p);
+    p.left.nbFperS = 30; // 1470 frames per display frame: every block ends one
+    meterSetParams(engine, &p);
+    meterSetLossOptions(engine, 1, 1);
+    openFile(ramp(44100));
+    recorder.secondBlockWhileDrawing = true;
+    const struct {
+        int renderMs;
+        bool lost;
+    } rows[] = {{10, false}, {150, true}};
+    for (const auto& row : rows) {
+        // The display is idle when Play starts.
+        ASSERT_TRUE(eventually([&] {
+            return engine->renderBusy.load() == 0 &&
+                   (engine->middleSlot.load() & kMeterFreshBit) == 0;
+        }));
+        g_renderer.ms = row.renderMs;
+        const size_t before = fedCount();
+        transportPlay(&t);
+        ASSERT_TRUE(eventually([&] { return fedCount() >= before + 8; }));
+        transportStop(&t);
+        EXPECT_EQ(engine->lostFrames.load() > 0, row.lost) << row.renderMs << " ms per frame";
+    }
+    meterInstallFrameRenderer(nullptr);
 }
 
 TEST_F(TransportTest, LatencyChangeIsRefusedWhilePlayingAndTakesEffectAfterStop) {
