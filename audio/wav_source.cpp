@@ -13,9 +13,33 @@ uint32_t le32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// The sub-format GUIDs that stand for a plain format tag share these last
+// twelve bytes ({tag-0000-0010-8000-00aa00389b71}, as stored in the file).
+constexpr uint8_t kTagGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                      0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The format an EXTENSIBLE "fmt " chunk's sub-format names, read from the
+// bytes after the basic 16 (cbSize, valid bits, channel mask, sub-format);
+// 0 when the extension is too short for it or the GUID is not tag-based.
+uint32_t extensibleSubFormat(const uint8_t* x, uint64_t bytes) {
+    if (bytes < 24 || static_cast<uint16_t>(x[0] | x[1] << 8) < 22)
+        return 0;
+    const uint8_t* guid = x + 8;
+    if (std::memcmp(guid + 4, kTagGuidTail, sizeof kTagGuidTail) != 0)
+        return 0;
+    const uint32_t tag = static_cast<uint32_t>(guid[0]) | static_cast<uint32_t>(guid[1]) << 8 |
+                         static_cast<uint32_t>(guid[2]) << 16 |
+                         static_cast<uint32_t>(guid[3]) << 24;
+    return tag <= 0xFFFF ? tag : 0;
+}
+
 void clearRecord(WavSource* s) {
     s->file.close();
     s->path.clear();
+    s->subFormat = 0;
     s->formatTag = s->channels = s->blockAlign = s->bitsPerSample = 0;
     s->sampleRate = s->bytesPerSecond = s->dataBytes = s->dataFrames = 0;
     s->dataOffset = 0;
@@ -62,6 +86,12 @@ int wavOpen(WavSource* s, const char* path) {
         return kWavNoFormat;
     }
     s->bitsPerSample = static_cast<uint16_t>(s->blockAlign / s->channels * 8);
+    if (s->formatTag == kFormatExtensible && fmt.size > 16) {
+        // A missing or cut-off extension leaves the sub-format unknown.
+        uint8_t x[24] = {};
+        const uint64_t got = f.read(x, std::min<uint32_t>(fmt.size - 16, sizeof x));
+        s->subFormat = extensibleSubFormat(x, got);
+    }
     f.ascend(fmt);
     if (!f.descendChunk(data, riff, riffId("data"))) {
         f.close();
@@ -84,7 +114,11 @@ bool wavIsOpen(const WavSource* s) {
 }
 
 bool wavAccepted(const WavSource* s) {
-    return wavIsOpen(s) && s->sampleRate == 44100 && s->bitsPerSample == 16 && s->channels == 2;
+    const bool pcm =
+        s && (s->formatTag == kFormatPcm || (s->formatTag == kFormatExtensible &&
+                                             (s->subFormat == 0 || s->subFormat == kFormatPcm)));
+    return wavIsOpen(s) && pcm && s->sampleRate == 44100 && s->bitsPerSample == 16 &&
+           s->channels == 2;
 }
 
 void wavSeek(WavSource* s, int64_t milliseconds) {

@@ -15,7 +15,9 @@
 struct WavSource {
     std::string path;        // the file's path
     RiffFile file;           // open, or none: Play, Stop and Zero test it
-    uint16_t formatTag = 0;  // wFormatTag (not examined)
+    uint16_t formatTag = 0;  // wFormatTag: PCM (1) or EXTENSIBLE (0xFFFE) to be accepted
+    uint32_t subFormat = 0;  // EXTENSIBLE: the format its sub-format names; 0 when the
+                             // sub-format is missing, zero or not one of the tag-based ones
     uint16_t channels = 0;   // nChannels
     uint32_t sampleRate = 0; // nSamplesPerSec
     uint32_t bytesPerSecond = 0;
@@ -40,7 +42,9 @@ inline constexpr int kWavNoData = 5;
 int wavOpen(WavSource* source, const char* path);
 void wavClose(WavSource* source);
 bool wavIsOpen(const WavSource* source);
-// 44100 Hz, 16 bits (derived), 2 channels.
+// 44100 Hz, 16 bits (derived), 2 channels, and samples that are PCM: the
+// format tag is PCM, or EXTENSIBLE with a sub-format that does not name
+// another format (float, A-law, ... would play as noise).
 bool wavAccepted(const WavSource* source);
 // position = ms x rate / 1000.
 void wavSeek(WavSource* source, int64_t milliseconds);

@@ -95,28 +95,82 @@ TEST(WavSource, MissingBrokenAndDamagedFilesGiveTheirResultAndLeaveNothingOpen) 
     EXPECT_EQ(b, std::vector<uint8_t>(16, 0xEE)) << "no file: destination untouched";
 }
 
-TEST(WavSource, AcceptanceLooksAtRateDerivedBitsAndChannelsOnly) {
+// A "fmt " chunk with the given tag; with `sub` >= 0 an EXTENSIBLE extension
+// (cbSize `cb`) follows whose sub-format is {sub-0000-0010-8000-00aa00389b71},
+// or `guid` when given; `size` cuts the chunk.
+std::vector<uint8_t> formatChunk(uint16_t tag, uint16_t align, int64_t sub = -1, uint16_t cb = 22,
+                                 size_t size = 40, std::vector<uint8_t> guid = {}) {
+    auto f = fmtPayload(44100, 2, align, 16, 16);
+    f[0] = static_cast<uint8_t>(tag);
+    f[1] = static_cast<uint8_t>(tag >> 8);
+    if (sub < 0)
+        return f;
+    putLE(f, cb, 2);
+    putLE(f, 16, 2);
+    putLE(f, 3, 4); // front left and right
+    if (guid.empty()) {
+        putLE(f, static_cast<uint32_t>(sub), 4);
+        guid = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    }
+    f.insert(f.end(), guid.begin(), guid.end());
+    f.resize(size, 0);
+    return f;
+}
+
+TEST(WavSource, AcceptanceLooksAtRateDerivedBitsChannelsAndThatTheSamplesArePcm) {
     struct Case {
         uint32_t rate;
-        uint16_t channels, align, bitsField, tag;
+        uint16_t channels, align, bitsField;
         bool accepted;
     } cases[] = {
-        {44100, 2, 4, 16, 1, true},
-        {44100, 2, 4, 24, 1, true},      // the chunk's own bits field is not used
-        {44100, 2, 4, 16, 0xFFFE, true}, // nor the format tag
-        {44100, 1, 2, 16, 1, false},     // mono
-        {22050, 2, 4, 16, 1, false},
-        {44100, 2, 2, 8, 1, false},  // 8-bit
-        {44100, 2, 6, 24, 1, false}, // 24-bit
+        {44100, 2, 4, 16, true},  {44100, 2, 4, 24, true}, // the chunk's own bits field is not used
+        {44100, 1, 2, 16, false},                          // mono
+        {22050, 2, 4, 16, false}, {44100, 2, 2, 8, false}, // 8-bit
+        {44100, 2, 6, 24, false},                          // 24-bit
     };
     for (const Case& c : cases) {
-        auto fmt = fmtPayload(c.rate, c.channels, c.align, 16, c.bitsField);
-        fmt[0] = static_cast<uint8_t>(c.tag);
-        fmt[1] = static_cast<uint8_t>(c.tag >> 8);
-        TempFile f(wavWith(fmt, std::vector<uint8_t>(c.align * 8u, 1)));
+        TempFile f(wavWith(fmtPayload(c.rate, c.channels, c.align, 16, c.bitsField),
+                           std::vector<uint8_t>(c.align * 8u, 1)));
         WavSource s;
         ASSERT_EQ(wavOpen(&s, f.path()), kWavOk);
         EXPECT_EQ(wavAccepted(&s), c.accepted) << c.rate << " " << c.channels << " " << c.align;
+    }
+
+    // A 44.1 kHz stereo file with 4-byte frames that does not hold PCM would
+    // play as loud noise; an EXTENSIBLE header that names no other format
+    // plays as the size rules say.
+    const std::vector<uint8_t> vendorGuid(16, 0x5A);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> fmt;
+        bool accepted;
+    } formats[] = {
+        {"PCM", formatChunk(1, 4), true},
+        {"tag 0", formatChunk(0, 4), false},
+        {"IEEE float", formatChunk(3, 4), false},
+        {"A-law", formatChunk(6, 4), false},
+        {"mu-law", formatChunk(7, 4), false},
+        {"MPEG layer 3", formatChunk(0x55, 4), false},
+        {"IMA ADPCM", formatChunk(0x11, 4), false},
+        {"EXTENSIBLE PCM", formatChunk(0xFFFE, 4, 1), true},
+        {"EXTENSIBLE float", formatChunk(0xFFFE, 4, 3), false},
+        {"EXTENSIBLE A-law", formatChunk(0xFFFE, 4, 6), false},
+        {"EXTENSIBLE mu-law", formatChunk(0xFFFE, 4, 7), false},
+        {"EXTENSIBLE, 16-byte chunk", formatChunk(0xFFFE, 4), true},
+        {"EXTENSIBLE, chunk cut in the GUID", formatChunk(0xFFFE, 4, 3, 22, 30), true},
+        {"EXTENSIBLE, cbSize too small", formatChunk(0xFFFE, 4, 3, 20), true},
+        {"EXTENSIBLE, zero sub-format", formatChunk(0xFFFE, 4, 0, 22, 40, {0}), true},
+        {"EXTENSIBLE, tag 0 sub-format", formatChunk(0xFFFE, 4, 0), true},
+        {"EXTENSIBLE, unknown sub-format", formatChunk(0xFFFE, 4, 3, 22, 40, vendorGuid), true},
+        {"EXTENSIBLE PCM, 24-bit frames", formatChunk(0xFFFE, 6, 1), false},
+    };
+    WavSource s;
+    WavSelection sel;
+    for (const auto& c : formats) {
+        TempFile f(wavWith(c.fmt, samplesBytes(ramp(8))));
+        EXPECT_EQ(wavAdoptFile(&s, &sel, f.path()),
+                  c.accepted ? WavChoice::Accepted : WavChoice::Rejected)
+            << c.what;
     }
 }
 
