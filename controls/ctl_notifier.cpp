@@ -3,6 +3,7 @@
 #include "controls/ctl_core.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 
 int ctlNotify(const CtlNotifier& notifier, int code, float value) {
     if (!ctlNotificationsEnabled()) {
@@ -22,6 +23,54 @@ int ctlNotify(const CtlNotifier& notifier, int code, float value) {
 
 CtlControl::CtlControl(QWidget* parent, const char* className) : QWidget(parent) {
     setObjectName(QString::fromUtf8(className));
+    // A tab stop that also takes the focus when clicked, enabled or not.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CtlControl::initControl(int id, const CtlNotifier& notifier, bool focusMark) {
+    m_id = id;
+    m_notifier = notifier;
+    m_focusMark = focusMark;
+    m_enabled = true;
+    m_focused = false;
+}
+
+int32_t CtlControl::command(int code, int32_t /*argument*/) {
+    if (code == kCtlCmdEnable || code == kCtlCmdDisable) {
+        const bool enable = code == kCtlCmdEnable;
+        if (enable != m_enabled) {
+            m_enabled = enable;
+            enabledChanged();
+            update();
+        }
+    }
+    return 0;
+}
+
+void CtlControl::captureMouse() {
+    QWidget* holder = QWidget::mouseGrabber();
+    m_previousCapture = holder != this ? holder : nullptr;
+    m_capturing = true;
+    // Only a shown widget can hold the mouse; a press by key on a hidden
+    // control simply has nothing to capture.
+    if (isVisible()) {
+        grabMouse();
+    }
+}
+
+void CtlControl::releaseCapture() {
+    if (!m_capturing) {
+        return;
+    }
+    m_capturing = false;
+    if (QWidget::mouseGrabber() == this) {
+        releaseMouse();
+    }
+    QWidget* previous = m_previousCapture.data();
+    m_previousCapture = nullptr;
+    if (previous && previous->isVisible()) {
+        previous->grabMouse();
+    }
 }
 
 bool CtlControl::event(QEvent* event) {
@@ -30,11 +79,43 @@ bool CtlControl::event(QEvent* event) {
         command(cmd->code(), cmd->argument());
         return true;
     }
+    if (event->type() == QEvent::KeyPress) {
+        // Caught before QWidget::event, which would run its own focus chain
+        // for Tab: the parent decides where the focus goes, or closes.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+            key->key() == Qt::Key_Escape) {
+            if (QWidget* parent = parentWidget()) {
+                QCoreApplication::postEvent(
+                    parent, new QKeyEvent(QEvent::KeyPress, key->key(), key->modifiers(),
+                                          key->text(), key->isAutoRepeat(), key->count()));
+            }
+            return true;
+        }
+    }
     return QWidget::event(event);
 }
 
+void CtlControl::focusInEvent(QFocusEvent* /*event*/) {
+    if (m_focusMark) {
+        m_focused = true;
+        update();
+    }
+}
+
+void CtlControl::focusOutEvent(QFocusEvent* /*event*/) {
+    if (m_focusMark) {
+        m_focused = false;
+        update();
+    }
+}
+
+CtlControl* ctlControlOf(QWidget* window) {
+    return qobject_cast<CtlControl*>(window);
+}
+
 float ctlSendCommand(QWidget* window, int code, float argument) {
-    auto* control = qobject_cast<CtlControl*>(window);
+    CtlControl* control = ctlControlOf(window);
     if (!control) {
         return 0.0f;
     }

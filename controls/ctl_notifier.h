@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 #include <bit>
 #include <cstdint>
@@ -84,8 +85,22 @@ using CtlCommandEvent = CtlCodeEvent<0>;
 // the gesture bits; argument = the value's bits).
 using CtlNotifyEvent = CtlCodeEvent<1>;
 
-// Common base of the library's controls. A posted CtlCommandEvent reaching a
-// control runs command() like a sent one.
+// Common base of the library's controls: what the knob, the button and the
+// later controls share, kept here once.
+//
+//   - the control id and the notifier filled by the control's creator;
+//   - the library's own enabled state, changed by commands 1 and 2. It is not
+//     QWidget's enabled state: a disabled control ignores the user but still
+//     answers commands, takes the focus and is reached by tab navigation;
+//   - the focus mark state (focused), kept unless the control shows no mark;
+//   - Tab, Backtab and Escape posted on to the parent widget, which owns the
+//     navigation among its controls and closes dialogs;
+//   - the mouse capture of a held gesture, given back to the widget that held
+//     it before.
+//
+// A posted CtlCommandEvent reaching a control runs command() like a sent one.
+// Repaints after state changes are queued (update()); the painting itself is
+// the derived control's.
 class CtlControl : public QWidget {
     Q_OBJECT
 public:
@@ -93,12 +108,51 @@ public:
     CtlControl(QWidget* parent, const char* className);
 
     // Runs a control command; `argument` and the result are raw 32-bit words
-    // (float bits where the command deals in values).
-    virtual int32_t command(int code, int32_t argument) = 0;
+    // (float bits where the command deals in values). The base runs commands
+    // 1 (enable) and 2 (disable), repainting when the state changes, and
+    // answers 0 to anything else; controls add their own and pass the rest on.
+    virtual int32_t command(int code, int32_t argument);
+
+    int controlId() const { return m_id; }
+    // The enabled state of commands 1 and 2.
+    bool controlEnabled() const { return m_enabled; }
+    // The control has the focus and shows (when enabled) its focus mark.
+    bool focusMarked() const { return m_focused; }
+    const CtlNotifier& notifier() const { return m_notifier; }
+    // Whether the control holds the mouse for a gesture.
+    bool capturing() const { return m_capturing; }
 
 protected:
+    // Creation data shared by every control; `focusMark` false makes a
+    // control that never marks the focus.
+    void initControl(int id, const CtlNotifier& notifier, bool focusMark);
+    int notify(int code, float value) { return ctlNotify(m_notifier, code, value); }
+    bool gestureNotifications() const { return m_notifier.flags & kCtlNotifyGestures; }
+    // Called when commands 1 or 2 changed the enabled state, before the repaint.
+    virtual void enabledChanged() {}
+
+    // Takes the mouse for a held gesture, remembering the widget that held an
+    // explicit grab before; releaseCapture gives it back to that widget.
+    void captureMouse();
+    void releaseCapture();
+
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    int m_id = 0;
+    bool m_enabled = true;
+    bool m_focused = false;
+    bool m_focusMark = true;
+    bool m_capturing = false;
+    CtlNotifier m_notifier;
+    QPointer<QWidget> m_previousCapture; // explicit grabber before our capture
 };
+
+// The library control behind a widget (what the window slot holds), or
+// nullptr when `window` is not a library control.
+CtlControl* ctlControlOf(QWidget* window);
 
 // Sends command `code` with `argument` (as float bits) to `window` and returns
 // the result read as float bits; 0.0 when `window` is not a library control.
