@@ -245,7 +245,8 @@ int ctlInitialize(const char* appName) {
     }
     s.resources = std::move(res);
     // Widget classes need no registration, so no class status can fail here.
-    // The value box slot is filled by the value box itself when it exists.
+    // The one value box, hidden until a control shows it.
+    ctlCreateValueBox();
     return 1;
 }
 

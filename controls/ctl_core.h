@@ -13,9 +13,10 @@
 // the render thread has stopped, so no lock is needed.
 //
 // Including this header brings in the whole core API (notifier, drawing and
-// window helpers, window drag).
+// window helpers, window drag, the value box).
 #pragma once
 
+#include "controls/auto_value_view.h"
 #include "controls/ctl_draw.h"
 #include "controls/ctl_notifier.h"
 #include "controls/ctl_window.h"
