@@ -1,0 +1,257 @@
+// Two-state image button and value box, driven by real mouse and key events.
+#include "controls/ctl_core.h"
+#include "controls/i2p.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr int kId = 7;
+using Calls = std::vector<std::pair<int, float>>;
+
+int record(void* userData, int code, float value) {
+    static_cast<Calls*>(userData)->emplace_back(code, value);
+    return 0;
+}
+
+class ControlsButton : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+        window.resize(200, 100);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    void TearDown() override { ctlShutdown(); }
+    I2p* make(uint32_t mode) {
+        I2p* b = ctlCreateButton(&window, kId, 10, 10, mode, ctlBitmap(0), ctlBitmap(1), QImage(),
+                                 record, &calls);
+        EXPECT_NE(b, nullptr);
+        return b;
+    }
+    void click(I2p* b, QPoint at = {5, 5}) { QTest::mouseClick(b, Qt::LeftButton, {}, at); }
+    float state(I2p* b) { return ctlSendCommand(b, kCtlCmdGetValue, 0.0f); }
+
+    QWidget window;
+    Calls calls;
+};
+
+} // namespace
+
+TEST_F(ControlsButton, PushReportsOnReleaseInsideOnlyAndGivesTheMouseBack) {
+    const uint32_t gestures = kCtlNotifyGestures;
+    const std::tuple<uint32_t, QPoint, Calls> cases[] = {
+        {kI2pPush, {5, 5}, {{kId, 1.0f}}},
+        {kI2pPush, {60, 5}, {}},
+        {kI2pPush | gestures, {60, 5}, {{kId | 0x8000, 0.0f}, {kId | 0x4000, 0.0f}}},
+        {kI2pPush | gestures, {5, 5}, {{kId | 0x8000, 0.0f}, {kId, 1.0f}, {kId | 0x4000, 0.0f}}},
+    };
+    for (const auto& [mode, releaseAt, expected] : cases) {
+        calls.clear();
+        I2p* b = make(mode);
+        QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
+        EXPECT_EQ(state(b), 1.0f);
+        EXPECT_EQ(QWidget::mouseGrabber(), b);
+        QTest::mouseRelease(b, Qt::LeftButton, {}, releaseAt);
+        EXPECT_EQ(calls, expected) << std::hex << mode << " at " << releaseAt.x();
+        EXPECT_EQ(state(b), 0.0f);
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+        delete b;
+    }
+
+    // Enter and Space press on key down and report on key up; the mouse goes
+    // back to the widget that held it before.
+    QWidget holder;
+    holder.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&holder));
+    I2p* b = make(kI2pPush);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        calls.clear();
+        holder.grabMouse();
+        QTest::keyPress(b, key);
+        EXPECT_TRUE(calls.empty()) << key;
+        EXPECT_EQ(QWidget::mouseGrabber(), b);
+        QTest::keyRelease(b, key);
+        EXPECT_EQ(calls, (Calls{{kId, 1.0f}})) << key;
+        EXPECT_EQ(QWidget::mouseGrabber(), &holder);
+        holder.releaseMouse();
+    }
+}
+
+TEST_F(ControlsButton, ToggleRadioCommandsAndTheDisabledState) {
+    I2p* toggle = make(kI2pToggle);
+    click(toggle);
+    click(toggle);
+    EXPECT_EQ(calls, (Calls{{kId, 1.0f}, {kId, 0.0f}}));
+
+    calls.clear();
+    I2p* radio = make(kI2pRadio);
+    click(radio);
+    click(radio); // already on: ignored
+    EXPECT_EQ(calls, (Calls{{kId, 1.0f}}));
+    ctlSendCommand(radio, kCtlCmdSetValue, 0.0f); // the owner turns it off, silently
+    click(radio);
+    EXPECT_EQ(calls, (Calls{{kId, 1.0f}, {kId, 1.0f}}));
+
+    // Command 4: any nonzero value is on; never a report.
+    calls.clear();
+    for (const auto& [set, got] : {std::pair{0.5f, 1.0f}, {0.0f, 0.0f}, {-2.0f, 1.0f}}) {
+        ctlSendCommand(toggle, kCtlCmdSetValue, set);
+        EXPECT_EQ(state(toggle), got) << set;
+    }
+    EXPECT_TRUE(calls.empty());
+
+    // Disabled: clicks and keys do nothing, command 3 still answers.
+    ctlSendCommand(toggle, kCtlCmdDisable, 0.0f);
+    click(toggle);
+    QTest::keyClick(toggle, Qt::Key_Space);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(state(toggle), 1.0f);
+    ctlSendCommand(toggle, kCtlCmdEnable, 0.0f);
+    click(toggle);
+    EXPECT_EQ(calls, (Calls{{kId, 0.0f}}));
+
+    // The inert word 0x4000 and unknown modes draw but never react.
+    calls.clear();
+    for (uint32_t mode : {kI2pInert, 0x3000u})
+        click(make(mode));
+    EXPECT_TRUE(calls.empty());
+
+    // Tab and Escape go to the parent.
+    struct KeyLog : QObject {
+        std::vector<int> keys;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress)
+                keys.push_back(static_cast<QKeyEvent*>(e)->key());
+            return false;
+        }
+    } log;
+    window.installEventFilter(&log);
+    QTest::keyClick(toggle, Qt::Key_Tab);
+    QTest::keyClick(toggle, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(&window);
+    EXPECT_EQ(log.keys, (std::vector<int>{Qt::Key_Tab, Qt::Key_Escape}));
+    window.removeEventFilter(&log);
+}
+
+TEST_F(ControlsButton, AutoRepeatFollowsTheTicks) {
+    // Ticks driven after the press -> reports including the one at the press.
+    // The tick with count c comes (c + 1) x 50 ms after the press.
+    const std::pair<int, size_t> schedule[] = {
+        {0, 1},   {8, 1},   {9, 2},   // 450 ms
+        {21, 5},                      // 650, 850, 1050 ms
+        {22, 5},  {23, 6},  {41, 15}, // every 100 ms up to 2050 ms
+        {42, 16}, {45, 19},           // then every tick
+    };
+    I2p* b = make(kI2pPush | kI2pAutoRepeat);
+    for (const auto& [ticks, reports] : schedule) {
+        calls.clear();
+        QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
+        EXPECT_TRUE(b->repeating());
+        for (int i = 0; i < ticks; ++i)
+            b->repeatTick();
+        QTest::mouseRelease(b, Qt::LeftButton, {}, {5, 5}); // adds no report
+        b->repeatTick();                                    // stopped
+        EXPECT_EQ(calls.size(), reports) << ticks << " ticks";
+        EXPECT_FALSE(b->repeating());
+    }
+
+    // Outside the button the ticks neither report nor count.
+    calls.clear();
+    QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
+    for (int i = 0; i < 5; ++i)
+        b->repeatTick();
+    QTest::mouseMove(b, {60, 60});
+    for (int i = 0; i < 30; ++i)
+        b->repeatTick();
+    EXPECT_EQ(calls.size(), 1u);
+    QTest::mouseMove(b, {5, 5});
+    for (int i = 0; i < 3; ++i)
+        b->repeatTick();
+    EXPECT_EQ(calls.size(), 1u);
+    b->repeatTick(); // count 8
+    EXPECT_EQ(calls.size(), 2u);
+
+    // Disabling while held ends the press: no capture or repeats remain.
+    ctlSendCommand(b, kCtlCmdDisable, 0.0f);
+    EXPECT_FALSE(b->repeating());
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(state(b), 0.0f);
+}
+
+TEST_F(ControlsButton, PaintsPictureCrossAndFocusCorner) {
+    I2p* b = make(kI2pToggle);
+    I2p* other = make(kI2pToggle);
+    other->move(60, 10);
+    const QPoint mid(12, 8);
+    auto pixel = [&](QPoint p) { return b->grab().toImage().pixelColor(p); };
+    EXPECT_EQ(b->size(), QSize(24, 16));
+    EXPECT_EQ(pixel(mid), ctlBitmap(0).pixelColor(mid));
+    ctlSendCommand(b, kCtlCmdSetValue, 1.0f);
+    EXPECT_EQ(pixel(mid), ctlBitmap(1).pixelColor(mid));
+    other->setFocus();
+    EXPECT_NE(pixel({1, 1}), ctlColor(2));
+    b->setFocus();
+    EXPECT_TRUE(b->focusMarked());
+    EXPECT_EQ(pixel({1, 1}), ctlColor(2));
+    ctlSendCommand(b, kCtlCmdDisable, 0.0f); // the cross, no corner
+    EXPECT_EQ(pixel(mid), ctlColor(15));
+    EXPECT_NE(pixel({1, 1}), ctlColor(2));
+}
+
+TEST_F(ControlsButton, ValueBoxKeepsTheFocusAndFollowsThePositionRule) {
+    AutoValueView* box = ctlValueBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->objectName(), QString::fromUtf8(kCtlClassValueView));
+    EXPECT_TRUE(box->isWindow());
+    EXPECT_EQ(box->size(), QSize(80, 20));
+    EXPECT_FALSE(box->isVisible());
+
+    QLineEdit edit(&window);
+    edit.show();
+    edit.setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), &edit);
+    const QPoint at = edit.mapToGlobal(QPoint(5, 6));
+    EXPECT_EQ(ctlShowValueBox(&edit, 5, 6, "-12.5 dB"), 1);
+    QTest::qWait(50);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->pos(), at);
+    EXPECT_EQ(QApplication::focusWidget(), &edit);
+    EXPECT_EQ(QApplication::activeWindow(), &window);
+
+    // A text change repaints the box's picture at once.
+    const QImage before = box->image();
+    EXPECT_EQ(ctlSetValueBoxText("+3.0 dB"), 1);
+    EXPECT_NE(box->image(), before);
+
+    // Hidden: a text change does nothing; the same point shows it again.
+    ctlHideValueBox();
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(box->owner(), nullptr);
+    EXPECT_EQ(ctlSetValueBoxText("lost"), 0);
+    EXPECT_EQ(ctlShowValueBox(&edit, 5, 6, "B"), 1);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->pos(), at);
+    EXPECT_EQ(box->text(), "B");
+    EXPECT_EQ(ctlShowValueBox(&edit, 30, 2, "C"), 1); // visible, new point: moves
+    EXPECT_EQ(box->pos(), edit.mapToGlobal(QPoint(30, 2)));
+
+    // At most 255 characters.
+    EXPECT_EQ(ctlShowValueBox(&edit, 5, 6, std::string(256, 'x')), 0);
+    EXPECT_EQ(ctlSetValueBoxText(std::string(256, 'x')), 0);
+    EXPECT_EQ(box->text(), "C");
+    EXPECT_EQ(ctlSetValueBoxText(std::string(255, 'x')), 1);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
