@@ -444,65 +444,54 @@ ReadResult readFile(const std::string& path, std::string& out, FileId& id) {
     return ReadResult::Whole;
 }
 
-// The last file parsed by this process.
+// The last file parsed by this process. Readers look values up while they
+// hold the lock, so a writer may take the parse out and change it.
 struct ParsedFile {
     std::string path;             // as named by the store path
     FileId id;                    // zero inode: not known
     bool settled = false;         // id alone proves the bytes
     std::string text;             // the bytes parsed
-    std::shared_ptr<Store> store; // never null in a filled cache; never changed
-                                  // while it is shared
+    std::unique_ptr<Store> store; // null: nothing cached
 };
 
 std::mutex g_cacheMutex; // guards g_cache
 ParsedFile g_cache;
 
-void remember(const std::string& path, const FileId& id, bool settled, std::string text,
-              std::shared_ptr<Store> store) {
+void remember(const std::string& path, std::string text, std::unique_ptr<Store> store) {
     std::lock_guard<std::mutex> guard(g_cacheMutex);
-    g_cache = ParsedFile{path, id, settled, std::move(text), std::move(store)};
+    g_cache = ParsedFile{path, FileId{}, false, std::move(text), std::move(store)};
 }
 
 // The parsed store file, or null when it is missing or cannot be read.
-std::shared_ptr<const Store> currentStore() {
-    const std::string path = regStorePath();
+// Called with g_cacheMutex held; the result lives until it is released.
+const Store* currentStoreLocked(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
         return nullptr;
-    {
-        std::lock_guard<std::mutex> guard(g_cacheMutex);
-        if (g_cache.store && g_cache.settled && g_cache.path == path && g_cache.id == fileIdOf(st))
-            return g_cache.store;
-    }
+    if (g_cache.store && g_cache.settled && g_cache.path == path && g_cache.id == fileIdOf(st))
+        return g_cache.store.get();
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     std::string text;
     FileId id;
     if (readFile(path, text, id) != ReadResult::Whole)
         return nullptr;
-    const bool settled = id.ino != 0 && settledBefore(id, now);
-    {
-        std::lock_guard<std::mutex> guard(g_cacheMutex);
-        if (g_cache.store && g_cache.path == path && g_cache.text == text) {
-            g_cache.id = id;
-            g_cache.settled = settled;
-            return g_cache.store;
-        }
+    if (!g_cache.store || g_cache.path != path || g_cache.text != text) {
+        auto store = std::make_unique<Store>(parseStore(text));
+        g_cache = ParsedFile{path, {}, false, std::move(text), std::move(store)};
     }
-    auto store = std::make_shared<Store>(parseStore(text));
-    remember(path, id, settled, std::move(text), store);
-    return store;
+    g_cache.id = id;
+    g_cache.settled = id.ino != 0 && settledBefore(id, now);
+    return g_cache.store.get();
 }
 
 // The cached parse of `text` for a writer to change, taken out of the cache
-// (readers then parse again); null when the cache holds another file or a
-// reader still uses it.
-std::shared_ptr<Store> takeCachedStore(const std::string& path, const std::string& text) {
+// (the next read parses again); null when the cache holds another file.
+std::unique_ptr<Store> takeCachedStore(const std::string& path, const std::string& text) {
     std::lock_guard<std::mutex> guard(g_cacheMutex);
-    if (!g_cache.store || g_cache.path != path || g_cache.store.use_count() != 1 ||
-        g_cache.text != text)
+    if (!g_cache.store || g_cache.path != path || g_cache.text != text)
         return nullptr;
-    std::shared_ptr<Store> store = std::move(g_cache.store);
+    std::unique_ptr<Store> store = std::move(g_cache.store);
     g_cache = ParsedFile{};
     return store;
 }
@@ -638,9 +627,9 @@ int writeEntries(const char* keyPath, const Entry* entries, size_t count) {
     if (readFile(target, text, id) == ReadResult::Failed)
         return 0; // values that could not be read must not be dropped
 
-    std::shared_ptr<Store> store = takeCachedStore(file, text);
+    std::unique_ptr<Store> store = takeCachedStore(file, text);
     if (!store)
-        store = std::make_shared<Store>(parseStore(text));
+        store = std::make_unique<Store>(parseStore(text));
     Key& key = store->keyFor(path);
     for (size_t i = 0; i < count; ++i) {
         const Entry& e = entries[i];
@@ -651,12 +640,12 @@ int writeEntries(const char* keyPath, const Entry* entries, size_t count) {
     }
     std::string out = serialiseStore(*store, text.size());
     if (out == text) {
-        remember(file, FileId{}, false, std::move(out), std::move(store));
+        remember(file, std::move(out), std::move(store));
         return static_cast<int>(usable);
     }
     if (out.size() > static_cast<size_t>(kMaxFileSize) || !replaceFile(target, mode, out))
         return 0;
-    remember(file, FileId{}, false, std::move(out), std::move(store));
+    remember(file, std::move(out), std::move(store));
     return static_cast<int>(usable);
 }
 
@@ -691,7 +680,9 @@ int regWriteValues(const char* keyPath, const RegValue* values, size_t count) {
 int regReadValue(const char* keyPath, const char* valueName, void* dest, uint32_t size) {
     if (size > 0 && !dest)
         return 0;
-    const std::shared_ptr<const Store> store = currentStore();
+    const std::string path = regStorePath();
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    const Store* store = currentStoreLocked(path);
     if (!store)
         return 0;
     const Key* key = store->findKey(keyPath ? keyPath : "");
