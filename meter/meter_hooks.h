@@ -15,7 +15,8 @@ struct MeterWindow;
 
 // The live display settings. Called on the thread that creates or destroys an
 // engine (the main thread; the stream thread only when a release was deferred
-// to the end of a fed block).
+// to the end of a fed block, so an implementation that must save on the main
+// thread hands that release over and returns).
 class MeterSettingsProvider {
 public:
     virtual ~MeterSettingsProvider() = default;
