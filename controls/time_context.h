@@ -36,7 +36,7 @@ static_assert(offsetof(TimeContext, beatsPerBar) == 32);
 static_assert(offsetof(TimeContext, beatUnit) == 36);
 static_assert(offsetof(TimeContext, framesPerSecond) == 40);
 
-// The context of a first start: a half note at 120 BPM in 4/4, 44.1 kHz, 96
+// The context of a first start: a quarter note at 120 BPM in 4/4, 44.1 kHz, 96
 // ticks per quarter, 25 video frames per second, seconds field focused.
 constexpr TimeContext timeContextDefault() {
     return TimeContext{

@@ -1,0 +1,300 @@
+// Control library entry dialogs: the text entry dialog's ways out and its
+// result, the time entry dialog's conversions, note picks, context fields and
+// what OK, Cancel and a close request leave in the stored time context.
+#include "controls/ctl_core.h"
+#include "controls/text_entry_dialog.h"
+#include "controls/time_entry_dialog.h"
+#include "platform/registry_store.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint32_t kStyle = 2016; // font 7, background 14, text 0
+
+class ControlsEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(QString::fromStdString(regStorePath()));
+        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+    }
+    void TearDown() override {
+        while (ctlUseCount() > 0) {
+            ctlShutdown();
+        }
+    }
+};
+
+// Runs the modal text entry dialog while `act` drives the open window. A
+// dialog still open after two seconds is closed and reported as "<hung>".
+std::string runTextEntry(const std::function<void(TextEntryWindow&)>& act) {
+    bool hung = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        hung = true;
+        if (QWidget* w = ctlPopups().textEntry.data())
+            w->close();
+    });
+    guard.start(2000);
+    QTimer::singleShot(0, [&] {
+        auto* w = qobject_cast<TextEntryWindow*>(ctlPopups().textEntry.data());
+        ASSERT_NE(w, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        act(*w);
+    });
+    std::unique_ptr<char[]> result = TextEntryDialog(nullptr, kStyle, 40, 30, 150, 22, "Korvalo");
+    EXPECT_EQ(ctlPopups().textEntry, nullptr);
+    return hung ? "<hung>" : result ? std::string(result.get()) : "<null>";
+}
+
+QLineEdit* field(TimeEntryWindow& d, int id) {
+    return qobject_cast<QLineEdit*>(d.control(id));
+}
+
+std::string text(TimeEntryWindow& d, int id) {
+    return field(d, id)->text().toStdString();
+}
+
+// Selects all of the field with Ctrl+A and types `value` over it.
+void type(TimeEntryWindow& d, int id, const QString& value) {
+    field(d, id)->setFocus();
+    QTest::keyClick(field(d, id), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field(d, id), value);
+}
+
+// Clicks a cell of the note picture; `releaseCell` elsewhere drags off it.
+void clickNote(TimeEntryWindow& d, int cell, int releaseCell = -1) {
+    const auto at = [](int c) {
+        return QPoint(kTimeNotesX + 16 + (c % 5) * 32, kTimeNotesY + 16 + (c / 5) * 32);
+    };
+    QTest::mousePress(d.client(), Qt::LeftButton, {}, at(cell));
+    QTest::mouseRelease(d.client(), Qt::LeftButton, {}, at(releaseCell < 0 ? cell : releaseCell));
+}
+
+std::unique_ptr<TimeEntryWindow> openTime(float seconds) {
+    auto d = std::make_unique<TimeEntryWindow>(nullptr, kStyle, 50, 40, seconds);
+    d->show();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(d.get()));
+    return d;
+}
+
+} // namespace
+
+TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
+    const std::pair<const char*, std::function<void(TextEntryWindow&)>> cases[] = {
+        {"Enter",
+         [](TextEntryWindow& w) {
+             EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
+             EXPECT_EQ(w.edit()->size(), QSize(150, 22));
+             EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
+             EXPECT_TRUE(w.edit()->hasFocus());
+             QTest::keyClicks(w.edit(), "Left meter");
+             QTest::keyPress(w.edit(), Qt::Key_Return);
+         }},
+        {"Escape",
+         [](TextEntryWindow& w) {
+             QTest::keyClicks(w.edit(), "Lost");
+             QTest::keyPress(w.edit(), Qt::Key_Escape);
+         }},
+        {"Alt+key",
+         [](TextEntryWindow& w) {
+             QTest::keyClicks(w.edit(), "Lost");
+             QTest::keyPress(w.edit(), Qt::Key_F, Qt::AltModifier);
+         }},
+        {"focus loss",
+         [](TextEntryWindow& w) {
+             QTest::keyClicks(w.edit(), "Lost");
+             auto* other = new QWidget;
+             other->setAttribute(Qt::WA_DeleteOnClose);
+             other->show();
+             other->activateWindow();
+             QTimer::singleShot(0, other, &QWidget::close);
+         }},
+        {"second dialog",
+         [](TextEntryWindow& w) {
+             QTest::keyClicks(w.edit(), "Lost");
+             // Opening another one closes this one; the second one then ends too.
+             EXPECT_EQ(runTextEntry([](TextEntryWindow& w2) {
+                           QTest::keyClick(w2.edit(), Qt::Key_End);
+                           QTest::keyPress(w2.edit(), Qt::Key_Enter);
+                       }),
+                       "Korvalo");
+         }},
+    };
+    const std::string expected[] = {"Left meter", "", "", "", ""};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(runTextEntry(cases[i].second), expected[i]) << cases[i].first;
+    }
+}
+
+TEST_F(ControlsEntry, TimeDialogShowsHalfASecondInEveryUnit) {
+    auto d = openTime(0.5f);
+    const std::pair<int, const char*> expected[] = {
+        {10, "0.500000"}, {11, "500.000"}, {12, "2.000"},  {13, "120.000"},
+        {50, "165.000"},  {51, "22050"},   {70, "12.500"}, {63, "     1 /  2 /     0"},
+        {14, "120.000"},  {60, "0096"},    {71, "25.000"},
+    };
+    for (const auto& [id, value] : expected)
+        EXPECT_EQ(text(*d, id), value) << id;
+    EXPECT_EQ(qobject_cast<QListWidget*>(d->control(61))->currentItem()->text(), "4");
+    EXPECT_EQ(qobject_cast<QListWidget*>(d->control(62))->currentItem()->text(), "4");
+    EXPECT_TRUE(field(*d, 10)->hasFocus()); // lastField of a first start
+    EXPECT_EQ(ctlSendCommand(d->control(15), kCtlCmdGetValue, 0), 1.0f);
+
+    type(*d, 11, "1000");
+    EXPECT_EQ(text(*d, 10), "1.000000");
+    EXPECT_EQ(text(*d, 51), "44100");
+    EXPECT_EQ(text(*d, 11), "1000"); // the field typed into is left alone
+    type(*d, 12, "-4");              // negative counts as 0, and 1/0 as 0
+    EXPECT_EQ(text(*d, 10), "0.000000");
+    EXPECT_DOUBLE_EQ(d->value(), 0.0);
+}
+
+TEST_F(ControlsEntry, NotePicksReplaceOrTieAndASixthNoteStartsAgain) {
+    auto d = openTime(2.0f);
+    struct Step {
+        bool toggleReplace;
+        int cell, releaseCell;
+        const char* seconds;
+        const char* samples;
+    };
+    const Step steps[] = {
+        {false, 2, -1, "0.500000", "22050"},   // quarter, replace mode on
+        {false, 2, -1, "0.500000", "22050"},   // again: still one quarter
+        {true, 2, -1, "1.000000", "44100"},    // replace off: two tied quarters
+        {false, 2, 3, "1.000000", "44100"},    // released over another cell: nothing
+        {false, 9, -1, "1.083333", "47775"},   // triplet sixteenth: whole sample count
+        {false, 2, -1, "1.583333", "69825"},   // fourth
+        {false, 10, -1, "4.583333", "202125"}, // fifth: dotted whole
+        {false, 3, -1, "0.250000", "11025"},   // sixth replaces the five
+    };
+    for (const Step& s : steps) {
+        if (s.toggleReplace) {
+            QTest::mouseClick(d->control(15), Qt::LeftButton);
+            QCoreApplication::sendPostedEvents(); // the switch's report is posted
+        }
+        clickNote(*d, s.cell, s.releaseCell);
+        EXPECT_EQ(text(*d, 10), s.seconds) << s.cell;
+        EXPECT_EQ(text(*d, 51), s.samples) << s.cell;
+    }
+    EXPECT_EQ(ctlOptions().timeContext.replaceMode, 0);
+    EXPECT_EQ(ctlOptions().timeContext.notes[0], 3);
+    EXPECT_EQ(ctlOptions().timeContext.notes[1], 0xFFFF);
+
+    // 0.7 s is 30870 samples, not one less for a rounding error.
+    type(*d, 14, "100");
+    for (int cell : {2, 9}) {
+        QTest::mouseClick(d->control(15), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents();
+        clickNote(*d, cell);
+    }
+    EXPECT_EQ(text(*d, 10), "0.700000");
+    EXPECT_EQ(text(*d, 51), "30870");
+
+    // Apply takes the duration again after a typed value.
+    type(*d, 10, "7");
+    QTest::mouseClick(d->control(3), Qt::LeftButton);
+    EXPECT_EQ(text(*d, 10), "0.700000");
+}
+
+TEST_F(ControlsEntry, SignatureTicksAndFrameRateRewriteOnlyTheirField) {
+    const struct {
+        std::function<void(TimeEntryWindow&)> act;
+        const char* position;
+        const char* frame;
+    } cases[] = {
+        {[](TimeEntryWindow&) {}, "     1 /  2 /    48", "18.750"},
+        {[](TimeEntryWindow& d) {
+             d.control(61)->setFocus();
+             QTest::keyClick(d.control(61), Qt::Key_End); // numerator 1
+         },
+         "     2 /  1 /    48", "18.750"},
+        {[](TimeEntryWindow& d) {
+             d.control(62)->setFocus();
+             QTest::keyClick(d.control(62), Qt::Key_Up); // denominator 8
+         },
+         "     1 /  4 /     0", "18.750"},
+        {[](TimeEntryWindow& d) { type(d, 60, "480"); }, "     1 /  2 /   240", "18.750"},
+        {[](TimeEntryWindow& d) { type(d, 71, "30"); }, "     1 /  2 /    48", "22.500"},
+    };
+    for (const auto& c : cases) {
+        auto d = openTime(0.75f);
+        c.act(*d);
+        EXPECT_EQ(text(*d, 63), c.position);
+        EXPECT_EQ(text(*d, 70), c.frame);
+        EXPECT_EQ(text(*d, 10), "0.750000");
+        EXPECT_EQ(text(*d, 51), "33075");
+        d->reject();
+    }
+    // A typed position is read back with the same context.
+    auto d = openTime(0.0f);
+    type(*d, 63, "2 / 3 / 48");
+    EXPECT_EQ(text(*d, 10), "3.250000");
+}
+
+TEST_F(ControlsEntry, CancelRestoresTheContextOkAndCloseKeepItAcrossARestart) {
+    {
+        auto d = openTime(0.5f);
+        type(*d, 14, "90"); // a quarter note at 90 bpm
+        EXPECT_EQ(text(*d, 10), "0.666667");
+        QTest::mouseClick(d->control(2), Qt::LeftButton);
+        EXPECT_EQ(d->result(), kTimeEntryNoValue);
+        EXPECT_EQ(ctlOptions().timeContext.tempo, 120.0f);
+        EXPECT_EQ(ctlOptions().timeContext.lastField, 10);
+    }
+    // OK through the modal entry point.
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<TimeEntryWindow*>(ctlPopups().timeEntry.data());
+        ASSERT_NE(d, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+        type(*d, 14, "90");
+        type(*d, 13, "240");
+        QTest::mouseClick(d->control(1), Qt::LeftButton);
+    });
+    EXPECT_FLOAT_EQ(TimeEntryDialog(nullptr, kStyle, 10, 10, 0.5f), 0.25f);
+    ctlShutdown();
+    ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+    EXPECT_EQ(ctlOptions().timeContext.tempo, 90.0f);
+    EXPECT_EQ(ctlOptions().timeContext.lastField, 13);
+    {
+        auto d = openTime(0.5f);
+        EXPECT_TRUE(field(*d, 13)->hasFocus());
+        EXPECT_EQ(text(*d, 14), "90.000");
+        // A second dialog closes this one; a close keeps the changes.
+        type(*d, 14, "60");
+        auto second = openTime(0.5f);
+        EXPECT_FALSE(d->isVisible());
+        EXPECT_EQ(d->result(), kTimeEntryNoValue);
+        EXPECT_EQ(ctlPopups().timeEntry, second.get());
+        type(*second, 14, "30");
+        ctlShutdown(); // closes the open dialog, then saves
+        EXPECT_FALSE(second->isVisible());
+    }
+    ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+    EXPECT_EQ(ctlOptions().timeContext.tempo, 30.0f);
+}
+
+TEST_F(ControlsEntry, BackgroundDragsTheDialogButTheStripDoesNot) {
+    auto d = openTime(0.5f);
+    const QPoint start = d->pos();
+    for (QPoint from : {QPoint(250, 175), QPoint(100, 165)}) {
+        QTest::mousePress(d->client(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(d->client(), from + QPoint(30, 20));
+        QTest::mouseRelease(d->client(), Qt::LeftButton, {}, from + QPoint(30, 20));
+    }
+    EXPECT_EQ(d->pos(), start + QPoint(30, 20));
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
