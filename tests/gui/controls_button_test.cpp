@@ -118,6 +118,19 @@ TEST_F(ControlsButton, ToggleRadioCommandsAndTheDisabledState) {
     click(toggle);
     EXPECT_EQ(calls, (Calls{{kId, 0.0f}}));
 
+    // Default buttons: the library's small pictures; radio wins over push.
+    const std::tuple<uint32_t, uint32_t> defaults[] = {
+        {0, kI2pToggle},
+        {kI2pPush, kI2pPush},
+        {kI2pPush | kI2pRadio | kCtlNotifyGestures, kI2pRadio | kCtlNotifyGestures}};
+    for (const auto& [options, mode] : defaults) {
+        I2p* d = ctlCreateDefaultButton(&window, 3, 0, 50, options);
+        EXPECT_EQ(d->mode(), mode);
+        EXPECT_EQ(d->notifier().flags, mode & kCtlNotifyGestures); // posted, no callback
+        EXPECT_EQ(d->size(), QSize(24, 16));
+    }
+    EXPECT_EQ(ctlCreateDefaultButton(nullptr, 3, 0, 0, 0), nullptr);
+
     // The inert word 0x4000 and unknown modes draw but never react.
     calls.clear();
     for (uint32_t mode : {kI2pInert, 0x3000u})
