@@ -2,6 +2,7 @@
 #include "platform/registry_store.h"
 #include "tests/unit/registry_test_util.h"
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -30,7 +31,8 @@ void writeSeries(int writer) {
 
 class RegistryConcurrency : public RegistryTestBase {};
 
-// Writers in other processes and in other threads of this one, each at once.
+// Writers in other processes and in other threads of this one, each at once,
+// while a reader in this process reads the value they all rewrite.
 TEST_F(RegistryConcurrency, WritersAtOnceLoseNoValue) {
     for (bool processes : {true, false}) {
         std::filesystem::remove_all(folder());
@@ -49,13 +51,24 @@ TEST_F(RegistryConcurrency, WritersAtOnceLoseNoValue) {
             }
             children.push_back(pid);
         }
+        // Started after the forks: a child must not inherit a lock it holds.
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            while (!done) {
+                int v = -1;
+                if (regReadValue("Zandel_Audio\\race", "shared", &v, 4) == 1)
+                    EXPECT_TRUE(v % 1000 < kPerWriter && v / 1000 < kWriters) << v;
+            }
+        });
         for (auto& t : threads)
             t.join();
         for (pid_t pid : children) {
             int status = 0;
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_EQ(waitpid(pid, &status, 0), pid);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
+        done = true;
+        reader.join();
         for (int w = 0; w < kWriters; ++w)
             for (int i = 0; i < kPerWriter; ++i) {
                 int v = -1;
