@@ -14,6 +14,7 @@ AutoValueView::AutoValueView()
     // activation or the keyboard focus from the window that owns the drag.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_DeleteOnClose); // closing destroys it; the pop-up slot then clears
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(kValueBoxWidth, kValueBoxHeight);
     m_image = QImage(kValueBoxWidth, kValueBoxHeight, QImage::Format_RGB32);

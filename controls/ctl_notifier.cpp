@@ -25,6 +25,8 @@ CtlControl::CtlControl(QWidget* parent, const char* className) : QWidget(parent)
     setObjectName(QString::fromUtf8(className));
     // A tab stop that also takes the focus when clicked, enabled or not.
     setFocusPolicy(Qt::StrongFocus);
+    // Closing a control destroys it, as for any library window.
+    setAttribute(Qt::WA_DeleteOnClose);
 }
 
 void CtlControl::initControl(int id, const CtlNotifier& notifier, bool focusMark) {

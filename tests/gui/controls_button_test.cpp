@@ -130,6 +130,10 @@ TEST_F(ControlsButton, ToggleRadioCommandsAndTheDisabledState) {
         EXPECT_EQ(d->size(), QSize(24, 16));
     }
     EXPECT_EQ(ctlCreateDefaultButton(nullptr, 3, 0, 0, 0), nullptr);
+    QPointer<I2p> closed = make(kI2pToggle); // closing destroys a control
+    closed->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull());
 
     // The inert word 0x4000 and unknown modes draw but never react.
     calls.clear();
@@ -261,6 +265,13 @@ TEST_F(ControlsButton, ValueBoxKeepsTheFocusAndFollowsThePositionRule) {
     EXPECT_EQ(ctlSetValueBoxText(std::string(256, 'x')), 0);
     EXPECT_EQ(box->text(), "C");
     EXPECT_EQ(ctlSetValueBoxText(std::string(255, 'x')), 1);
+
+    // Closed, it is gone, and every operation does nothing.
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(ctlValueBox(), nullptr);
+    EXPECT_EQ(ctlShowValueBox(&edit, 5, 6, "D"), 0);
+    ctlHideValueBox();
 }
 
 int main(int argc, char** argv) {
