@@ -112,11 +112,14 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
         {"focus loss",
          [](TextEntryWindow& w) {
              QTest::keyClicks(w.edit(), "Lost");
+             // A window the dialog does not block (as a message box would be).
              auto* other = new QWidget;
              other->setAttribute(Qt::WA_DeleteOnClose);
+             other->setWindowModality(Qt::ApplicationModal);
              other->show();
              other->activateWindow();
-             QTimer::singleShot(0, other, &QWidget::close);
+             EXPECT_TRUE(QTest::qWaitForWindowActive(other));
+             other->close();
          }},
         {"second dialog",
          [](TextEntryWindow& w) {
