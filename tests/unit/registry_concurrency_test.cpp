@@ -56,8 +56,9 @@ TEST_F(RegistryConcurrency, WritersAtOnceLoseNoValue) {
         std::thread reader([&] {
             while (!done) {
                 int v = -1;
-                if (regReadValue("Zandel_Audio\\race", "shared", &v, 4) == 1)
+                if (regReadValue("Zandel_Audio\\race", "shared", &v, 4) == 1) {
                     EXPECT_TRUE(v % 1000 < kPerWriter && v / 1000 < kWriters) << v;
+                }
             }
         });
         for (auto& t : threads)
