@@ -11,18 +11,18 @@
 #include "options/meter_settings.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <thread>
 
 namespace {
 
-void displayFrame(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    auto surface = std::make_shared<MeterSurface>();
-    surface->resize(width, height);
+// Runs the benchmark's frames against `surface`.
+void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& surface) {
     // Any unique address identifies a window to the renderer.
     static int windowTag = 0;
     auto* window = reinterpret_cast<const MeterWindow*>(&windowTag);
@@ -49,7 +49,13 @@ void displayFrame(benchmark::State& state) {
     f.correlatorPixel = -1;
 
     int i = 0;
+    int64_t lockBusy = 0;
     for (auto _ : state) {
+        // How often a frame finds the window holding the surface's lock.
+        if (surface->lock.try_lock())
+            surface->lock.unlock();
+        else
+            ++lockBusy;
         // A level that moves every frame, as music does.
         const float a = 0.05f + 0.9f * static_cast<float>((i++ * 37) % 100) / 100.0f;
         for (MeterChannelSums& s : f.in.sums)
@@ -58,11 +64,45 @@ void displayFrame(benchmark::State& state) {
         meterProcessFrame(f);
         benchmark::DoNotOptimize(f.levels[0].peak);
     }
+    state.counters["lockBusy"] =
+        benchmark::Counter(static_cast<double>(lockBusy), benchmark::Counter::kAvgIterations);
     meterInstallFrameRenderer(nullptr);
     renderer.detach(window);
     surface->drainWake();
 }
+
+void displayFrame(benchmark::State& state) {
+    auto surface = std::make_shared<MeterSurface>();
+    surface->resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    runFrames(state, surface);
+}
 BENCHMARK(displayFrame)->Args({180, 1080})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+
+// The same frames while the main thread shows the window as fast as it can:
+// the render thread must not wait behind the window's painting. `lockBusy` is
+// the share of frames that found the surface's lock held.
+void displayFrameWhileShown(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto surface = std::make_shared<MeterSurface>();
+    surface->resize(width, height);
+    std::atomic<bool> stop{false};
+    std::thread shower([&] {
+        QImage screen(width, height, QImage::Format_RGB32); // stands in for the backing store
+        while (!stop.load(std::memory_order_relaxed)) {
+            QPainter painter(&screen);
+            surface->present(painter, QRect(0, 0, width, height));
+        }
+    });
+    runFrames(state, surface);
+    stop = true;
+    shower.join();
+}
+BENCHMARK(displayFrameWhileShown)
+    ->Args({180, 1080})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 } // namespace
 

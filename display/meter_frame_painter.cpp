@@ -287,7 +287,7 @@ bool meterDrawFrame(MeterSurface& surface, MeterFrame& f, const RenderPalette& p
         f.correlatorPixel = q;
     }
 
-    if (in.notify == 1 && in.lostFrames > 0) {
+    if (meterFrameShowsLossWarning(in)) {
         surface.rectangle(0, 0, 100, 90, pal.color[1], RasterFill::solidColor(pal.color[1]));
         for (int i = 0; i < 7; ++i) {
             char buf[48];

@@ -41,5 +41,10 @@ void meterBuildRenderPalette(RenderPalette& out, const MeterColorSet& set);
 bool meterDrawFrame(MeterSurface& surface, MeterFrame& frame, const RenderPalette& palette,
                     const GlyphAtlas& glyphs);
 
+// Whether a frame draws the frame-loss warning box.
+inline bool meterFrameShowsLossWarning(const MeterFrameInput& in) {
+    return in.notify == 1 && in.lostFrames > 0;
+}
+
 // The seven lines of the frame-loss warning, the third formatted with the count.
 extern const char* const kFrameLossLines[7];

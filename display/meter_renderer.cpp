@@ -72,7 +72,34 @@ void DisplayFrameRenderer::renderFrame(MeterFrame& frame) {
         std::lock_guard<std::mutex> guard(surface->lock);
         surface->channels.store(frame.in.channels, std::memory_order_relaxed);
         drew = meterDrawFrame(*surface, frame, m_palette, *m_glyphs);
+        surface->lastFrame = frame;
+        surface->hasLastFrame = true;
+        // The warning box covers static parts too (title, mode box, scale):
+        // once the count is cleared only a new face removes all of it.
+        const bool warning = drew && meterFrameShowsLossWarning(frame.in);
+        if (surface->warningShown && !warning)
+            surface->faceStale.store(true);
+        surface->warningShown = warning;
     }
-    if (drew)
+    if (drew || surface->faceStale.load())
         surface->ringWake();
+}
+
+void DisplayFrameRenderer::redrawLastFrame(MeterSurface& surface) {
+    if (!surface.hasLastFrame || !m_glyphs)
+        return;
+    const MeterColorSetPtr set = GetMeterSettings()->colorSet.load();
+    if (!set)
+        return;
+    RenderPalette palette{};
+    meterBuildRenderPalette(palette, *set);
+    // The face is new: nothing of an earlier frame is left to erase.
+    MeterFrame f = surface.lastFrame;
+    for (MeterHold& h : f.hold) {
+        h.peakLabelPixel = h.levelLabelPixel = -1;
+        h.rangeHighPixel = h.rangeLowPixel = -1;
+    }
+    f.correlatorPixel = -1;
+    surface.warningShown =
+        meterDrawFrame(surface, f, palette, *m_glyphs) && meterFrameShowsLossWarning(f.in);
 }

@@ -28,6 +28,11 @@ public:
     // surface of the frame's window, if it is still open.
     void renderFrame(MeterFrame& frame) override;
 
+    // Main thread, the surface's lock held: draws the surface's last frame
+    // again onto a new face, whose moving parts would otherwise stay empty
+    // until the next frame (none comes while the stream is stopped).
+    void redrawLastFrame(MeterSurface& surface);
+
     // Main thread: a window opened or closed. Attaching also prepares the
     // glyphs on first use (they need the main thread's fonts).
     void attach(const MeterWindow* window, std::shared_ptr<MeterSurface> surface);

@@ -21,22 +21,87 @@ MeterSurface::~MeterSurface() {
         ::close(m_wakeFd);
 }
 
-void MeterSurface::resize(int width, int height) {
-    QImage next(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
-    next.fill(Qt::black);
-    std::lock_guard<std::mutex> guard(lock);
-    image = std::move(next);
-    // bits() detaches once here, on the main thread, so that the render
-    // thread's writes never trigger a copy.
+void MeterSurface::Area::add(int al, int at, int ar, int ab) {
+    if (al >= ar || at >= ab)
+        return;
+    if (empty()) {
+        *this = {al, at, ar, ab};
+        return;
+    }
+    l = std::min(l, al);
+    t = std::min(t, at);
+    r = std::max(r, ar);
+    b = std::max(b, ab);
+}
+
+void MeterSurface::bind() {
+    // bits() detaches here, on the main thread and only if ever shared, so
+    // that the render thread's writes never trigger a copy.
     m_pixels = image.isNull() ? nullptr : reinterpret_cast<uint32_t*>(image.bits());
+    m_frontPixels = m_front.isNull() ? nullptr : reinterpret_cast<uint32_t*>(m_front.bits());
     m_stride = image.isNull() ? 0 : static_cast<int>(image.bytesPerLine() / 4);
     m_width = image.width();
     m_height = image.height();
 }
 
+void MeterSurface::resize(int width, int height) {
+    QImage next(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+    next.fill(Qt::black);
+    QImage front = next.copy();
+    std::lock_guard<std::mutex> guard(lock);
+    image.swap(next);
+    m_front.swap(front);
+    m_dirty = {};
+    m_missing = {};
+    bind();
+}
+
+void MeterSurface::adopt(QImage& face, QImage& spare) {
+    image.swap(face);
+    if (m_front.size() != image.size() || m_front.format() != image.format())
+        m_front.swap(spare);
+    if (m_front.size() != image.size() || m_front.format() != image.format())
+        m_front = image.copy(); // a spare of the wrong size: slower, still safe
+    // The back picture is whole again: nothing to catch up, all to show.
+    m_missing = {};
+    m_dirty = {0, 0, image.width(), image.height()};
+    bind();
+}
+
+void MeterSurface::catchUp() {
+    if (m_missing.empty() || !m_pixels || !m_frontPixels)
+        return;
+    const Area a = m_missing;
+    m_missing = {};
+    const size_t bytes = static_cast<size_t>(a.r - a.l) * sizeof(uint32_t);
+    for (int y = a.t; y < a.b; ++y) {
+        const ptrdiff_t at = static_cast<ptrdiff_t>(y) * m_stride + a.l;
+        std::memcpy(m_pixels + at, m_frontPixels + at, bytes);
+    }
+}
+
 QImage MeterSurface::snapshot() {
     std::lock_guard<std::mutex> guard(lock);
+    catchUp();
     return image.copy();
+}
+
+void MeterSurface::present(QPainter& painter, const QRect& rect) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!m_dirty.empty()) {
+            // The back picture has all that is new: show it, and let the
+            // render thread bring the old front up to date before drawing.
+            catchUp();
+            image.swap(m_front);
+            m_missing = m_dirty;
+            m_dirty = {};
+            std::swap(m_pixels, m_frontPixels);
+        }
+    }
+    // Only the main thread swaps, so the front picture stays put while it is
+    // drawn; the render thread merely reads it in catchUp().
+    painter.drawImage(rect, m_front, rect);
 }
 
 void MeterSurface::fill(int l, int t, int r, int b, const RasterFill& f) {
@@ -46,6 +111,8 @@ void MeterSurface::fill(int l, int t, int r, int b, const RasterFill& f) {
     b = std::min(b, m_height);
     if (l >= r || t >= b || !m_pixels)
         return;
+    catchUp();
+    m_dirty.add(l, t, r, b);
     for (int y = t; y < b; ++y) {
         uint32_t* p = row(y);
         if (f.solid) {
@@ -97,6 +164,9 @@ void MeterSurface::blendMask(int x, int y, const uint8_t* mask, int w, int h, in
                              uint32_t color) {
     if (!m_pixels)
         return;
+    catchUp();
+    m_dirty.add(std::max(x, 0), std::max(y, 0), std::min(x + w, m_width),
+                std::min(y + h, m_height));
     const uint32_t cr = (color >> 16) & 0xff, cg = (color >> 8) & 0xff, cb = color & 0xff;
     for (int j = 0; j < h; ++j) {
         const int yy = y + j;

@@ -45,7 +45,7 @@ public:
     }
     void repaintWindow(MeterWindow* window) override {
         if (window)
-            window->invalidateFace(true);
+            window->invalidateFace();
     }
     void destroyWindow(MeterWindow* window) override {
         if (!window)
@@ -119,7 +119,10 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
         m_wake = new QSocketNotifier(m_surface->wakeFd(), QSocketNotifier::Read, this);
         connect(m_wake, &QSocketNotifier::activated, this, [this] {
             m_surface->drainWake();
-            update();
+            if (m_surface->faceStale.exchange(false))
+                invalidateFace();
+            else
+                update();
         });
     }
     buildMenus();
@@ -271,11 +274,11 @@ void MeterWindow::command(int id) {
         if (panel && hooks().setLevelButtons)
             hooks().setLevelButtons(panel, p);
         meterSetParams(e, &p);
-        invalidateFace(true);
+        invalidateFace();
         return;
     case kCmdResetMax:
         meterResetMax(e);
-        invalidateFace(true);
+        invalidateFace();
         return;
     case kCmdNotifyLoss:
     case kCmdRelaxMode: {
@@ -288,7 +291,7 @@ void MeterWindow::command(int id) {
         else
             return;
         meterSetLossOptions(e, relax, notify);
-        invalidateFace(true);
+        invalidateFace();
         return;
     }
     case kCmdAlwaysVisible:
@@ -319,7 +322,7 @@ void MeterWindow::command(int id) {
         // The refresh may show or close this very window again.
         if (panel && hooks().refreshPanel)
             hooks().refreshPanel(panel);
-        invalidateFace(true);
+        invalidateFace();
     }
 }
 
@@ -340,7 +343,7 @@ void MeterWindow::setMeterName(const QString& name) {
     std::memcpy(p.windowName, bytes.constData(), static_cast<size_t>(bytes.size()));
     meterSetParams(e, &p);
     setWindowTitle(kept);
-    invalidateFace(false);
+    invalidateFace();
 }
 
 void MeterWindow::systemCommand(int id) {
@@ -373,47 +376,45 @@ void MeterWindow::recordPlacement() {
         meterRecordPlacement(e, this);
 }
 
-void MeterWindow::invalidateFace(bool erase) {
+void MeterWindow::invalidateFace() {
     m_staticDirty = true;
-    m_eraseDirty = m_eraseDirty || erase;
     update();
-}
-
-void MeterWindow::repaintStaticLocked() {
-    QImage& img = m_surface->image;
-    if (img.isNull())
-        return;
-    if (m_eraseDirty)
-        img.fill(Qt::black);
-    MeterParams p{};
-    meterGetParams(engine(), &p);
-    Dc dc(img);
-    meterPaintStatic(dc, img.width(), img.height(), m_surface->channels.load(), p);
 }
 
 void MeterWindow::paintStaticNow() {
     if (!m_staticDirty)
         return;
-    {
-        std::lock_guard<std::mutex> guard(m_surface->lock);
-        repaintStaticLocked();
-    }
     m_staticDirty = false;
-    m_eraseDirty = false;
+    // The new face is painted off the surface's lock; the render thread only
+    // waits for the swap and one frame drawn again onto it.
+    QImage face(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    face.fill(Qt::black);
+    {
+        MeterParams p{};
+        meterGetParams(engine(), &p);
+        Dc dc(face);
+        meterPaintStatic(dc, face.width(), face.height(), m_surface->channels.load(), p);
+    }
+    QImage spare;
+    if (m_surface->width() != face.width() || m_surface->height() != face.height())
+        spare = QImage(face.size(), QImage::Format_RGB32);
+    std::lock_guard<std::mutex> guard(m_surface->lock);
+    m_surface->adopt(face, spare);
+    DisplayFrameRenderer::instance().redrawLastFrame(*m_surface);
+    // `face` and `spare` now hold the old pictures and go when the lock has
+    // been let go of (declared before the guard, they outlive it).
 }
 
 void MeterWindow::paintEvent(QPaintEvent* event) {
     paintStaticNow();
     QPainter painter(this);
-    std::lock_guard<std::mutex> guard(m_surface->lock);
-    painter.drawImage(event->rect(), m_surface->image, event->rect());
+    m_surface->present(painter, event->rect());
 }
 
 void MeterWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_surface->resize(width(), height());
-    m_eraseDirty = true;
-    invalidateFace(true);
+    // Frames go on into the old picture until the new face is in.
+    invalidateFace();
     recordPlacement();
 }
 

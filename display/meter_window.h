@@ -76,10 +76,10 @@ public:
     void detachEngine() { m_engine.store(nullptr); }
 
     const std::shared_ptr<MeterSurface>& surface() const { return m_surface; }
-    // Repaints the static parts, clearing the whole face first when `erase`
-    // (which also clears the moving parts until the next frame).
-    void invalidateFace(bool erase);
-    // Runs pending static painting now (tests, screenshots).
+    // Asks for a new face: the static parts painted afresh, then the last
+    // frame's moving parts drawn onto it.
+    void invalidateFace();
+    // Puts a pending new face in now (tests, screenshots).
     void paintStaticNow();
 
     // The context menu with its marks set from the current state, as a right
@@ -107,7 +107,6 @@ private:
     void buildMenus();
     void setTopmost(bool on);
     void recordPlacement();
-    void repaintStaticLocked();
     // What closing ends: the engine's record of the window, the surface's
     // registration, an options dialog opened from here. Runs once.
     void teardown();
@@ -121,8 +120,7 @@ private:
     std::map<int, QAction*> m_systemActions;
     WindowDrag m_drag;
     QPoint m_menuPoint;        // screen point of the right click that opened the menu
-    bool m_staticDirty = true; // static parts wait to be painted
-    bool m_eraseDirty = true;  // ... onto a cleared face
+    bool m_staticDirty = true; // a new face waits to be painted
     bool m_tornDown = false;
 };
 

@@ -13,11 +13,13 @@
 #include "platform/dc.h"
 
 #include <QApplication>
+#include <QPaintEngine>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <new>
 #include <tuple>
 
@@ -352,6 +354,70 @@ TEST_F(RenderTest, AFrameThroughTheRendererAllocatesNothing) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_GT(f.hold[0].levelLabelPixel, 0); // it did draw
     renderer.detach(window);
+}
+
+// A screen stand-in that, whenever the window draws the picture onto it, asks
+// from another thread whether the surface's lock is free at that moment.
+class LockProbeDevice : public QPaintDevice {
+public:
+    explicit LockProbeDevice(MeterSurface& s) : m_engine(s) {}
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth:
+        case PdmHeight:
+            return 400;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        case PdmDevicePixelRatio:
+            return 1;
+        default:
+            return 96;
+        }
+    }
+    struct Engine : QPaintEngine {
+        explicit Engine(MeterSurface& s) : surface(s) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawImage(const QRectF&, const QImage& image, const QRectF&,
+                       Qt::ImageConversionFlags) override {
+            shown = image.copy();
+            lockFree = std::async(std::launch::async, [this] {
+                           const bool free = surface.lock.try_lock();
+                           if (free)
+                               surface.lock.unlock();
+                           return free;
+                       }).get();
+        }
+        Type type() const override { return User; }
+        MeterSurface& surface;
+        QImage shown;
+        bool lockFree = false;
+    };
+    mutable Engine m_engine;
+};
+
+// The window's paint draws outside the surface's lock, so that the render
+// thread never waits for it; what it shows is the whole current picture.
+TEST_F(RenderTest, ShowingThePictureLeavesTheLockFreeAndShowsEveryFrame) {
+    MeterSurface s;
+    s.resize(400, 400);
+    LockProbeDevice screen(s);
+    MeterFrame f = frame();
+    for (float level : {0.0f, -30.0f, -30.0f, -6.0f}) {
+        f.reading[0].peak = f.reading[0].bar = level;
+        draw(s, f);
+        {
+            QPainter painter(&screen);
+            s.present(painter, QRect(0, 0, 400, 400));
+        }
+        EXPECT_TRUE(screen.m_engine.lockFree) << level;
+        EXPECT_EQ(screen.m_engine.shown, s.snapshot()) << level;
+    }
 }
 
 } // namespace

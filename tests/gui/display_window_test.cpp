@@ -2,10 +2,12 @@
 // and its commands, and a window that closes while the meter runs.
 #include "controls/ctl_core.h"
 #include "display/meter_layout.h"
+#include "display/meter_renderer.h"
 #include "display/meter_surface.h"
 #include "display/meter_window.h"
 #include "display/window_placement.h"
 #include "meter/meter_engine.h"
+#include "meter/meter_frame.h"
 #include "options/meter_settings.h"
 #include "options/meter_settings_provider.h"
 
@@ -66,6 +68,13 @@ protected:
         for (int y = fromY; y < toY; ++y)
             n += (img.pixel(x, y) & 0xffffff) != 0;
         return n;
+    }
+
+    // Lets the window take the render thread's rings and repaint.
+    static void settle(MeterWindow* w) {
+        for (int i = 0; i < 10; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        w->paintStaticNow();
     }
 
     MeterEngine* engine = nullptr;
@@ -247,6 +256,56 @@ TEST_F(WindowTest, LevelModesAndPresetsReachBothSetsAndThePanel) {
     EXPECT_EQ(refreshed, 1);
     EXPECT_EQ(params().left.linearScale, 0);
     meterWindowContext(engine)->controlPanel = nullptr;
+}
+
+// Stopped, no frame follows a new face: it must bring the last one's bars.
+TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->resize(180, 600);
+    settle(w);
+    feed(true, 3);
+    const MeterLayout L = meterComputeLayout(180, 700, 2, 0x10000001);
+    for (int id : {0, int{kCmdAlwaysVisible}}) {
+        if (id)
+            w->command(id); // re-creates the native window
+        else
+            w->resize(180, 700);
+        settle(w);
+        EXPECT_GT(litRows(*w->surface(), L.x0 + 5, 40, L.bottom), 200) << id;
+    }
+}
+
+// Play clears the loss count: the warning box goes, also from static parts.
+TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->resize(180, 600);
+    settle(w);
+    MeterFrame f{};
+    f.in.window = w;
+    f.in.channels = 2;
+    f.in.displayFlags = 0x10000001;
+    f.in.peakOn = 1;
+    f.in.minDb = -60;
+    f.in.maxDb = 6;
+    f.in.notify = 1;
+    f.hold[0] = f.hold[1] = kMeterHoldStart;
+    f.correlatorPixel = -1;
+    for (MeterReading& r : f.reading)
+        r = {-200, -200, -200, -200, -200, -200, 0, 0};
+    auto boxPixels = [&] {
+        const QImage img = w->surface()->snapshot();
+        int n = 0;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 100; ++x)
+                n += img.pixel(x, y) == ctlColor(1).rgb();
+        return n;
+    };
+    for (int lost : {3, 0}) {
+        f.in.lostFrames = lost;
+        DisplayFrameRenderer::instance().renderFrame(f);
+        settle(w);
+        EXPECT_EQ(boxPixels() > 0, lost > 0) << lost;
+    }
 }
 
 TEST_F(WindowTest, NameIsCutToTheField) {
