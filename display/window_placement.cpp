@@ -87,8 +87,9 @@ bool meterReadStoredPosition(int32_t out[4]) {
 }
 
 bool meterWriteStoredPosition(const int32_t rect[4]) {
-    bool ok = true;
+    // One rewrite of the store for the four edges.
+    RegValue values[4];
     for (int i = 0; i < 4; ++i)
-        ok = regWriteValue(kMeterWindowKey, kValueNames[i], &rect[i], sizeof rect[i]) == 1 && ok;
-    return ok;
+        values[i] = {kValueNames[i], &rect[i], sizeof rect[i]};
+    return regWriteValues(kMeterWindowKey, values, 4) == 4;
 }
