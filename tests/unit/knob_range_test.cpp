@@ -1,0 +1,109 @@
+// Value model of the knob: angles, steps and the set-value rule.
+#include "controls/knob_range.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr float kDeg = kKnobDegree;
+
+TEST(KnobRange, SweepsAndDeadZone) {
+    // Start, end (degrees), sweep and dead-zone middle (degrees, from the start).
+    const struct {
+        int start, end;
+        float sweep, middle;
+    } cases[] = {
+        {240, 300, 300, 330}, {220, 319, 261, 310.5f}, {300, 240, 60, 210}, {90, 90, 360, 360}};
+    for (const auto& c : cases) {
+        const KnobRange r = KnobRange::make(0, 1, 0, 0.1f, 0, c.start, c.end);
+        EXPECT_NEAR(r.sweep() / kDeg, c.sweep, 1e-3) << c.start << "/" << c.end;
+        EXPECT_NEAR(r.deadZoneMiddle() / kDeg, c.middle, 1e-3) << c.start << "/" << c.end;
+    }
+}
+
+TEST(KnobRange, AnglesOfMinimumMiddleAndMaximum) {
+    // 240/300: minimum at 240°, middle straight up, maximum at 300° (lower right);
+    // the same holds on a logarithmic range at the geometric middle.
+    const KnobRange lin = KnobRange::make(-10, 10, 0, 1, 0, 240, 300);
+    const KnobRange log = KnobRange::make(0.1f, 1000, 10, 1.1f, kKnobLogarithmic, 240, 300);
+    const struct {
+        const KnobRange& r;
+        float v, degrees;
+    } cases[] = {{lin, -10, 240},  {lin, 0, 90},  {lin, 10, 300},  {lin, 5, 15},
+                 {log, 0.1f, 240}, {log, 10, 90}, {log, 1000, 300}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(c.r.angleOf(c.v) / kDeg, c.degrees, 1e-3) << c.v;
+    EXPECT_EQ(lin.value, 0.0f);
+}
+
+TEST(KnobRange, AngleToValueRoundTripsWithoutClamping) {
+    KnobRange r = KnobRange::make(0, 100, 50, 1, 0, 240, 300);
+    for (float v : {0.0f, 12.5f, 50.0f, 99.0f, 100.0f}) {
+        ASSERT_TRUE(r.setFromAngle(r.angleOf(v)) || r.value == v);
+        EXPECT_NEAR(r.value, v, 1e-3) << v;
+    }
+    // Inside the dead zone the rule extrapolates; clamping is the caller's.
+    EXPECT_TRUE(r.setFromAngle(270 * kDeg));
+    EXPECT_GT(r.value, 100.0f);
+    const float before = r.value;
+    EXPECT_FALSE(r.setFromAngle(270 * kDeg)); // the same angle: no change reported
+    EXPECT_EQ(r.value, before);
+}
+
+TEST(KnobRange, StepsClampAndMultiply) {
+    // Value, step count, result, changed.
+    KnobRange r = KnobRange::make(0, 10, 9, 0.5f, 0, 240, 300);
+    const struct {
+        float from;
+        int n;
+        float to;
+        bool changed;
+    } linear[] = {{9.5f, 10, 10, true},
+                  {10, 1, 10, false},
+                  {0.5f, -10, 0, true},
+                  {3, 3, 4.5f, true},
+                  {3, -1, 2.5f, true}};
+    for (const auto& c : linear) {
+        r.value = c.from;
+        EXPECT_EQ(r.stepBy(c.n), c.changed) << c.from << " " << c.n;
+        EXPECT_EQ(r.value, c.to) << c.from << " " << c.n;
+    }
+    KnobRange g = KnobRange::make(0.1f, 100, 1, 1.1f, kKnobLogarithmic, 240, 300);
+    EXPECT_TRUE(g.stepBy(1));
+    EXPECT_EQ(g.value, 1.0f * 1.1f);
+    EXPECT_TRUE(g.stepBy(-2));
+    EXPECT_NEAR(g.value, 1.0f / 1.1f, 1e-6);
+    g.value = 99;
+    EXPECT_TRUE(g.stepBy(10));
+    EXPECT_EQ(g.value, 100.0f);
+}
+
+TEST(KnobRange, SetValueRefusesOutOfRangeEqualAndNaN) {
+    KnobRange r = KnobRange::make(0, 1, 0.5f, 0.1f, 0, 240, 300);
+    const struct {
+        float v;
+        bool changed;
+    } cases[] = {{1.5f, false}, {-0.1f, false}, {0.5f, false},
+                 {1, true},     {0, true},      {std::numeric_limits<float>::quiet_NaN(), false},
+                 {0.25f, true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(r.setValue(c.v), c.changed) << c.v;
+    EXPECT_EQ(r.value, 0.25f);
+}
+
+TEST(KnobRange, UsableRangesAndDecibels) {
+    EXPECT_TRUE(KnobRange::usable(0, 1, 0.5f, 0.1f, 0));
+    EXPECT_TRUE(KnobRange::usable(1, 0, 0.5f, 0.1f, 0)); // reversed is defined
+    EXPECT_FALSE(KnobRange::usable(1, 1, 1, 0.1f, 0));
+    EXPECT_FALSE(KnobRange::usable(0, 1, 0.5f, 1.1f, kKnobLogarithmic));
+    EXPECT_FALSE(KnobRange::usable(0.1f, 1, 0, 1.1f, kKnobLogarithmic));
+    EXPECT_FALSE(KnobRange::usable(0, INFINITY, 0, 1, 0));
+    const KnobRange db = KnobRange::make(0.05f, 1, 1, 0.01f, kKnobDecibel, 240, 300);
+    EXPECT_NEAR(db.shown(0.1f), -20.0f, 1e-5);
+    EXPECT_EQ(KnobRange::make(0, 1, 1, 0.1f, 0, 240, 300).shown(0.1f), 0.1f);
+}
+
+} // namespace
