@@ -4,8 +4,8 @@
 // The reads and writes are those of the program's callers: the latency, the
 // control library's 8 options, the 33 display settings plus the outline
 // colour, and the meter window's 4 edges (47 reads). The save writes the
-// latency and the window edges one by one, and the display settings and the
-// library options each as one batch, as the callers do. "changed" saves new
+// latency alone and the window edges, the display settings and the library
+// options each as one batch, as the callers do. "changed" saves new
 // values (every rewrite happens); "unchanged" saves what is stored (no
 // rewrite); "single writes" is the former one-rewrite-per-value save, for
 // comparison. Every start-up iteration begins with a file the process has
@@ -69,8 +69,6 @@ void saveAll(uint32_t seed, bool batches) {
     const float latency = 0.02f + static_cast<float>(seed % 10) * 0.01f;
     regWriteValue(kLatencyKey, "LatencyTime", &latency, 4);
     int32_t edges[4] = {static_cast<int32_t>(seed % 100), 0, 179, 1079};
-    for (int i = 0; i < 4; ++i)
-        regWriteValue(kWindowKey, kWindowNames[i], &edges[i], 4);
     uint32_t meter[34];
     for (uint32_t i = 0; i < 34; ++i)
         meter[i] = seed * 131 + i;
@@ -81,6 +79,8 @@ void saveAll(uint32_t seed, bool batches) {
     for (int i = 0; i < 44; ++i)
         ctx[i] = static_cast<unsigned char>(seed + i);
     if (!batches) {
+        for (int i = 0; i < 4; ++i)
+            regWriteValue(kWindowKey, kWindowNames[i], &edges[i], 4);
         for (int i = 0; i < 34; ++i)
             regWriteValue(kMeterKey, kMeterNames[i], &meter[i], 4);
         for (int i = 0; i < 7; ++i)
@@ -89,6 +89,9 @@ void saveAll(uint32_t seed, bool batches) {
         return;
     }
     RegValue values[34];
+    for (int i = 0; i < 4; ++i)
+        values[i] = {kWindowNames[i], &edges[i], 4};
+    regWriteValues(kWindowKey, values, 4);
     for (int i = 0; i < 34; ++i)
         values[i] = {kMeterNames[i], &meter[i], 4};
     regWriteValues(kMeterKey, values, 34);
