@@ -1,0 +1,347 @@
+// Rotary knob, driven by real mouse, wheel and key events.
+#include "controls/ctl_core.h"
+#include "controls/rotatif.h"
+#include "controls/text_entry_dialog.h"
+#include "controls/time_entry_dialog.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr int kId = 9;
+constexpr int kSize = 24, kC = 12;           // picture size and centre
+constexpr uint32_t kPanelStyle = 0x011000A0; // text entry, continuous, pen 0, brush 10
+constexpr QRgb kDisc = 0xFFC8C8C8;
+using Calls = std::vector<std::pair<int, float>>;
+
+struct Recorder {
+    Calls calls;
+    std::function<void(int, float)> then; // runs inside the knob's callback
+};
+
+int record(void* userData, int code, float value) {
+    auto* r = static_cast<Recorder*>(userData);
+    r->calls.emplace_back(code, value);
+    if (r->then)
+        r->then(code, value);
+    return 0;
+}
+
+// A grey disc, black outside its circle.
+QImage knobPicture() {
+    QImage image(kSize, kSize, QImage::Format_RGB32);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x)
+            image.setPixel(x, y, std::hypot(x + 0.5 - kC, y + 0.5 - kC) <= kC ? kDisc : 0xFF000000);
+    return image;
+}
+
+float degrees(float radians) {
+    return radians / kKnobDegree;
+}
+
+class ControlsKnob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+        ctlOptions().rotMode = 0; // linear, up increases
+        ctlOptions().rotLatency = 0;
+        ctlOptions().rotMove = 0;
+        ctlOptions().infoValue = 0x80000003u;
+        window.resize(300, 300);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    void TearDown() override { ctlShutdown(); }
+
+    Rotatif* make(uint32_t style = kPanelStyle, float min = 0, float max = 100, float def = 50,
+                  float step = 1, Recorder* r = nullptr, int16_t start = 240, int16_t end = 300) {
+        Rotatif* k = ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, start, end,
+                                   min, max, def, step, record, r ? r : &rec);
+        EXPECT_NE(k, nullptr);
+        return k;
+    }
+    // Press at the centre, move through `path` (knob coordinates), release.
+    void drag(Rotatif* k, std::initializer_list<QPoint> path, bool release = true) {
+        QTest::mousePress(k, Qt::LeftButton, {}, {kC, kC});
+        for (QPoint p : path)
+            QTest::mouseMove(k, p);
+        if (release)
+            QTest::mouseRelease(k, Qt::LeftButton, {},
+                                path.size() ? *(path.end() - 1) : QPoint(kC, kC));
+    }
+    void wheel(Rotatif* k, int delta) {
+        QWheelEvent e(QPointF(kC, kC), k->mapToGlobal(QPointF(kC, kC)), {}, {0, delta},
+                      Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(k, &e);
+    }
+    // The pointer covers the pixel at fraction f of its length along angle a.
+    static bool pointerAt(const Rotatif* k, float a, float f) {
+        const float L = kSize / 3 + 2;
+        const int x = kC + int(std::lround(f * L * std::cos(a)));
+        const int y = kC + int(std::lround(-f * L * std::sin(a)));
+        return k->picture().pixel(x, y) != kDisc;
+    }
+
+    QWidget window;
+    Recorder rec;
+};
+
+} // namespace
+
+TEST_F(ControlsKnob, AnglesAndPaintedPointerAtMinimumMiddleAndMaximum) {
+    // 240/300: minimum at 240°, middle straight up, maximum at 300°, lower right.
+    Rotatif* k = make(kPanelStyle, -10, 10, 0);
+    const std::tuple<float, float> cases[] = {{-10, 240}, {0, 90}, {10, 300}};
+    for (const auto& [v, deg] : cases) {
+        ctlSendCommand(k, kCtlCmdSetValue, v);
+        EXPECT_NEAR(degrees(k->shownAngle()), deg, 1e-3) << v;
+        // Painted at once: the needle's far end is drawn, the other angles' are not.
+        for (const auto& [v2, deg2] : cases)
+            EXPECT_EQ(pointerAt(k, deg2 * kKnobDegree, 0.8f), v2 == v) << v << " at " << deg2;
+    }
+    EXPECT_EQ(k->picture(), k->grab().toImage()); // what the screen shows
+}
+
+TEST_F(ControlsKnob, LinearDragStepsAlongTheLargerMovement) {
+    // Mode, move from the press point, steps.
+    const std::tuple<uint32_t, QPoint, float> cases[] = {
+        {0, {3, 1}, 3},  {1, {3, 1}, 3},   {0, {1, 3}, -3},   {1, {1, 3}, 3},
+        {0, {0, -4}, 4}, {0, {-2, 2}, -2}, {1, {-60, 0}, -50}};
+    for (const auto& [mode, move, steps] : cases) {
+        ctlOptions().rotMode = mode;
+        Rotatif* k = make();
+        drag(k, {QPoint(kC, kC) + move});
+        EXPECT_EQ(k->value(), 50 + steps) << mode << " " << move.x() << "," << move.y();
+        EXPECT_FLOAT_EQ(k->shownAngle(), k->range().angleOf(k->value()));
+        delete k;
+    }
+}
+
+TEST_F(ControlsKnob, AngularDragPointsAndSwitchesAtTheDeadZoneMiddle) {
+    ctlOptions().rotMode = 2;
+    Rotatif* k = make(kPanelStyle, 0, 300, 150);
+    const auto at = [](float deg) {
+        return QPoint(kC + int(std::lround(100 * std::cos(deg * kKnobDegree))),
+                      kC - int(std::lround(100 * std::sin(deg * kKnobDegree))));
+    };
+    // Degrees pointed at, value. The dead zone runs from 300° clockwise to 240°
+    // with its middle straight down.
+    const std::tuple<float, float> cases[] = {{90, 150}, {240, 0},   {290, 300},
+                                              {250, 0},  {271, 300}, {269, 0}};
+    QTest::mousePress(k, Qt::LeftButton, {}, {kC, kC});
+    for (const auto& [deg, v] : cases) {
+        QTest::mouseMove(k, at(deg));
+        EXPECT_NEAR(k->value(), v, 0.6f) << deg;
+        EXPECT_FLOAT_EQ(k->shownAngle(), k->range().angleOf(k->value())) << deg;
+    }
+    // On the centre nothing changes and the point is not recorded: a linear
+    // move afterwards counts from the last point off the centre.
+    QTest::mouseMove(k, {kC + 8, kC});
+    const float before = k->value();
+    QTest::mouseMove(k, {kC, kC});
+    EXPECT_EQ(k->value(), before);
+    ctlOptions().rotMode = 0;
+    QTest::mouseMove(k, {kC + 11, kC});
+    EXPECT_EQ(k->value(), before + 3);
+    QTest::mouseRelease(k, Qt::LeftButton, {}, {kC + 11, kC});
+}
+
+TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
+    // Style, range, start value, action, result.
+    enum Act { Left, Right, Up, Down, WheelUp, WheelDown };
+    const uint32_t log = kPanelStyle | kKnobLogarithmic;
+    const struct {
+        uint32_t style, mode;
+        float min, max, step, from;
+        Act act;
+        float to;
+    } cases[] = {{kPanelStyle, 0, 0, 100, 1, 91, Up, 100},
+                 {kPanelStyle, 0, 0, 100, 1, 5, Down, 0},
+                 {kPanelStyle, 0, 0, 100, 1, 5, Left, 4},
+                 {kPanelStyle, 0, 0, 100, 1, 5, Right, 6},
+                 {log, 0, 0.1f, 100, 1.1f, 2, Right, 2.2f},
+                 {kPanelStyle, 0, 0, 100, 1, 50, WheelUp, 55},
+                 {kPanelStyle, 1, 0, 100, 1, 50, WheelUp, 45},
+                 {kPanelStyle, 1, 0, 100, 1, 50, WheelDown, 55},
+                 {kPanelStyle | kKnobSpringBack, 0, 0, 100, 1, 50, Up, 50}};
+    for (const auto& c : cases) {
+        ctlOptions().rotMode = c.mode;
+        Rotatif* k = make(c.style, c.min, c.max, c.from, c.step);
+        k->setFocus();
+        const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
+        if (c.act <= Down)
+            QTest::keyClick(k, keys[c.act]);
+        else
+            wheel(k, c.act == WheelUp ? 120 : -120);
+        EXPECT_FLOAT_EQ(k->value(), c.to) << c.from << " act " << c.act;
+        delete k;
+    }
+}
+
+TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
+    Rotatif* k = make();
+    EXPECT_EQ(k->command(kCtlCmdGetValue, 0), ctlValueBits(50.0f));
+    for (float v : {150.0f, -1.0f, NAN})
+        ctlSendCommand(k, kCtlCmdSetValue, v);
+    EXPECT_EQ(k->value(), 50.0f);
+    ctlSendCommand(k, kCtlCmdSetValue, 100.0f);
+    EXPECT_EQ(k->value(), 100.0f);
+    EXPECT_NEAR(degrees(k->shownAngle()), 300, 1e-3);
+    EXPECT_TRUE(rec.calls.empty()); // command 4 never notifies
+
+    // Command, option before, option after.
+    CtlOptions& o = ctlOptions();
+    const std::tuple<int, uint32_t CtlOptions::*, uint32_t, uint32_t> cases[] = {
+        {10, &CtlOptions::rotMode, 0, 1},
+        {10, &CtlOptions::rotMode, 1, 0},
+        {10, &CtlOptions::rotMode, 3, 3},
+        {12, &CtlOptions::rotMode, 3, 1},
+        {12, &CtlOptions::rotMode, 1, 3},
+        {20, &CtlOptions::rotMove, 0, 1},
+        {1250, &CtlOptions::rotLatency, 0, 250},
+        {2000, &CtlOptions::infoValue, 0xF0000002, 2},
+        {2000, &CtlOptions::infoValue, 2, 0x80000002},
+        {2004, &CtlOptions::infoValue, 0x80000002, 0x80000004},
+        {77, &CtlOptions::rotMode, 1, 1}};
+    for (const auto& [code, field, before, after] : cases) {
+        o.*field = before;
+        EXPECT_EQ(k->command(code, 0), 0);
+        EXPECT_EQ(o.*field, after) << code << " from " << before;
+    }
+    // Min and max items are announced gestures.
+    k->command(kKnobCmdMinimum, 0);
+    EXPECT_EQ(rec.calls, (Calls{{kId, 0.0f}}));
+}
+
+TEST_F(ControlsKnob, LatencyHoldsMovesBackAfterThePress) {
+    ctlOptions().rotLatency = 300;
+    Rotatif* k = make();
+    QTest::mousePress(k, Qt::LeftButton, {}, {kC, kC});
+    QTest::mouseMove(k, {kC + 5, kC});
+    QTest::qWait(150);
+    QTest::mouseMove(k, {kC + 7, kC});
+    EXPECT_EQ(k->value(), 50.0f);
+    EXPECT_FALSE(k->movesAllowed());
+    QTest::qWait(300);
+    EXPECT_TRUE(k->movesAllowed());
+    QTest::mouseMove(k, {kC + 10, kC});
+    EXPECT_EQ(k->value(), 60.0f); // held-back moves are not seen: from the press point
+    QTest::mouseRelease(k, Qt::LeftButton, {}, {kC + 10, kC});
+}
+
+TEST_F(ControlsKnob, NotificationsPerGesture) {
+    // Style bits beyond the panel's without continuous notification, calls of
+    // a 2-move drag (second move changes nothing), then a key and a wheel notch.
+    const uint32_t base = kPanelStyle & ~kKnobContinuous;
+    const int b = kId | kCtlGestureBegin, e = kId | kCtlGestureEnd;
+    const std::tuple<uint32_t, Calls, Calls> cases[] = {
+        {base, {{kId, 52}}, {}},
+        {base | kKnobContinuous, {{kId, 52}, {kId, 52}}, {{kId, 53}, {kId, 58}}},
+        {base | kKnobGestures, {{b, 0}, {kId, 52}, {e, 0}}, {}},
+        {base | kKnobSpringBack, {{kId, 52}, {kId, 50}}, {}},
+    };
+    for (const auto& [style, dragCalls, keyCalls] : cases) {
+        rec.calls.clear();
+        Rotatif* k = make(style);
+        drag(k, {{kC + 2, kC}, {kC + 2, kC}});
+        EXPECT_EQ(rec.calls, dragCalls) << std::hex << style;
+        rec.calls.clear();
+        k->setFocus();
+        QTest::keyClick(k, Qt::Key_Right);
+        wheel(k, 120);
+        EXPECT_EQ(rec.calls, keyCalls) << std::hex << style;
+        EXPECT_EQ(k->value(), style & kKnobSpringBack ? 55.0f : 58.0f); // keys held, wheel not
+        delete k;
+    }
+}
+
+TEST_F(ControlsKnob, DisabledKnobIgnoresTheMouseButStepsWithKeys) {
+    Rotatif* k = make();
+    ctlSendCommand(k, kCtlCmdDisable, 0);
+    ctlSendCommand(k, kCtlCmdSetValue, 60);
+    QTest::mouseDClick(k, Qt::LeftButton, {}, {kC, kC});
+    drag(k, {{kC + 5, kC}});
+    EXPECT_EQ(k->value(), 60.0f);
+    EXPECT_FALSE(k->dragging());
+    EXPECT_TRUE(rec.calls.empty());
+    QTest::keyClick(k, Qt::Key_Right);
+    EXPECT_EQ(k->value(), 61.0f);
+    ctlSendCommand(k, kCtlCmdEnable, 0);
+    rec.calls.clear();
+    QTest::mouseDClick(k, Qt::LeftButton, {}, {kC, kC});
+    EXPECT_EQ(k->value(), 50.0f);
+    EXPECT_EQ(rec.calls.back(), (std::pair<int, float>(kId, 50.0f)));
+}
+
+TEST_F(ControlsKnob, CallbackSettingASiblingDuringADragLeavesBothConsistent) {
+    // The panel keeps a low knob at or below a high one: the low knob's
+    // callback pushes the high knob up, and pulls itself back below 80.
+    Recorder high;
+    Rotatif* hi = make(kPanelStyle, 0, 100, 60, 1, &high);
+    hi->move(10, 10);
+    Rotatif* lo = make(kPanelStyle, 0, 100, 40);
+    rec.then = [&](int code, float v) {
+        if (code != kId)
+            return;
+        if (v > hi->value())
+            ctlSendCommand(hi, kCtlCmdSetValue, v);
+        if (v > 80)
+            ctlSendCommand(lo, kCtlCmdSetValue, 80);
+    };
+    QTest::mousePress(lo, Qt::LeftButton, {}, {kC, kC});
+    for (int x = 1; x <= 50; x += 7)
+        QTest::mouseMove(lo, {kC + x, kC});
+    for (Rotatif* k : {lo, hi}) {
+        EXPECT_FLOAT_EQ(k->shownAngle(), k->range().angleOf(k->value()));
+        EXPECT_EQ(k->picture(), k->grab().toImage()); // painted where it stands
+    }
+    EXPECT_EQ(lo->value(), 80.0f);
+    EXPECT_EQ(hi->value(), 87.0f);
+    QTest::mouseRelease(lo, Qt::LeftButton, {}, {kC + 50, kC});
+    EXPECT_TRUE(high.calls.empty());
+}
+
+TEST_F(ControlsKnob, ValueBoxAtTheChosenCornerWhileDragging) {
+    AutoValueView* box = ctlValueBox();
+    ASSERT_NE(box, nullptr);
+    // infovalue, where the box's top-left goes relative to the knob (130, 130).
+    const std::tuple<uint32_t, QPoint> cases[] = {{0x80000001, {50, 110}},
+                                                  {0x80000002, {154, 110}},
+                                                  {0x80000003, {154, 154}},
+                                                  {0x80000004, {50, 154}},
+                                                  {0x80000009, {154, 154}}};
+    for (const auto& [info, corner] : cases) {
+        ctlOptions().infoValue = info;
+        Rotatif* k = make(kPanelStyle | kKnobDecibel, 0.05f, 1, 1, 0.01f);
+        drag(k, {{kC - 50, kC}}, false);
+        EXPECT_FALSE(box->boxHidden());
+        EXPECT_EQ(box->lastPosition(), window.mapToGlobal(corner)) << std::hex << info;
+        EXPECT_EQ(box->text().toStdString(), "-6.021 db"); // 20 log10(0.5), in decibels
+        QTest::mouseRelease(k, Qt::LeftButton, {}, {kC - 50, kC});
+        EXPECT_TRUE(box->boxHidden());
+        delete k;
+    }
+    ctlOptions().infoValue = 3;
+    Rotatif* k = make();
+    drag(k, {{kC + 3, kC}}, false);
+    EXPECT_TRUE(box->boxHidden());
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
