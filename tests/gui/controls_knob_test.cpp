@@ -340,6 +340,140 @@ TEST_F(ControlsKnob, ValueBoxAtTheChosenCornerWhileDragging) {
     EXPECT_TRUE(box->boxHidden());
 }
 
+namespace {
+
+// Items of a menu and its submenus: text, checked, enabled.
+using Items = std::vector<std::tuple<std::string, bool, bool>>;
+void collect(QMenu* menu, Items& out) {
+    for (QAction* a : menu->actions()) {
+        if (a->menu())
+            collect(a->menu(), out);
+        else if (!a->isSeparator())
+            out.emplace_back(a->text().toStdString(), a->isChecked(), a->isEnabled());
+    }
+}
+
+// Right-clicks the knob, reads the open menu, then picks `pick` (or closes).
+Items openMenu(Rotatif* k, const std::string& pick = "") {
+    Items items;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        collect(menu, items);
+        for (QAction* a : menu->actions())
+            for (QAction* b : a->menu() ? a->menu()->actions() : QList<QAction*>{a})
+                if (b->text().toStdString() == pick)
+                    b->trigger();
+        menu->close();
+    });
+    QTest::mouseClick(k, Qt::RightButton, {}, {kC, kC});
+    return items;
+}
+
+bool has(const Items& items, const std::string& text, bool checked, bool enabled = true) {
+    for (const auto& [t, c, e] : items)
+        if (t == text)
+            return c == checked && e == enabled;
+    ADD_FAILURE() << "no item " << text;
+    return false;
+}
+
+} // namespace
+
+TEST_F(ControlsKnob, ContextMenuChecksTextsAndCommands) {
+    // Latency option, which latency item is checked ("" none).
+    const std::tuple<uint32_t, std::string> latencies[] = {
+        {0, "Latency 0 ms"}, {300, "Latency 300 ms"}, {500, "Latency 500 ms"}, {150, ""}};
+    Rotatif* k = make(kPanelStyle, 0, 100, 50, 1);
+    for (const auto& [ms, checked] : latencies) {
+        ctlOptions().rotLatency = ms;
+        for (const auto& [t, c, e] : openMenu(k)) {
+            if (t.rfind("Latency", 0) == 0) {
+                EXPECT_EQ(c, t == checked) << ms << " " << t;
+            }
+        }
+    }
+    ctlOptions().rotMode = 3;
+    ctlOptions().infoValue = 0x80000002;
+    ctlSendCommand(k, kCtlCmdSetValue, 100);
+    Items items = openMenu(k, "Display on Left Bottom");
+    EXPECT_TRUE(has(items, "Current value : +100.000", false, false));
+    EXPECT_TRUE(has(items, "Inverse Mousemove Mode", true, false));
+    EXPECT_TRUE(has(items, "Angular Mousemove Mode", true));
+    EXPECT_TRUE(has(items, "Value Max (+100.000000)", true));
+    EXPECT_TRUE(has(items, "Default value (+50.000000)\tDBLCLICK", false));
+    EXPECT_TRUE(has(items, "Enable Info Value Box", true));
+    EXPECT_TRUE(has(items, "Display on Right Top", true));
+    EXPECT_TRUE(has(items, "Edit Value\tINS [CTRL+CLICK]", false));
+    EXPECT_EQ(ctlOptions().infoValue, 0x80000004u); // the picked item's command ran
+    EXPECT_EQ(items.size(), 20u);
+
+    // Decibel knob: decibels with " db"; no-editing knob: no value items.
+    Rotatif* db = make(kPanelStyle | kKnobDecibel, 0.05f, 1, 0.5f, 0.01f);
+    items = openMenu(db, "Value Min (-26.0) db");
+    EXPECT_TRUE(has(items, "Current value : -6.021 db", false, false));
+    EXPECT_TRUE(has(items, "Default value (-6.0 db)\tDBLCLICK", true));
+    EXPECT_TRUE(has(items, "Value Max (0.0) db", false));
+    EXPECT_EQ(db->value(), 0.05f);
+    EXPECT_EQ(openMenu(make(kPanelStyle | kKnobNoEdit)).size(), 14u);
+}
+
+TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
+    // Style, how the dialog is asked for, typed text ("" cancels), value after.
+    enum How { Insert, CtrlClick, MiddleClick };
+    const std::tuple<uint32_t, How, const char*, float> cases[] = {
+        {kPanelStyle, Insert, "12,5", 12.5f},
+        {kPanelStyle, CtrlClick, "150", 50}, // out of range: ignored, still reported
+        {kPanelStyle, MiddleClick, "", 50},  // cancelled: nothing
+        {kPanelStyle | kKnobNoEdit, Insert, nullptr, 50},
+        {(kPanelStyle & ~kKnobTextEntry) | kKnobDecibel, Insert, "20", 10},
+    };
+    for (const auto& [style, how, typed, after] : cases) {
+        rec.calls.clear();
+        const bool db = style & kKnobDecibel;
+        Rotatif* k = db ? make(style, 1, 100, 50, 1) : make(style);
+        bool opened = false;
+        QTimer::singleShot(0, [&, typed = typed] {
+            auto* w = qobject_cast<TextEntryWindow*>(ctlPopups().textEntry.data());
+            opened = w;
+            if (!w)
+                return;
+            if (*typed) {
+                w->edit()->setText(typed);
+                QTest::keyClick(w->edit(), Qt::Key_Return);
+            } else {
+                QTest::keyClick(w->edit(), Qt::Key_Escape);
+            }
+        });
+        k->setFocus();
+        if (how == Insert)
+            QTest::keyClick(k, Qt::Key_Insert);
+        else
+            QTest::mouseClick(k, how == CtrlClick ? Qt::LeftButton : Qt::MiddleButton,
+                              how == CtrlClick ? Qt::ControlModifier : Qt::NoModifier, {kC, kC});
+        QApplication::processEvents();
+        EXPECT_EQ(opened, typed != nullptr) << std::hex << style << " " << how;
+        EXPECT_NEAR(k->value(), after, 1e-4) << std::hex << style << " " << how;
+        EXPECT_EQ(rec.calls.size(), typed && *typed ? 1u : 0u) << std::hex << style << " " << how;
+        EXPECT_FALSE(k->dragging());
+        delete k;
+    }
+
+    // Time entry: Cancel changes nothing; OK sets the value.
+    for (bool ok : {false, true}) {
+        rec.calls.clear();
+        Rotatif* k = make((kPanelStyle & ~kKnobTextEntry) | kKnobTimeEntry, 0, 10, 2, 0.1f);
+        QTimer::singleShot(0, [ok] {
+            auto* w = qobject_cast<TimeEntryWindow*>(ctlPopups().timeEntry.data());
+            ASSERT_NE(w, nullptr);
+            ok ? w->accept() : w->reject();
+        });
+        QTest::mouseClick(k, Qt::LeftButton, Qt::ControlModifier, {kC, kC});
+        EXPECT_EQ(rec.calls, (ok ? Calls{{kId, 2.0f}} : Calls{}));
+        delete k;
+    }
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
