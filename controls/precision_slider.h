@@ -99,6 +99,11 @@ public:
     // Draws the rulers into their image only.
     void drawRulers();
     bool sameTarget(const QWidget* control, const CtlNotifier& notifier) const;
+    // Shows and raises the window; with `takeFocus` it also becomes the
+    // active window with the keyboard focus.
+    void bringUp(bool takeFocus);
+    // A drag step is sending its value to the control and its owner.
+    bool sending() const { return m_sending; }
 
     QWidget* target() const { return m_target.data(); }
     const SliderParams& params() const { return m_params; }
@@ -148,5 +153,6 @@ private:
     QImage m_face;   // client background and texts, drawn once
     QImage m_rulers; // the three rulers
     I2p* m_switch = nullptr;
+    bool m_sending = false;  // inside a drag step's command and notification
     bool m_finished = false; // the close work has run
 };

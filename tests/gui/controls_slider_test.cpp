@@ -1,0 +1,233 @@
+// Precision slider, driven by real mouse and key events: parameters, drag
+// directions, clamping with its hatch, inverse mode, re-targeting, the focus
+// and the ways it closes.
+#include "controls/ctl_core.h"
+#include "controls/i2p.h"
+#include "controls/knob_range.h"
+#include "controls/precision_slider.h"
+
+#include <QApplication>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+constexpr int kId = 9, kClose = 105;
+using Calls = std::vector<std::pair<int, float>>;
+
+int record(void* userData, int code, float value) {
+    static_cast<Calls*>(userData)->emplace_back(code, value);
+    return 0;
+}
+
+// Stands in for a knob: takes command 4 into its range and refreshes the
+// slider, as a knob does.
+class Target : public CtlControl {
+public:
+    Target(QWidget* parent, float lo, float hi, float value, uint32_t style)
+        : CtlControl(parent, "target"),
+          range(KnobRange::make(lo, hi, value, 0.01f, style, 240, 300)) {
+        initControl(kId, CtlNotifier{parent, record, style | kCtlUseCallback, &notes}, true);
+    }
+    int32_t command(int code, int32_t argument) override {
+        commands.emplace_back(code, ctlBitsValue(argument));
+        if (code == kCtlCmdSetValue && range.setValue(ctlBitsValue(argument))) {
+            RefreshPrecisionSlider(this, range.style, kClose, notifier(), kId, range);
+        }
+        return CtlControl::command(code, argument);
+    }
+    PrecisionSlider* open() {
+        OpenPrecisionSlider(parentWidget(), this, range.style, 300, 200, kClose, notifier(), kId,
+                            range);
+        return ctlPrecisionSlider();
+    }
+    KnobRange range;
+    Calls commands, notes;
+};
+
+class ControlsSlider : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+        ctlOptions().aIMode = 0;
+        window.resize(200, 100);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    void TearDown() override {
+        ctlShutdown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Presses in ruler `column` (1..3) at mid height, moves by each offset in
+    // turn, releases.
+    static void drag(PrecisionSlider* s, int column, std::vector<QPoint> moves) {
+        QPoint p(s->clientWidth() / 3 * (column - 1) + 30, s->clientHeight() / 2);
+        QTest::mousePress(s, Qt::LeftButton, {}, p);
+        for (QPoint d : moves) {
+            QTest::mouseMove(s, p += d);
+        }
+        QTest::mouseRelease(s, Qt::LeftButton, {}, p);
+    }
+    QWidget window;
+};
+
+} // namespace
+
+TEST_F(ControlsSlider, ParametersAndTenPixelsDownInEachRuler) {
+    struct Case {
+        float lo, hi, value;
+        uint32_t style;
+        double min, max;
+        int decimals;
+        double coarse;
+    } const cases[] = {
+        {0.0f, 1.0f, 0.5f, 0, 0, 1, 5, 0.001},
+        {0.0f, 50.0f, 20.0f, 0, 0, 50, 4, 0.1},
+        {1.0f, 0.0f, 0.5f, 0, 0, 1, 5, 0.001},               // exchanged bounds
+        {0.0f, 0.5f, 0.2f, 0, 0, 0.5, 5, 0.0001},            // c = -1, decimals 7 limited to 5
+        {0.0f, 2e6f, 1e6f, 0, 0, 2e6, 1, 1e4},               // c = 7, decimals -1 limited to 1
+        {0.05f, 1.0f, 0.5f, kSliderDecibel, -26, 0, 4, 0.1}, // decibels, -26.02 truncated
+    };
+    for (const Case& c : cases) {
+        Target t(&window, c.lo, c.hi, c.value, c.style);
+        PrecisionSlider* s = t.open();
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->params().minimum, c.min) << c.hi;
+        EXPECT_EQ(s->params().maximum, c.max) << c.hi;
+        EXPECT_EQ(s->params().decimals, c.decimals) << c.hi;
+        for (int k = 1; k <= 3; ++k) {
+            const double step = c.coarse * std::pow(0.01, k - 1);
+            EXPECT_NEAR(s->params().steps[k - 1], step, step * 1e-9) << c.hi << " ruler " << k;
+            const double before = s->value();
+            t.commands.clear();
+            drag(s, k, {{0, 4}, {0, 6}}); // moving down raises the value
+            EXPECT_NEAR(s->value(), before + 10 * step, step * 1e-3 + std::abs(before) * 2e-7)
+                << c.hi << " ruler " << k;
+            const double sent = c.style ? std::pow(10.0, s->value() / 20) : s->value();
+            ASSERT_EQ(t.commands.size(), 2u);
+            EXPECT_FLOAT_EQ(t.commands.back().second, static_cast<float>(sent)) << c.hi;
+            EXPECT_EQ(t.notes.back(), std::make_pair(kId, t.commands.back().second));
+        }
+        s->close();
+    }
+}
+
+TEST_F(ControlsSlider, DiagonalMovesTakeTheLargerAxisAndInverseModeTurnsThem) {
+    Target t(&window, 0.0f, 1.0f, 0.5f, 0);
+    PrecisionSlider* s = t.open();
+    // (move, steps without inverse mode); equal movements take the horizontal one.
+    const std::pair<QPoint, int> cases[] = {
+        {{3, 1}, 3}, {{1, 3}, 3}, {{1, -3}, -3}, {{2, -2}, 2}, {{-2, 2}, -2}, {{0, -5}, -5},
+    };
+    for (int inverse : {0, 1}) {
+        if (inverse) { // a real click on the switch; its report is posted
+            QTest::mouseClick(s->inverseSwitch(), Qt::LeftButton, {}, {5, 5});
+            QCoreApplication::processEvents();
+            ASSERT_EQ(ctlOptions().aIMode, 1u);
+        }
+        for (const auto& [move, steps] : cases) {
+            const double before = s->value();
+            drag(s, 1, {move});
+            EXPECT_NEAR(s->value() - before, (inverse ? -steps : steps) * 0.001, 1e-7)
+                << inverse << ": " << move.x() << "," << move.y();
+        }
+    }
+    // The mode is a library option, saved and taken by the next slider.
+    s->close();
+    ctlShutdown();
+    ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+    EXPECT_EQ(ctlOptions().aIMode, 1u);
+    EXPECT_EQ(ctlSendCommand(t.open()->inverseSwitch(), kCtlCmdGetValue, 0.0f), 1.0f);
+}
+
+TEST_F(ControlsSlider, DragPastTheMaximumHoldsItAndHatchesTheRowsBeyond) {
+    Target t(&window, 0.0f, 1.0f, 0.99f, 0);
+    PrecisionSlider* s = t.open();
+    drag(s, 1, {{0, 30}, {0, 30}});
+    EXPECT_EQ(s->value(), 1.0);
+    EXPECT_EQ(t.range.value, 1.0f);
+    // Row i of the coarse ruler shows n = centre + 1000 - (i - 1) steps; past
+    // the maximum the rows with an even n carry a hatch line, in range none.
+    const QImage& img = s->rulers();
+    const int centre = (s->clientHeight() - 40) / 2;
+    for (int i = 1; i <= s->clientHeight() - 42; ++i) {
+        if (std::abs(i - centre) <= 11) {
+            continue; // the value marker
+        }
+        const bool hatched = img.pixelColor(4, i) == ctlColor(13);
+        EXPECT_EQ(hatched, i <= centre && (centre + 1000 - (i - 1)) % 2 == 0) << "row " << i;
+    }
+}
+
+TEST_F(ControlsSlider, RetargetsRefreshesAndSendsTheCloseCodeToItsLastControl) {
+    Target a(&window, 0.0f, 1.0f, 0.5f, 0), b(&window, 0.0f, 50.0f, 10.0f, kCtlNotifyGestures);
+    PrecisionSlider* s = a.open();
+
+    const QPoint at = s->pos();
+    EXPECT_EQ(b.open(), s); // the same window, re-targeted, in place
+    EXPECT_EQ(s->pos(), at);
+    EXPECT_EQ(ctlPrecisionSliderTarget(), &b);
+
+    drag(s, 1, {{0, 10}});
+
+    EXPECT_EQ(a.commands, Calls{});
+    EXPECT_EQ(b.range.value, 11.0f);
+    EXPECT_EQ(b.notes, (Calls{{kId | 0x8000, 0.0f}, {kId, 11.0f}, {kId | 0x4000, 0.0f}}));
+
+    // Refreshed by the same control, it takes the range but keeps its steps;
+    // by another control, it moves there in full.
+    b.range = KnobRange::make(0.0f, 1000.0f, 500.0f, 1.0f, kCtlNotifyGestures, 240, 300);
+    RefreshPrecisionSlider(&b, b.range.style, kClose, b.notifier(), kId, b.range);
+    EXPECT_EQ(s->params().maximum, 1000.0);
+    EXPECT_EQ(s->params().steps[0], 0.1);
+    RefreshPrecisionSlider(&a, 0, kClose, a.notifier(), kId, a.range);
+    EXPECT_EQ(ctlPrecisionSliderTarget(), &a);
+    EXPECT_EQ(s->params().steps[0], 0.001);
+
+    // It holds the keyboard focus: Escape closes it at once, and only the
+    // control it last worked for hears the close code.
+    ASSERT_TRUE(QTest::qWaitFor([s] { return QApplication::focusWidget() == s; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(ctlPrecisionSlider(), nullptr);
+    EXPECT_EQ(a.commands, (Calls{{kClose, 0.0f}}));
+    EXPECT_EQ(b.commands.back().first, kCtlCmdSetValue);
+
+    // The library's shut-down closes it without a close code.
+    a.open();
+    ctlShutdown();
+    EXPECT_EQ(ctlPrecisionSlider(), nullptr);
+    EXPECT_EQ(a.commands.size(), 1u);
+    ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+}
+
+TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
+    struct Case {
+        float lo, hi, value;
+        uint32_t style;
+    } const cases[] = {
+        {0.5f, 0.5f, 0.5f, 0},               // span 0
+        {0.0f, 1.0f, 0.5f, kSliderDecibel},  // log of 0
+        {-1.0f, 1.0f, 0.5f, kSliderDecibel}, // log of a negative bound
+    };
+    for (const Case& c : cases) {
+        Target t(&window, c.lo, c.hi, c.value, c.style);
+        PrecisionSlider* s = t.open();
+        for (int k = 1; k <= 3; ++k) {
+            drag(s, k, {{0, 20}, {5, -40}});
+        }
+        EXPECT_EQ(t.commands, Calls{}) << c.lo;
+        EXPECT_EQ(t.range.value, c.value);
+        EXPECT_TRUE(s->isVisible());
+        QTest::keyClick(s, Qt::Key_Escape);
+        EXPECT_EQ(ctlPrecisionSlider(), nullptr);
+        EXPECT_EQ(t.commands, (Calls{{kClose, 0.0f}}));
+    }
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
