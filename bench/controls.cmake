@@ -1,0 +1,3 @@
+# Control library: one knob drag step (mouse move, value, immediate repaint).
+add_executable(controls_bench ${CMAKE_CURRENT_LIST_DIR}/controls_bench.cpp)
+target_link_libraries(controls_bench PRIVATE kc_controls kc_resources benchmark::benchmark)
