@@ -2,6 +2,7 @@
 
 #include "controls/ctl_core.h"
 #include "controls/ctl_text.h"
+#include "controls/precision_slider.h"
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
 #include "platform/dc.h"
@@ -191,25 +192,23 @@ void Rotatif::editValue() {
     }
 }
 
-// Precision slider hooks. The slider is not part of the library yet: these
-// are the only places the knob reaches it. openSlider is called where the
-// knob opens or re-targets it (Shift+click, Shift+right or middle click,
-// command 104), refreshSlider after the press, the drag moves, the release,
-// the wheel, the default action and the dialog results, and sliderAttached
-// decides whether command 4 refreshes it.
+// The precision slider works on a copy of the range and sends changes back
+// with command 4.
 void Rotatif::openSlider() {
     if (!controlEnabled() || !editable())
         return;
-    // OpenPrecisionSlider(parentWidget(), this, style, centre on screen - 2,
-    //                     kKnobCmdSliderClosed, notifier(), controlId(), m_range)
+    const QPoint at = mapToGlobal(QPoint(m_centreX, m_centreY));
+    OpenPrecisionSlider(parentWidget(), this, m_range.style, at.x() - 2, at.y() - 2,
+                        kKnobCmdSliderClosed, notifier(), controlId(), m_range);
 }
 
 void Rotatif::refreshSlider() {
-    // RefreshPrecisionSlider(this, style, kKnobCmdSliderClosed, notifier(), controlId(), m_range)
+    RefreshPrecisionSlider(this, m_range.style, kKnobCmdSliderClosed, notifier(), controlId(),
+                           m_range);
 }
 
 bool Rotatif::sliderAttached() const {
-    return false; // ctlPrecisionSliderTarget() == this
+    return ctlPrecisionSliderTarget() == this;
 }
 
 // ---- mouse -----------------------------------------------------------------

@@ -1,5 +1,6 @@
 // Rotary knob, driven by real mouse, wheel and key events.
 #include "controls/ctl_core.h"
+#include "controls/precision_slider.h"
 #include "controls/rotatif.h"
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
@@ -472,6 +473,35 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
         EXPECT_EQ(rec.calls, (ok ? Calls{{kId, 2.0f}} : Calls{}));
         delete k;
     }
+}
+
+TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
+    Rotatif* a = make(kPanelStyle, 0, 100, 30);
+    Rotatif* b = make(kPanelStyle, 0, 100, 60);
+    b->move(10, 10);
+    Rotatif* fixed = make(kPanelStyle | kKnobNoEdit);
+    fixed->move(60, 10);
+    // Button, modifiers, knob, slider target afterwards.
+    const std::tuple<Qt::MouseButton, Qt::KeyboardModifiers, Rotatif*, Rotatif*> cases[] = {
+        {Qt::LeftButton, Qt::ShiftModifier, fixed, nullptr},
+        {Qt::LeftButton, Qt::ShiftModifier, a, a},
+        {Qt::LeftButton, Qt::NoModifier, b, b}, // a press re-targets the open slider
+        {Qt::RightButton, Qt::ShiftModifier, a, a},
+        {Qt::MiddleButton, Qt::ShiftModifier, b, b},
+        {Qt::LeftButton, Qt::ShiftModifier, fixed, b}};
+    for (const auto& [button, mods, knob, target] : cases) {
+        QTest::mouseClick(knob, button, mods, {kC, kC});
+        EXPECT_EQ(ctlPrecisionSliderTarget(), target) << button << " " << mods;
+        if (target) {
+            EXPECT_EQ(ctlPrecisionSlider()->value(), target->value());
+        }
+    }
+    ctlSendCommand(b, kCtlCmdSetValue, 70);
+    EXPECT_EQ(ctlPrecisionSlider()->value(), 70.0);
+    ctlSendCommand(a, kCtlCmdSetValue, 10); // not the slider's knob: left alone
+    EXPECT_EQ(ctlPrecisionSliderTarget(), b);
+    delete b;
+    EXPECT_EQ(ctlPrecisionSlider(), nullptr);
 }
 
 int main(int argc, char** argv) {
