@@ -115,17 +115,19 @@ TEST_F(ControlsSlider, ParametersAndTenPixelsDownInEachRuler) {
 }
 
 TEST_F(ControlsSlider, DiagonalMovesTakeTheLargerAxisAndInverseModeTurnsThem) {
-    Target t(&window, 0.0f, 1.0f, 0.5f, 0);
+    Target t(&window, 0.0f, 1.0f, 0.5f, kCtlNotifyGestures);
     PrecisionSlider* s = t.open();
     // (move, steps without inverse mode); equal movements take the horizontal one.
     const std::pair<QPoint, int> cases[] = {
         {{3, 1}, 3}, {{1, 3}, 3}, {{1, -3}, -3}, {{2, -2}, 2}, {{-2, 2}, -2}, {{0, -5}, -5},
     };
     for (int inverse : {0, 1}) {
-        if (inverse) { // a real click on the switch; its report is posted
-            QTest::mouseClick(s->inverseSwitch(), Qt::LeftButton, {}, {5, 5});
+        if (inverse) { // a click just above the switch is the switch's; its report is posted
+            QTest::mouseClick(s, Qt::LeftButton, {},
+                              {s->clientWidth() - 20, s->clientHeight() - 25});
             QCoreApplication::processEvents();
             ASSERT_EQ(ctlOptions().aIMode, 1u);
+            EXPECT_EQ(t.notes.size(), 18u); // no end notice without its begin
         }
         for (const auto& [move, steps] : cases) {
             const double before = s->value();
@@ -182,11 +184,13 @@ TEST_F(ControlsSlider, RetargetsRefreshesAndSendsTheCloseCodeToItsLastControl) {
     RefreshPrecisionSlider(&b, b.range.style, kClose, b.notifier(), kId, b.range);
     EXPECT_EQ(s->params().maximum, 1000.0);
     EXPECT_EQ(s->params().steps[0], 0.1);
+    window.activateWindow(); // the user went back to the main window
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &window; }));
     RefreshPrecisionSlider(&a, 0, kClose, a.notifier(), kId, a.range);
     EXPECT_EQ(ctlPrecisionSliderTarget(), &a);
     EXPECT_EQ(s->params().steps[0], 0.001);
 
-    // It holds the keyboard focus: Escape closes it at once, and only the
+    // Re-targeted, it takes the keyboard focus back: Escape closes it at once, and only the
     // control it last worked for hears the close code.
     ASSERT_TRUE(QTest::qWaitFor([s] { return QApplication::focusWidget() == s; }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
