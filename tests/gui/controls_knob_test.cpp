@@ -504,6 +504,28 @@ TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
     EXPECT_EQ(ctlPrecisionSlider(), nullptr);
 }
 
+TEST_F(ControlsKnob, PaintsMovesDisplayFocusDotAndDisabledCross) {
+    ctlOptions().rotMove = 1;
+    Rotatif* k = make(); // the default points straight up
+    k->setFocus();
+    const auto at = [k](int x, int y) { return QColor(k->grab().toImage().pixel(x, y)); };
+    EXPECT_EQ(at(kC, kSize * 3 / 4), ctlColor(2)); // the focus dot
+    // Above the default the inner sector runs clockwise to the pointer in
+    // brush 2, below it counter-clockwise in brush 8.
+    drag(k, {{kC + 30, kC}}); // 80: pointing right
+    EXPECT_EQ(at(kC + 3, kC - 3), ctlColor(2));
+    EXPECT_EQ(at(kC - 3, kC - 3).rgb(), kDisc);
+    drag(k, {{kC - 60, kC}}); // 20: pointing left
+    EXPECT_EQ(at(kC - 3, kC - 3), ctlColor(8));
+    EXPECT_EQ(at(kC + 3, kC - 3).rgb(), kDisc);
+    k->command(kKnobCmdShowMoves, 0);
+    EXPECT_EQ(at(kC - 3, kC - 3).rgb(), kDisc);
+    EXPECT_TRUE(pointerAt(k, 180 * kKnobDegree, 0.8f));
+    ctlSendCommand(k, kCtlCmdDisable, 0);
+    EXPECT_EQ(at(kC, kC), ctlColor(15)); // the cross, without the pointer
+    EXPECT_EQ(at(kC - 8, kC).rgb(), kDisc);
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
