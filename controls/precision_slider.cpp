@@ -127,6 +127,7 @@ void PrecisionSlider::retarget(QWidget* control, uint32_t style, int closeCode,
         endColumnDrag(); // the old control's gesture ends before another begins
     }
     m_target = control;
+    m_targetGiven = control != nullptr;
     m_style = style;
     m_closeCode = closeCode;
     m_notifier = notifier;
@@ -291,6 +292,9 @@ void PrecisionSlider::mouseMoveEvent(QMouseEvent* event) {
     }
     if (step == 0 || !m_params.usable) {
         return;
+    }
+    if (m_targetGiven && !m_target) {
+        return; // the control is gone, and its notifier may point at freed data
     }
     SliderParams& par = m_params;
     par.value = std::clamp(par.value + par.steps[m_column - 1] * step, par.minimum, par.maximum);

@@ -138,6 +138,7 @@ private:
 
     // Target.
     QPointer<QWidget> m_target; // receives command 4 and the close code
+    bool m_targetGiven = false; // a control was given (m_target null now: it is gone)
     int m_closeCode = 0;
     CtlNotifier m_notifier;
     int m_id = 0;

@@ -228,6 +228,13 @@ TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
         EXPECT_EQ(ctlPrecisionSlider(), nullptr);
         EXPECT_EQ(t.commands, (Calls{{kClose, 0.0f}}));
     }
+    // A control that went away is left alone: no value, no notification.
+    auto* gone = new Target(&window, 0.0f, 1.0f, 0.5f, 0);
+    PrecisionSlider* s = gone->open();
+    delete gone;
+    drag(s, 1, {{0, 10}});
+    EXPECT_EQ(s->value(), 0.5);
+    EXPECT_TRUE(s->isVisible());
 }
 
 int main(int argc, char** argv) {
