@@ -86,5 +86,19 @@ run refused-term SIGTERM cdcc4c3d cdcc4c3d "$work/48k.wav"
 sox -n -r 44100 -b 16 -c 1 "$work/mono.wav" synth 0.5 sine 440
 run refused-int SIGINT "" cdcccc3d "$work/mono.wav"
 
+# An output device that cannot be opened is named on standard error, with
+# ALSA's reason, when Play tries it; the program stays up.
+echo "--- unknown device"
+export XDG_CONFIG_HOME=$work/config-device
+sox -n -r 44100 -b 16 -c 2 "$work/good.wav" synth 0.5 sine 440
+"$program" --device hw:99,0 "$work/good.wav" > "$work/device.log" 2>&1 &
+pid=$!
+device_named() { grep -q '^korvalo-cor: cannot open audio device "hw:99,0": ..*' "$work/device.log"; }
+wait_for 60 device_named || { fail "unknown device: no line on stderr"; cat "$work/device.log"; }
+kill -0 "$pid" 2>/dev/null || fail "unknown device: the program ended"
+kill -TERM "$pid"
+wait_for 60 ended "$pid" || { fail "unknown device: still running after SIGTERM"; kill -KILL "$pid"; }
+wait "$pid" || fail "unknown device: exit code $?"
+
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "system test passed"
