@@ -269,22 +269,28 @@ TEST_F(ControlsKnob, NotificationsPerGesture) {
     }
 }
 
-TEST_F(ControlsKnob, DisabledKnobIgnoresTheMouseButStepsWithKeys) {
-    Rotatif* k = make();
+TEST_F(ControlsKnob, DoubleClickRestoresTheDefaultOnEnabledKnobsOnly) {
+    // Through the window, as the system delivers it: the second press comes
+    // as the double-click.
+    const auto doubleClick = [this](Rotatif* k) {
+        QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, k->pos() + QPoint(kC, kC));
+    };
+    Rotatif* k = make(kPanelStyle | kKnobGestures);
     ctlSendCommand(k, kCtlCmdDisable, 0);
     ctlSendCommand(k, kCtlCmdSetValue, 60);
-    QTest::mouseDClick(k, Qt::LeftButton, {}, {kC, kC});
+    doubleClick(k);
     drag(k, {{kC + 5, kC}});
     EXPECT_EQ(k->value(), 60.0f);
-    EXPECT_FALSE(k->dragging());
     EXPECT_TRUE(rec.calls.empty());
-    QTest::keyClick(k, Qt::Key_Right);
+    QTest::keyClick(k, Qt::Key_Right); // keys still step a disabled knob
     EXPECT_EQ(k->value(), 61.0f);
     ctlSendCommand(k, kCtlCmdEnable, 0);
     rec.calls.clear();
-    QTest::mouseDClick(k, Qt::LeftButton, {}, {kC, kC});
-    EXPECT_EQ(k->value(), 50.0f);
-    EXPECT_EQ(rec.calls.back(), (std::pair<int, float>(kId, 50.0f)));
+    doubleClick(k);
+    const int b = kId | kCtlGestureBegin, e = kId | kCtlGestureEnd;
+    EXPECT_EQ(rec.calls, (Calls{{b, 0}, {kId, 61}, {e, 0}, {b, 0}, {kId, 50}, {e, 0}}));
+    EXPECT_FALSE(k->dragging());
+    EXPECT_TRUE(ctlValueBox()->boxHidden());
 }
 
 TEST_F(ControlsKnob, CallbackSettingASiblingDuringADragLeavesBothConsistent) {
