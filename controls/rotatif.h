@@ -11,8 +11,9 @@
 //
 // While the value moves the knob paints into its own cached image and repaints
 // synchronously, so the pointer follows the mouse without waiting for the
-// event loop; the move path itself allocates nothing (the picture, the text
-// buffer and the menu are made once).
+// event loop. The knob's own move path allocates nothing (the picture, the
+// text buffer and the menu are made once); Qt's synchronous repaint and its
+// painters still make small allocations of their own (see bench/).
 //
 // The mouse mode, moves display, latency and value box options are the
 // library's (ctlOptions()), shared by every knob and saved by the library.

@@ -39,46 +39,12 @@ TEST(KnobRange, AnglesOfMinimumMiddleAndMaximum) {
     EXPECT_EQ(lin.value, 0.0f);
 }
 
-TEST(KnobRange, AngleToValueRoundTripsWithoutClamping) {
-    KnobRange r = KnobRange::make(0, 100, 50, 1, 0, 240, 300);
-    for (float v : {0.0f, 12.5f, 50.0f, 99.0f, 100.0f}) {
-        ASSERT_TRUE(r.setFromAngle(r.angleOf(v)) || r.value == v);
-        EXPECT_NEAR(r.value, v, 1e-3) << v;
-    }
+TEST(KnobRange, AngleToValueIsNotClamped) {
     // Inside the dead zone the rule extrapolates; clamping is the caller's.
+    KnobRange r = KnobRange::make(0, 100, 50, 1, 0, 240, 300);
     EXPECT_TRUE(r.setFromAngle(270 * kDeg));
-    EXPECT_GT(r.value, 100.0f);
-    const float before = r.value;
+    EXPECT_NEAR(r.value, 110, 1e-3);
     EXPECT_FALSE(r.setFromAngle(270 * kDeg)); // the same angle: no change reported
-    EXPECT_EQ(r.value, before);
-}
-
-TEST(KnobRange, StepsClampAndMultiply) {
-    // Value, step count, result, changed.
-    KnobRange r = KnobRange::make(0, 10, 9, 0.5f, 0, 240, 300);
-    const struct {
-        float from;
-        int n;
-        float to;
-        bool changed;
-    } linear[] = {{9.5f, 10, 10, true},
-                  {10, 1, 10, false},
-                  {0.5f, -10, 0, true},
-                  {3, 3, 4.5f, true},
-                  {3, -1, 2.5f, true}};
-    for (const auto& c : linear) {
-        r.value = c.from;
-        EXPECT_EQ(r.stepBy(c.n), c.changed) << c.from << " " << c.n;
-        EXPECT_EQ(r.value, c.to) << c.from << " " << c.n;
-    }
-    KnobRange g = KnobRange::make(0.1f, 100, 1, 1.1f, kKnobLogarithmic, 240, 300);
-    EXPECT_TRUE(g.stepBy(1));
-    EXPECT_EQ(g.value, 1.0f * 1.1f);
-    EXPECT_TRUE(g.stepBy(-2));
-    EXPECT_NEAR(g.value, 1.0f / 1.1f, 1e-6);
-    g.value = 99;
-    EXPECT_TRUE(g.stepBy(10));
-    EXPECT_EQ(g.value, 100.0f);
 }
 
 TEST(KnobRange, SetValueRefusesOutOfRangeEqualAndNaN) {
