@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -174,7 +175,9 @@ std::unique_ptr<char[]> TextEntryDialog(QWidget* owner, uint32_t style, int x, i
     std::unique_ptr<char[]> result(new (std::nothrow) char[kTextEntryResultSize]);
     if (result) {
         std::memset(result.get(), 0, kTextEntryResultSize);
-        std::memcpy(result.get(), text.constData(), static_cast<size_t>(text.size()));
+        std::memcpy(result.get(), text.constData(),
+                    std::min(static_cast<size_t>(text.size()),
+                             static_cast<size_t>(kTextEntryResultSize - 1)));
     }
     delete dialog.data();
     return result;

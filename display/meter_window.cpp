@@ -1,6 +1,7 @@
 #include "display/meter_window.h"
 
 #include "controls/ctl_core.h"
+#include "controls/text_entry_dialog.h"
 #include "display/meter_renderer.h"
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
@@ -21,8 +22,12 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <cstring>
+#include <memory>
 
 namespace {
+
+// The name entry: black text (colour 0) on background 14 in font 7.
+constexpr uint32_t kNameEntryStyle = 2016;
 
 MeterWindowHooks& hooks() {
     static MeterWindowHooks h;
@@ -304,15 +309,17 @@ void MeterWindow::command(int id) {
         if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1)
             meterInvalidate(e);
         return;
-    case kCmdChangeName:
-        if (hooks().editName) {
-            QString name;
-            const QRect box(mapToGlobal(QPoint(0, 0)), QSize(150, 22));
-            if (hooks().editName(this, box, QString::fromLocal8Bit(p.windowName), &name) &&
-                !name.isEmpty())
-                setMeterName(name);
-        }
+    case kCmdChangeName: {
+        // The library's text entry over the window's top-left corner; Enter
+        // gives the new name, any other way out an empty text.
+        const QPoint corner = mapToGlobal(QPoint(0, 0));
+        const std::unique_ptr<char[]> text =
+            TextEntryDialog(this, kNameEntryStyle, corner.x(), corner.y(), 150, 22,
+                            QString::fromLocal8Bit(p.windowName));
+        if (text && text[0] != '\0')
+            setMeterName(QString::fromUtf8(text.get()));
         return;
+    }
     default:
         break;
     }

@@ -59,10 +59,6 @@ struct MeterWindowHooks {
     // "Default Options...": opens the options dialog for option set 27 at a
     // screen point; returns 1 when it was closed with OK.
     std::function<int(QWidget* window, QPoint screenPoint)> openOptions;
-    // "Change Window Name...": asks for a text in `box` (screen coordinates)
-    // starting from `current`; returns false when cancelled.
-    std::function<bool(QWidget* window, QRect box, const QString& current, QString* result)>
-        editName;
 };
 void meterWindowSetHooks(MeterWindowHooks hooks);
 

@@ -13,8 +13,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -308,14 +311,44 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
     }
 }
 
-TEST_F(WindowTest, NameIsCutToTheField) {
+// "Change Window Name..." through the real entry dialog, typed into as a
+// user does: Enter renames, Escape or an emptied field leaves the name.
+TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
     MeterWindow* w = meterWindowShow(engine);
-    w->setMeterName(QStringLiteral("A meter name that is far longer than the field"));
-    const MeterParams p = params();
-    EXPECT_EQ(std::strlen(p.windowName), 31u);
-    EXPECT_EQ(w->windowTitle(), QString::fromLatin1(p.windowName));
-    w->setMeterName(QString()); // an empty name changes nothing
-    EXPECT_STREQ(params().windowName, p.windowName);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    settle(w);
+    const QString before = w->windowTitle();
+    struct Row {
+        const char* typed;
+        Qt::Key end;
+        const char* expected; // nullptr: unchanged
+    };
+    for (const Row& r : {Row{"Studio A", Qt::Key_Escape, nullptr}, Row{"", Qt::Key_Return, nullptr},
+                         Row{"Studio A", Qt::Key_Return, "Studio A"},
+                         Row{"A meter name that is far longer than the field", Qt::Key_Return,
+                             "A meter name that is far longer"}}) {
+        const std::string old = params().windowName;
+        QPoint at;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            QWidget* d = ctlPopups().textEntry;
+            ASSERT_NE(d, nullptr);
+            auto* edit = d->findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            at = d->geometry().topLeft();
+            shown = edit->text();
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, QString::fromUtf8(r.typed));
+            QTest::keyClick(edit, r.end);
+        });
+        w->command(kCmdChangeName);
+        EXPECT_EQ(at, w->mapToGlobal(QPoint(0, 0))) << r.typed;
+        EXPECT_EQ(shown, QString::fromLatin1(old.c_str()));
+        EXPECT_STREQ(params().windowName, r.expected ? r.expected : old.c_str()) << r.typed;
+        EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
+    }
+    EXPECT_NE(w->windowTitle(), before);
 }
 
 TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
