@@ -381,8 +381,12 @@ void Rotatif::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void Rotatif::wheelEvent(QWheelEvent* event) {
-    const int d = event->angleDelta().y();
-    int n = (-5 * d) / 120;
+    // Five steps a notch (120). Touchpads and smooth wheels send parts of a
+    // notch, which alone would truncate to no step at all: the part left
+    // over is kept for the next event, so whole notches act as before.
+    m_wheelRest += -5 * event->angleDelta().y();
+    int n = m_wheelRest / 120;
+    m_wheelRest -= n * 120;
     if (!(ctlOptions().rotMode & 1))
         n = -n;
     stepAndShow(n);

@@ -120,6 +120,7 @@ private:
     bool m_dragging = false;
     bool m_movesAllowed = false;
     int m_lastX = 0, m_lastY = 0;
+    int m_wheelRest = 0; // wheel delta x 5 not yet turned into steps (below 120)
     QBasicTimer m_delay; // Rot_Latency after a press
     QImage m_surface;    // the knob as painted, reused by every repaint
     QMenu* m_menu = nullptr;

@@ -162,7 +162,7 @@ TEST_F(ControlsKnob, AngularDragPointsAndSwitchesAtTheDeadZoneMiddle) {
 
 TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
     // Style, range, start value, action, result.
-    enum Act { Left, Right, Up, Down, WheelUp, WheelDown };
+    enum Act { Left, Right, Up, Down, WheelUp, WheelDown, WheelParts };
     const uint32_t log = kPanelStyle | kKnobLogarithmic;
     const struct {
         uint32_t style, mode;
@@ -177,6 +177,7 @@ TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
                  {kPanelStyle, 0, 0, 100, 1, 50, WheelUp, 55},
                  {kPanelStyle, 1, 0, 100, 1, 50, WheelUp, 45},
                  {kPanelStyle, 1, 0, 100, 1, 50, WheelDown, 55},
+                 {kPanelStyle, 0, 0, 100, 1, 50, WheelParts, 51}, // 3 x 8 is one step
                  {kPanelStyle | kKnobSpringBack, 0, 0, 100, 1, 50, Up, 50}};
     for (const auto& c : cases) {
         ctlOptions().rotMode = c.mode;
@@ -185,8 +186,8 @@ TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
         const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
         if (c.act <= Down)
             QTest::keyClick(k, keys[c.act]);
-        else
-            wheel(k, c.act == WheelUp ? 120 : -120);
+        for (int i = 0; i < (c.act == WheelParts ? 3 : c.act > Down); ++i)
+            wheel(k, c.act == WheelParts ? 8 : c.act == WheelUp ? 120 : -120);
         EXPECT_FLOAT_EQ(k->value(), c.to) << c.from << " act " << c.act;
         delete k;
     }
