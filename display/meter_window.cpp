@@ -57,7 +57,11 @@ public:
             return;
         window->detachEngine();
         if (onMainThread()) {
-            delete window;
+            // A shut-down that arrives while the window's context menu or a
+            // dialog opened from it is up (a signal, the main window closing)
+            // must not pull the widget from under that handler: it goes when
+            // the handler has returned, at the latest when the event loop ends.
+            window->deleteWhenIdle();
             return;
         }
         // A release deferred to the end of a fed block lands here on the
@@ -250,7 +254,30 @@ void MeterWindow::setTopmost(bool on) {
     setGeometry(g);
 }
 
+// Marks a handler of the window that may run a nested event loop.
+struct NestedLoopScope {
+    explicit NestedLoopScope(MeterWindow* w) : window(w) { ++window->m_nested; }
+    ~NestedLoopScope() {
+        // Posted from here, the deletion runs after the handler has returned.
+        if (--window->m_nested == 0 && window->m_deletePending)
+            window->deleteLater();
+    }
+    NestedLoopScope(const NestedLoopScope&) = delete;
+    NestedLoopScope& operator=(const NestedLoopScope&) = delete;
+    MeterWindow* window;
+};
+
+void MeterWindow::deleteWhenIdle() {
+    if (m_nested == 0) {
+        delete this;
+        return;
+    }
+    hide();
+    m_deletePending = true;
+}
+
 void MeterWindow::command(int id) {
+    const NestedLoopScope nested(this);
     MeterEngine* e = engine();
     if (!e)
         return;
@@ -306,8 +333,9 @@ void MeterWindow::command(int id) {
         }
         return;
     case kCmdDefaultOptions:
-        if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1)
-            meterInvalidate(e);
+        // The engine may have gone while the dialog was up.
+        if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1 && engine())
+            meterInvalidate(engine());
         return;
     case kCmdChangeName: {
         // The library's text entry over the window's top-left corner; Enter
@@ -436,6 +464,7 @@ void MeterWindow::mousePressEvent(QMouseEvent* event) {
         dragBegin(m_drag, pos.x(), pos.y());
     } else if (event->button() == Qt::RightButton) {
         m_menuPoint = mapToGlobal(pos);
+        const NestedLoopScope nested(this);
         prepareContextMenu()->exec(m_menuPoint);
     }
 }

@@ -90,6 +90,14 @@ public:
     // The normal (restored) rectangle as left, top, right, bottom.
     void normalEdges(int32_t edges[4]) const;
 
+    // True while one of the window's own handlers waits in a nested event
+    // loop (its context menu, a dialog opened from it): the window may not be
+    // deleted under that handler then, only later.
+    bool inNestedLoop() const { return m_nested > 0; }
+    // Deletes the window now, or, while inNestedLoop(), hides it and deletes
+    // it once the last such handler has returned.
+    void deleteWhenIdle();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -118,6 +126,9 @@ private:
     QPoint m_menuPoint;        // screen point of the right click that opened the menu
     bool m_staticDirty = true; // a new face waits to be painted
     bool m_tornDown = false;
+    int m_nested = 0;             // handlers of this window waiting in a nested event loop
+    bool m_deletePending = false; // deleteWhenIdle() waits for them
+    friend struct NestedLoopScope;
 };
 
 // Shows the engine's meter window, creating it at the remembered, stored or

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -349,6 +350,24 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
     EXPECT_NE(w->windowTitle(), before);
+}
+
+// The engine goes (the program shuts down on a signal) while a dialog opened
+// from the window's menu is up: the window is hidden at once and deleted only
+// after the handler that opened the dialog has returned.
+TEST_F(WindowTest, ReleaseWhileADialogOfTheWindowIsUp) {
+    QPointer<MeterWindow> w = meterWindowShow(engine);
+    QTimer::singleShot(0, [&] {
+        meterRelease(&engine);
+        EXPECT_TRUE(w && !w->isVisible());
+        if (QWidget* d = ctlPopups().textEntry)
+            QTest::keyClick(d->findChild<QLineEdit*>(), Qt::Key_Return);
+    });
+    w->command(kCmdChangeName);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->engine(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(w);
 }
 
 TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
