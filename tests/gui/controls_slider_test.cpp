@@ -5,6 +5,7 @@
 #include "controls/i2p.h"
 #include "controls/knob_range.h"
 #include "controls/precision_slider.h"
+#include "controls/rotatif.h"
 
 #include <QApplication>
 #include <QTest>
@@ -235,6 +236,26 @@ TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
     drag(s, 1, {{0, 10}});
     EXPECT_EQ(s->value(), 0.5);
     EXPECT_TRUE(s->isVisible());
+}
+
+TEST_F(ControlsSlider, ShiftClickOnASecondKnobRetargetsTheSlider) {
+    Calls notes;
+    Rotatif* a = ctlCreateKnob(&window, 1, 10, 10, 0x011000A0, ctlBitmap(7), 16, 16, 240, 300, 0.0f,
+                               1.0f, 0.5f, 0.01f, record, &notes);
+    Rotatif* b = ctlCreateKnob(&window, 2, 60, 10, 0x011000A0, ctlBitmap(7), 16, 16, 240, 300, 0.0f,
+                               50.0f, 10.0f, 0.5f, record, &notes);
+    QTest::mouseClick(a, Qt::LeftButton, Qt::ShiftModifier, {16, 16});
+    PrecisionSlider* s = ctlPrecisionSlider();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->target(), a);
+    QTest::mouseClick(b, Qt::LeftButton, Qt::ShiftModifier, {16, 16});
+    EXPECT_EQ(ctlPrecisionSlider(), s);
+    EXPECT_EQ(s->target(), b);
+    drag(s, 1, {{0, 10}});
+    EXPECT_EQ(ctlSendCommand(b, kCtlCmdGetValue, 0.0f), 11.0f);
+    EXPECT_EQ(ctlSendCommand(a, kCtlCmdGetValue, 0.0f), 0.5f);
+    EXPECT_EQ(notes.back(), std::make_pair(2, 11.0f));
+    EXPECT_EQ(s->value(), 11.0);
 }
 
 int main(int argc, char** argv) {
