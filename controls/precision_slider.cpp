@@ -118,6 +118,8 @@ PrecisionSlider::PrecisionSlider(QWidget* owner, int x, int y)
 }
 
 PrecisionSlider::~PrecisionSlider() {
+    // Destroyed with its owner: no end notice into an owner going away.
+    m_column = 0;
     finish();
 }
 

@@ -131,8 +131,11 @@ TEST_F(ControlsSlider, DiagonalMovesTakeTheLargerAxisAndInverseModeTurnsThem) {
                 << inverse << ": " << move.x() << "," << move.y();
         }
     }
+    // Closed in the middle of a drag, the gesture still ends.
+    QTest::mousePress(s, Qt::LeftButton, {}, {30, 100});
+    QTest::keyClick(s, Qt::Key_Escape);
+    EXPECT_EQ(t.notes.back(), std::make_pair(kId | 0x4000, 0.0f));
     // The mode is a library option, saved and taken by the next slider.
-    s->close();
     ctlShutdown();
     ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
     EXPECT_EQ(ctlOptions().aIMode, 1u);
