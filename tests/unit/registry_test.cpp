@@ -23,21 +23,27 @@ float readFloat(const char* key, const char* name, float dflt, int* result = nul
     return v;
 }
 
-class RegistryContract : public RegistryTestBase {};
+// The file's inode: a rewrite replaces it, an untouched file keeps it.
+ino_t inode(const std::filesystem::path& p) {
+    struct stat st {};
+    EXPECT_EQ(stat(p.c_str(), &st), 0);
+    return st.st_ino;
+}
+
+using RegistryContract = RegistryTestBase;
 
 TEST_F(RegistryContract, MissingKeyLeavesDefaultAndCreatesNothing) {
-    float v = 0.1f;
-    EXPECT_EQ(regReadValue(kDemo, "LatencyTime", &v, 4), 0);
-    EXPECT_EQ(v, 0.1f);
+    int r = 1;
+    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.1f, &r), 0.1f);
+    EXPECT_EQ(r, 0);
     EXPECT_FALSE(std::filesystem::exists(folder()));
-
-    // A key that exists but lacks the value behaves the same.
-    float other = 1.0f;
+    // A key that exists but lacks the value, and a parent key, behave the same.
+    const float other = 1.0f;
     ASSERT_EQ(regWriteValue(kDemo, "Other", &other, 4), 1);
-    EXPECT_EQ(regReadValue(kDemo, "LatencyTime", &v, 4), 0);
-    EXPECT_EQ(v, 0.1f);
-    EXPECT_EQ(regReadValue("Zandel_Audio", "Other", &v, 4), 0);
-    EXPECT_EQ(v, 0.1f);
+    for (const char* key : {kDemo, "Zandel_Audio"}) {
+        EXPECT_EQ(readFloat(key, key == kDemo ? "LatencyTime" : "Other", 0.1f, &r), 0.1f) << key;
+        EXPECT_EQ(r, 0) << key;
+    }
 }
 
 TEST_F(RegistryContract, WriteCreatesWholePathAndReadsBackExactBytes) {
@@ -139,7 +145,7 @@ TEST_F(RegistryContract, RelativeXdgConfigHomeFallsBackToHome) {
     setenv("HOME", savedHome.c_str(), 1);
 }
 
-class RegistryDamage : public RegistryTestBase {};
+using RegistryDamage = RegistryTestBase;
 
 TEST_F(RegistryDamage, DamagedLinesAreSkippedAndGoodValuesKept) {
     // Binary garbage reads as missing and is replaced cleanly by the next write.
@@ -268,8 +274,7 @@ TEST_F(RegistryDamage, WriteRefusesFileItCouldNotReadWhole) {
         else
             std::filesystem::permissions(file(), std::filesystem::perms::none);
         const auto size = std::filesystem::file_size(file());
-        struct stat before {};
-        ASSERT_EQ(stat(file().c_str(), &before), 0);
+        const ino_t before = inode(file());
 
         PermissionsBindThisThread bound;
         if (kind[0] == 'u' && !bound.active() && geteuid() == 0)
@@ -278,15 +283,13 @@ TEST_F(RegistryDamage, WriteRefusesFileItCouldNotReadWhole) {
         EXPECT_EQ(regWriteValue(kDemo, "New", &b, 4), 0);
         float got = 0.f;
         EXPECT_EQ(regReadValue(kDemo, "Keep", &got, 4), 0); // reads as missing
-        struct stat after {};
-        ASSERT_EQ(stat(file().c_str(), &after), 0);
-        EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+        EXPECT_EQ(inode(file()), before) << "the file was replaced";
         EXPECT_EQ(std::filesystem::file_size(file()), size);
         expectNoTemporaryFiles();
     }
 }
 
-class RegistryFormat : public RegistryTestBase {};
+using RegistryFormat = RegistryTestBase;
 
 // Files edited on another system: a byte-order mark and CRLF line ends keep
 // every section, the first one included, and the next write keeps them.
@@ -349,7 +352,7 @@ TEST_F(RegistryFormat, SymbolicLinkIsWrittenThrough) {
     }
 }
 
-class RegistryBatch : public RegistryTestBase {};
+using RegistryBatch = RegistryTestBase;
 
 // A batch stores what the same single writes in the same order store, in one
 // rewrite; values that cannot be written are skipped, the others kept.
@@ -371,8 +374,6 @@ TEST_F(RegistryBatch, EqualsSequenceOfSingleWrites) {
         regWriteValue(kDemo, v.name, v.data, v.size);
     const std::string sequential = fileText();
     prepare();
-    struct stat before {};
-    ASSERT_EQ(stat(file().c_str(), &before), 0);
     EXPECT_EQ(regWriteValues(kDemo, batch, std::size(batch)), 5);
     EXPECT_EQ(fileText(), sequential);
     uint32_t got = 0;
@@ -387,16 +388,12 @@ TEST_F(RegistryBatch, UnchangedBytesAreNotRewritten) {
     const uint32_t a = 1, b = 2;
     const RegValue batch[] = {{"A", &a, 4}, {"B", &b, 4}};
     ASSERT_EQ(regWriteValues(kDemo, batch, 2), 2);
-    struct stat first {};
-    ASSERT_EQ(stat(file().c_str(), &first), 0);
+    const ino_t first = inode(file());
     EXPECT_EQ(regWriteValues(kDemo, batch, 2), 2);
     EXPECT_EQ(regWriteValue(kDemo, "a", &a, 4), 1);
-    struct stat second {};
-    ASSERT_EQ(stat(file().c_str(), &second), 0);
-    EXPECT_EQ(second.st_ino, first.st_ino);
+    EXPECT_EQ(inode(file()), first);
     EXPECT_EQ(regWriteValue(kDemo, "A", &b, 4), 1);
-    ASSERT_EQ(stat(file().c_str(), &second), 0);
-    EXPECT_NE(second.st_ino, first.st_ino);
+    EXPECT_NE(inode(file()), first);
 }
 
 // Reads never answer from an outdated file, even one changed in place
