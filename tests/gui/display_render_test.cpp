@@ -363,19 +363,12 @@ public:
     explicit LockProbeDevice(MeterSurface& s) : m_engine(s) {}
     QPaintEngine* paintEngine() const override { return &m_engine; }
     int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-        case PdmWidth:
-        case PdmHeight:
-            return 400;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatioScaled:
+        if (m == PdmDevicePixelRatioScaled)
             return static_cast<int>(devicePixelRatioFScale());
-        case PdmDevicePixelRatio:
-            return 1;
-        default:
-            return 96;
-        }
+        return m == PdmWidth || m == PdmHeight ? 400
+               : m == PdmDepth                 ? 32
+               : m == PdmDevicePixelRatio      ? 1
+                                               : 96;
     }
     struct Engine : QPaintEngine {
         explicit Engine(MeterSurface& s) : surface(s) {}

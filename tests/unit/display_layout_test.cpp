@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 namespace {
 
@@ -15,13 +16,8 @@ TEST(MeterLayout, NarrowFallbackWhenWideLeavesNoRoom) {
     // 180 x 600 stereo: the wide layout needs 194 fixed pixels of 181.
     const MeterLayout l = meterComputeLayout(180, 600, 2, kBarsAndCorrelator);
     ASSERT_EQ(l.kind, MeterLayoutKind::Narrow);
-    EXPECT_EQ(l.bw, 37);
-    EXPECT_EQ(l.H, 541);
-    EXPECT_EQ(l.bottom, 581);
-    EXPECT_EQ(l.x0, 2);
-    EXPECT_EQ(l.scaleX, 39);
-    EXPECT_EQ(l.x1, 70);
-    EXPECT_EQ(l.c0, 2 * 37 + 34);
+    EXPECT_EQ(std::tuple(l.bw, l.H, l.bottom, l.x0, l.scaleX, l.x1, l.c0),
+              std::tuple(37, 541, 581, 2, 39, 70, 2 * 37 + 34));
 }
 
 TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
@@ -39,10 +35,8 @@ TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
 TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
     const MeterLayout l = meterComputeLayout(180, 600, 2, 0x10000000);
     ASSERT_TRUE(l.fits());
-    EXPECT_FALSE(l.bars);
-    EXPECT_EQ(l.c0, 0);
-    EXPECT_EQ(l.kind, MeterLayoutKind::Wide);
-    EXPECT_EQ(l.bw, 181 - 64);
+    EXPECT_EQ(std::tuple(l.bars, l.c0, l.kind, l.bw),
+              std::tuple(false, 0, MeterLayoutKind::Wide, 181 - 64));
 }
 
 constexpr WindowRect kScreen{0, 0, 1920, 1080};

@@ -36,11 +36,8 @@ TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
     // end's row, where its label would repeat "6.0" right under the end's.
     EXPECT_EQ(marks(plan, MarkStyle::Half),
               std::pair(Values{-30, -18, -6, 6}, Pixels{65, 143, 221, 299}));
-    for (const ScaleMark& m : plan.marks) {
-        if (m.style == MarkStyle::Half) {
-            EXPECT_EQ(m.labelled, m.value != 6) << m.value;
-        }
-    }
+    for (const ScaleMark& m : plan.marks)
+        EXPECT_TRUE(m.style != MarkStyle::Half || m.labelled == (m.value != 6)) << m.value;
     EXPECT_EQ(marks(plan, MarkStyle::BottomEnd), std::pair(Values{-40}, Pixels{0}));
     EXPECT_EQ(marks(plan, MarkStyle::TopEnd), std::pair(Values{6}, Pixels{299}));
     // Every minor mark sits strictly inside the scale, nine per full step.
