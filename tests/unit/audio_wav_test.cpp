@@ -237,13 +237,11 @@ TEST(WavSource, ReadsGiveSilenceBeforeAndAfterTheData) {
     wavRead(&s, tiny, 3);
     EXPECT_EQ(tiny[0], 7);
     EXPECT_EQ(s.position, -40);
-}
 
-TEST(WavSource, EightBitSilenceIsTheMidpoint) {
-    TempFile f(wavWith(fmtPayload(44100, 2, 2, 16, 8), {10, 20, 30, 40}));
-    WavSource s;
-    ASSERT_EQ(wavOpen(&s, f.path()), kWavOk);
-    std::vector<uint8_t> b(8, 0);
+    // Eight-bit silence is the midpoint.
+    TempFile f8(wavWith(fmtPayload(44100, 2, 2, 16, 8), {10, 20, 30, 40}));
+    ASSERT_EQ(wavOpen(&s, f8.path()), kWavOk);
+    b.assign(8, 0);
     wavRead(&s, b.data(), 8);
     EXPECT_EQ(b, (std::vector<uint8_t>{10, 20, 30, 40, 0x80, 0x80, 0x80, 0x80}));
 }
