@@ -26,9 +26,8 @@ protected:
         ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
     }
     void TearDown() override {
-        while (ctlUseCount() > 0) {
+        while (ctlUseCount() > 0)
             ctlShutdown();
-        }
     }
 };
 
