@@ -41,12 +41,6 @@ TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
 
 constexpr WindowRect kScreen{0, 0, 1920, 1080};
 
-TEST(WindowPlacement, DefaultIsTheRightScreenEdge) {
-    const int32_t none[4] = {0, 0, 0, 0};
-    EXPECT_EQ(meterInitialPlacement(1920, 1080, nullptr, 0, none, kScreen),
-              (WindowRect{1740, 0, 180, 1080}));
-}
-
 // Whatever a damaged store holds, the window fits the usable area and keeps
 // at least 40 pixels (all of a shorter side) within it.
 TEST(WindowPlacement, StoredEdgesAreBroughtOntoTheScreen) {
@@ -92,7 +86,7 @@ TEST(WindowPlacement, StoredPositionThenEnginePlacement) {
     const int32_t big[4] = {10, 10, 16, 16};
     EXPECT_EQ(meterInitialPlacement(1920, 1080, stored, 0, big, kScreen),
               (WindowRect{10, 10, 7, 7}));
-    // An inverted stored rectangle is no position at all.
+    // An inverted stored rectangle is no position at all: the right screen edge.
     const int32_t inverted[4] = {500, 500, 100, 100};
     EXPECT_EQ(meterInitialPlacement(1920, 1080, inverted, 0, small, kScreen),
               (WindowRect{1740, 0, 180, 1080}));
