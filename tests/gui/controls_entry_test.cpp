@@ -35,14 +35,12 @@ protected:
 // dialog still open after two seconds is closed and reported as "<hung>".
 std::string runTextEntry(const std::function<void(TextEntryWindow&)>& act) {
     bool hung = false;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [&] {
+    QObject guard; // the time-out goes with it
+    QTimer::singleShot(2000, &guard, [&] {
         hung = true;
         if (QWidget* w = ctlPopups().textEntry.data())
             w->close();
     });
-    guard.start(2000);
     QTimer::singleShot(0, [&] {
         auto* w = qobject_cast<TextEntryWindow*>(ctlPopups().textEntry.data());
         ASSERT_NE(w, nullptr);
