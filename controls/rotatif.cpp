@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimerEvent>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -39,10 +40,29 @@ Rotatif::Rotatif(QWidget* parent, int id, const QImage& picture, int centreX, in
     : CtlControl(parent, kCtlClassRotatif), m_picture(picture), m_centreX(centreX),
       m_centreY(centreY), m_range(range), m_pointerLength(picture.width() / 3 + 2) {
     initControl(id, notifier, true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(picture.size());
     m_shownAngle = m_initialAngle = m_range.angleOf(m_range.defaultValue);
     m_mask = ctlRoundMask(picture.width());
+    // Only the disc is shown, so that whatever the parent paints (a panel
+    // face) stays visible around the knob. Without a mask the knob is square
+    // and covers its whole rectangle.
+    if (m_mask) {
+        // The disc is where the mask is not white, scanned in runs per row.
+        for (int y = 0; y < std::min(m_mask->height(), height()); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(m_mask->constScanLine(y));
+            for (int x = 0; x < std::min(m_mask->width(), width());) {
+                const int from = x;
+                while (x < m_mask->width() && (row[x] & 0xFFFFFF) != 0xFFFFFF)
+                    ++x;
+                if (x > from)
+                    m_shape += QRect(from, y, x - from, 1);
+                ++x;
+            }
+        }
+    } else {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        m_shape = QRegion(rect());
+    }
     m_surface = QImage(picture.size(), QImage::Format_RGB32);
     buildMenu();
 }
@@ -607,7 +627,9 @@ void Rotatif::paintPointer(Dc& dc) {
 
 void Rotatif::paintEvent(QPaintEvent* /*event*/) {
     render();
-    QPainter(this).drawImage(0, 0, m_surface);
+    QPainter painter(this);
+    painter.setClipRegion(m_shape);
+    painter.drawImage(0, 0, m_surface);
 }
 
 // ---- creation --------------------------------------------------------------

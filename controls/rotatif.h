@@ -26,6 +26,7 @@
 
 #include <QBasicTimer>
 #include <QImage>
+#include <QRegion>
 #include <cstdint>
 
 class QMenu;
@@ -70,7 +71,7 @@ public:
     bool dragging() const { return m_dragging; }
     // Mouse moves are taken (false during the latency after a press).
     bool movesAllowed() const { return m_movesAllowed; }
-    // The knob as last painted.
+    // The knob as last painted (only its disc is shown on screen).
     const QImage& picture() const { return m_surface; }
     QMenu* contextMenu() const { return m_menu; }
 
@@ -123,6 +124,7 @@ private:
     int m_wheelRest = 0; // wheel delta x 5 not yet turned into steps (below 120)
     QBasicTimer m_delay; // Rot_Latency after a press
     QImage m_surface;    // the knob as painted, reused by every repaint
+    QRegion m_shape;     // the part of the knob shown: its disc
     QMenu* m_menu = nullptr;
     QAction* m_currentItem = nullptr;
     char m_text[64] = {}; // value box and menu text buffer
