@@ -200,6 +200,15 @@ TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
 }
 
 TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
+    // Refused: an id whose bits would read as gesture marks, ranges without
+    // defined angles (no span; a logarithm of 0).
+    const auto knob = [this](int id, float min, uint32_t style) {
+        return ctlCreateKnob(&window, id, 0, 0, style, knobPicture(), kC, kC, 240, 300, min, 1, 1,
+                             1.1f, nullptr, nullptr);
+    };
+    EXPECT_EQ(knob(0x4000, 0, 0), nullptr);
+    EXPECT_EQ(knob(1, 1, 0), nullptr);
+    EXPECT_EQ(knob(1, 0, kKnobLogarithmic), nullptr);
     Rotatif* k = make();
     EXPECT_EQ(k->command(kCtlCmdGetValue, 0), ctlValueBits(50.0f));
     for (float v : {150.0f, -1.0f, NAN})
