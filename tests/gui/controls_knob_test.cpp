@@ -15,6 +15,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -365,16 +366,8 @@ TEST_F(ControlsKnob, ValueBoxAtTheChosenCornerWhileDragging) {
 
 namespace {
 
-// Items of a menu and its submenus: text, checked, enabled.
-using Items = std::vector<std::tuple<std::string, bool, bool>>;
-void collect(QMenu* menu, Items& out) {
-    for (QAction* a : menu->actions()) {
-        if (a->menu())
-            collect(a->menu(), out);
-        else if (!a->isSeparator())
-            out.emplace_back(a->text().toStdString(), a->isChecked(), a->isEnabled());
-    }
-}
+// Items of a menu and its submenus: text -> (checked, enabled).
+using Items = std::map<std::string, std::pair<bool, bool>>;
 
 // Right-clicks the knob, reads the open menu, then picks `pick` (or closes).
 Items openMenu(Rotatif* k, const std::string& pick = "") {
@@ -382,37 +375,32 @@ Items openMenu(Rotatif* k, const std::string& pick = "") {
     QTimer::singleShot(0, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        collect(menu, items);
         for (QAction* a : menu->actions())
-            for (QAction* b : a->menu() ? a->menu()->actions() : QList<QAction*>{a})
+            for (QAction* b : a->menu() ? a->menu()->actions() : QList<QAction*>{a}) {
+                if (!b->isSeparator() && !b->menu())
+                    items[b->text().toStdString()] = {b->isChecked(), b->isEnabled()};
                 if (b->text().toStdString() == pick)
                     b->trigger();
+            }
         menu->close();
     });
     QTest::mouseClick(k, Qt::RightButton, {}, {kC, kC});
     return items;
 }
 
-bool has(const Items& items, const std::string& text, bool checked, bool enabled = true) {
-    for (const auto& [t, c, e] : items)
-        if (t == text)
-            return c == checked && e == enabled;
-    ADD_FAILURE() << "no item " << text;
-    return false;
-}
-
 } // namespace
 
 TEST_F(ControlsKnob, ContextMenuChecksTextsAndCommands) {
+    using P = std::pair<bool, bool>; // checked, enabled
     // Latency option, which latency item is checked ("" none).
     const std::tuple<uint32_t, std::string> latencies[] = {
         {0, "Latency 0 ms"}, {300, "Latency 300 ms"}, {500, "Latency 500 ms"}, {150, ""}};
     Rotatif* k = make(kPanelStyle, 0, 100, 50, 1);
     for (const auto& [ms, checked] : latencies) {
         ctlOptions().rotLatency = ms;
-        for (const auto& [t, c, e] : openMenu(k)) {
+        for (const auto& [t, state] : openMenu(k)) {
             if (t.rfind("Latency", 0) == 0) {
-                EXPECT_EQ(c, t == checked) << ms << " " << t;
+                EXPECT_EQ(state.first, t == checked) << ms << " " << t;
             }
         }
     }
@@ -420,23 +408,26 @@ TEST_F(ControlsKnob, ContextMenuChecksTextsAndCommands) {
     ctlOptions().infoValue = 0x80000002;
     ctlSendCommand(k, kCtlCmdSetValue, 100);
     Items items = openMenu(k, "Display on Left Bottom");
-    EXPECT_TRUE(has(items, "Current value : +100.000", false, false));
-    EXPECT_TRUE(has(items, "Inverse Mousemove Mode", true, false));
-    EXPECT_TRUE(has(items, "Angular Mousemove Mode", true));
-    EXPECT_TRUE(has(items, "Value Max (+100.000000)", true));
-    EXPECT_TRUE(has(items, "Default value (+50.000000)\tDBLCLICK", false));
-    EXPECT_TRUE(has(items, "Enable Info Value Box", true));
-    EXPECT_TRUE(has(items, "Display on Right Top", true));
-    EXPECT_TRUE(has(items, "Edit Value\tINS [CTRL+CLICK]", false));
-    EXPECT_EQ(ctlOptions().infoValue, 0x80000004u); // the picked item's command ran
     EXPECT_EQ(items.size(), 20u);
+    const std::pair<const char*, P> expected[] = {
+        {"Current value : +100.000", {false, false}},
+        {"Inverse Mousemove Mode", {true, false}},
+        {"Angular Mousemove Mode", {true, true}},
+        {"Value Max (+100.000000)", {true, true}},
+        {"Default value (+50.000000)\tDBLCLICK", {false, true}},
+        {"Enable Info Value Box", {true, true}},
+        {"Display on Right Top", {true, true}},
+        {"Edit Value\tINS [CTRL+CLICK]", {false, true}}};
+    for (const auto& [text, state] : expected)
+        EXPECT_EQ(items.at(text), state) << text;
+    EXPECT_EQ(ctlOptions().infoValue, 0x80000004u); // the picked item's command ran
 
     // Decibel knob: decibels with " db"; no-editing knob: no value items.
     Rotatif* db = make(kPanelStyle | kKnobDecibel, 0.05f, 1, 0.5f, 0.01f);
     items = openMenu(db, "Value Min (-26.0) db");
-    EXPECT_TRUE(has(items, "Current value : -6.021 db", false, false));
-    EXPECT_TRUE(has(items, "Default value (-6.0 db)\tDBLCLICK", true));
-    EXPECT_TRUE(has(items, "Value Max (0.0) db", false));
+    EXPECT_EQ(items.at("Current value : -6.021 db"), P(false, false));
+    EXPECT_EQ(items.at("Default value (-6.0 db)\tDBLCLICK"), P(true, true));
+    EXPECT_EQ(items.at("Value Max (0.0) db"), P(false, true));
     EXPECT_EQ(db->value(), 0.05f);
     EXPECT_EQ(openMenu(make(kPanelStyle | kKnobNoEdit)).size(), 14u);
 }
