@@ -6,6 +6,7 @@
 #include "controls/time_entry_dialog.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -247,14 +248,13 @@ TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
 TEST_F(ControlsKnob, LatencyHoldsMovesBackAfterThePress) {
     ctlOptions().rotLatency = 300;
     Rotatif* k = make();
+    QElapsedTimer held;
+    held.start();
     QTest::mousePress(k, Qt::LeftButton, {}, {kC, kC});
-    QTest::mouseMove(k, {kC + 5, kC});
-    QTest::qWait(150);
     QTest::mouseMove(k, {kC + 7, kC});
     EXPECT_EQ(k->value(), 50.0f);
-    EXPECT_FALSE(k->movesAllowed());
-    QTest::qWait(300);
-    EXPECT_TRUE(k->movesAllowed());
+    ASSERT_TRUE(QTest::qWaitFor([k] { return k->movesAllowed(); }, 2000));
+    EXPECT_GE(held.elapsed(), 295);
     QTest::mouseMove(k, {kC + 10, kC});
     EXPECT_EQ(k->value(), 60.0f); // held-back moves are not seen: from the press point
     QTest::mouseRelease(k, Qt::LeftButton, {}, {kC + 10, kC});
@@ -509,8 +509,16 @@ TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
             EXPECT_EQ(ctlPrecisionSlider()->value(), target->value());
         }
     }
+    // A ruler drag goes to the knob the slider was moved to, not the first one.
+    PrecisionSlider* s = ctlPrecisionSlider();
+    QTest::mousePress(s, Qt::LeftButton, {}, {30, s->clientHeight() / 2});
+    QTest::mouseMove(s, {30, s->clientHeight() / 2 + 10});
+    QTest::mouseRelease(s, Qt::LeftButton, {}, {30, s->clientHeight() / 2 + 10});
+    EXPECT_EQ(a->value(), 30.0f);
+    EXPECT_EQ(rec.calls.back(), std::make_pair(kId, b->value()));
+    EXPECT_NEAR(b->value(), 61.0f, 1e-4); // ten steps of 0.1
     ctlSendCommand(b, kCtlCmdSetValue, 70);
-    EXPECT_EQ(ctlPrecisionSlider()->value(), 70.0);
+    EXPECT_EQ(s->value(), 70.0);
     ctlSendCommand(a, kCtlCmdSetValue, 10); // not the slider's knob: left alone
     EXPECT_EQ(ctlPrecisionSliderTarget(), b);
     delete b;
