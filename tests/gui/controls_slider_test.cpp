@@ -5,7 +5,6 @@
 #include "controls/i2p.h"
 #include "controls/knob_range.h"
 #include "controls/precision_slider.h"
-#include "controls/rotatif.h"
 
 #include <QApplication>
 #include <QTest>
@@ -35,9 +34,8 @@ public:
     }
     int32_t command(int code, int32_t argument) override {
         commands.emplace_back(code, ctlBitsValue(argument));
-        if (code == kCtlCmdSetValue && range.setValue(ctlBitsValue(argument))) {
+        if (code == kCtlCmdSetValue && range.setValue(ctlBitsValue(argument)))
             RefreshPrecisionSlider(this, range.style, kClose, notifier(), kId, range);
-        }
         return CtlControl::command(code, argument);
     }
     PrecisionSlider* open() {
@@ -67,9 +65,8 @@ protected:
     static void drag(PrecisionSlider* s, int column, std::vector<QPoint> moves) {
         QPoint p(s->clientWidth() / 3 * (column - 1) + 30, s->clientHeight() / 2);
         QTest::mousePress(s, Qt::LeftButton, {}, p);
-        for (QPoint d : moves) {
+        for (QPoint d : moves)
             QTest::mouseMove(s, p += d);
-        }
         QTest::mouseRelease(s, Qt::LeftButton, {}, p);
     }
     QWidget window;
@@ -153,11 +150,11 @@ TEST_F(ControlsSlider, DragPastTheMaximumHoldsItAndHatchesTheRowsBeyond) {
     const QImage& img = s->rulers();
     const int centre = (s->clientHeight() - 40) / 2;
     for (int i = 1; i <= s->clientHeight() - 42; ++i) {
-        if (std::abs(i - centre) <= 11) {
+        if (std::abs(i - centre) <= 11)
             continue; // the value marker
-        }
-        const bool hatched = img.pixelColor(4, i) == ctlColor(13);
-        EXPECT_EQ(hatched, i <= centre && (centre + 1000 - (i - 1)) % 2 == 0) << "row " << i;
+        EXPECT_EQ(img.pixelColor(4, i) == ctlColor(13),
+                  i <= centre && (centre + 1000 - (i - 1)) % 2 == 0)
+            << "row " << i;
     }
 }
 
@@ -209,9 +206,8 @@ TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
     for (const auto& [lo, hi, value, style] : cases) {
         Target t(&window, lo, hi, value, style);
         PrecisionSlider* s = t.open();
-        for (int k = 1; k <= 3; ++k) {
+        for (int k = 1; k <= 3; ++k)
             drag(s, k, {{0, 20}, {5, -40}});
-        }
         EXPECT_EQ(t.commands, Calls{}) << lo;
         EXPECT_EQ(t.range.value, value);
         EXPECT_TRUE(s->isVisible());
@@ -231,24 +227,6 @@ TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
     QTest::mouseMove(s, {130, 25});
     QTest::mouseRelease(s, Qt::LeftButton, {}, {130, 25});
     EXPECT_EQ(s->pos(), at + QPoint(30, 20));
-}
-
-TEST_F(ControlsSlider, ShiftClickOnASecondKnobRetargetsTheSlider) {
-    Calls notes;
-    Rotatif* a = ctlCreateKnob(&window, 1, 10, 10, 0x011000A0, ctlBitmap(7), 16, 16, 240, 300, 0.0f,
-                               1.0f, 0.5f, 0.01f, record, &notes);
-    Rotatif* b = ctlCreateKnob(&window, 2, 60, 10, 0x011000A0, ctlBitmap(7), 16, 16, 240, 300, 0.0f,
-                               50.0f, 10.0f, 0.5f, record, &notes);
-    QTest::mouseClick(a, Qt::LeftButton, Qt::ShiftModifier, {16, 16});
-    PrecisionSlider* s = ctlPrecisionSlider();
-    ASSERT_EQ(ctlPrecisionSliderTarget(), a);
-    QTest::mouseClick(b, Qt::LeftButton, Qt::ShiftModifier, {16, 16});
-    ASSERT_EQ(ctlPrecisionSlider(), s);
-    EXPECT_EQ(s->target(), b);
-    drag(s, 1, {{0, 10}});
-    EXPECT_EQ(ctlSendCommand(b, kCtlCmdGetValue, 0.0f), 11.0f);
-    EXPECT_EQ(ctlSendCommand(a, kCtlCmdGetValue, 0.0f), 0.5f);
-    EXPECT_EQ(notes.back(), std::make_pair(2, 11.0f));
 }
 
 int main(int argc, char** argv) {
