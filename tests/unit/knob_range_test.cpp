@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <tuple>
 
 namespace {
@@ -44,16 +43,12 @@ TEST(KnobRange, AngleToValueIsNotClamped) {
     EXPECT_FALSE(r.setFromAngle(270 * kDeg)); // the same angle: no change reported
 }
 
-TEST(KnobRange, SetValueRefusesOutOfRangeEqualAndNaN) {
+TEST(KnobRange, SetValueReportsChangesOnly) {
+    // Out-of-range and NaN refusals: the knob's command 4 case.
     KnobRange r = KnobRange::make(0, 1, 0.5f, 0.1f, 0, 240, 300);
-    const struct {
-        float v;
-        bool changed;
-    } cases[] = {{1.5f, false}, {-0.1f, false}, {0.5f, false},
-                 {1, true},     {0, true},      {std::numeric_limits<float>::quiet_NaN(), false},
-                 {0.25f, true}};
-    for (const auto& c : cases)
-        EXPECT_EQ(r.setValue(c.v), c.changed) << c.v;
+    const std::pair<float, bool> cases[] = {{0.5f, false}, {0, true}, {0.25f, true}};
+    for (const auto& [v, changed] : cases)
+        EXPECT_EQ(r.setValue(v), changed) << v;
     EXPECT_EQ(r.value, 0.25f);
 }
 
