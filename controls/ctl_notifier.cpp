@@ -1,6 +1,7 @@
 #include "controls/ctl_notifier.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_window.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -50,14 +51,9 @@ int32_t CtlControl::command(int code, int32_t /*argument*/) {
 }
 
 void CtlControl::captureMouse() {
-    QWidget* holder = QWidget::mouseGrabber();
-    m_previousCapture = holder != this ? holder : nullptr;
     m_capturing = true;
-    // Only a shown widget can hold the mouse; a press by key on a hidden
-    // control simply has nothing to capture.
-    if (isVisible()) {
-        grabMouse();
-    }
+    // A press by key on a hidden control simply has nothing to capture.
+    ctlTakeMouse(this, m_previousCapture);
 }
 
 void CtlControl::releaseCapture() {
@@ -65,14 +61,7 @@ void CtlControl::releaseCapture() {
         return;
     }
     m_capturing = false;
-    if (QWidget::mouseGrabber() == this) {
-        releaseMouse();
-    }
-    QWidget* previous = m_previousCapture.data();
-    m_previousCapture = nullptr;
-    if (previous && previous->isVisible()) {
-        previous->grabMouse();
-    }
+    ctlReturnMouse(this, m_previousCapture);
 }
 
 bool CtlControl::event(QEvent* event) {

@@ -126,3 +126,20 @@ CtlFrameMetrics ctlFrameMetrics() {
     }();
     return metrics;
 }
+
+void ctlTakeMouse(QWidget* w, QPointer<QWidget>& previous) {
+    QWidget* holder = QWidget::mouseGrabber();
+    previous = holder != w ? holder : nullptr;
+    // Only a shown widget can hold the mouse.
+    if (w->isVisible())
+        w->grabMouse();
+}
+
+void ctlReturnMouse(QWidget* w, QPointer<QWidget>& previous) {
+    if (QWidget::mouseGrabber() == w)
+        w->releaseMouse();
+    QWidget* holder = previous.data();
+    previous = nullptr;
+    if (holder && holder->isVisible())
+        holder->grabMouse();
+}

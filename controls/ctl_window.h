@@ -4,7 +4,9 @@
 // Thread: main thread only.
 #pragma once
 
+#include <QPointer>
 #include <QSize>
+#include <QWidget>
 #include <Qt>
 
 class QImage;
@@ -19,6 +21,13 @@ int ctlPointInClient(const QWidget* window, int x, int y);
 // Returns 0 when the key was Tab and the focus moved, 1 for any other key.
 // Call it from the parent's focusNextPrevChild or key handling.
 int ctlTabNavigate(QWidget* parent, int key, Qt::KeyboardModifiers modifiers);
+
+// Mouse capture that hands the mouse back: ctlTakeMouse grabs it for `w`
+// (when shown) and remembers in `previous` the widget that held it before;
+// ctlReturnMouse releases it and gives it back to that widget if it is still
+// shown.
+void ctlTakeMouse(QWidget* w, QPointer<QWidget>& previous);
+void ctlReturnMouse(QWidget* w, QPointer<QWidget>& previous);
 
 // Moves the top-level `window` so that its frame lies on its screen, keeping
 // its size, and shows it.

@@ -269,9 +269,7 @@ void PrecisionSlider::mousePressEvent(QMouseEvent* event) {
         return;
     }
     m_column = x < m_w / 3 ? 1 : x < 2 * (m_w / 3) ? 2 : 3;
-    QWidget* holder = QWidget::mouseGrabber();
-    m_previousCapture = holder != this ? holder : nullptr;
-    grabMouse();
+    ctlTakeMouse(this, m_previousCapture);
     if (m_notifier.flags & kCtlNotifyGestures) {
         ctlNotify(m_notifier, m_id | kCtlGestureBegin, 0.0f);
     }
@@ -339,14 +337,7 @@ void PrecisionSlider::mouseReleaseEvent(QMouseEvent* event) {
 
 void PrecisionSlider::endColumnDrag() {
     m_column = 0;
-    if (QWidget::mouseGrabber() == this) {
-        releaseMouse();
-    }
-    QWidget* previous = m_previousCapture.data();
-    m_previousCapture = nullptr;
-    if (previous && previous->isVisible()) {
-        previous->grabMouse();
-    }
+    ctlReturnMouse(this, m_previousCapture);
     if (m_notifier.flags & kCtlNotifyGestures) {
         ctlNotify(m_notifier, m_id | kCtlGestureEnd, 0.0f);
     }
