@@ -1,9 +1,17 @@
+// Control library benchmarks.
+//
 // One knob drag step as the user makes it: a mouse move reaches a 24 x 24
 // knob, the value steps, and the knob repaints at once through its cached
 // picture. Alternate moves go one pixel right and back, so every step
 // changes the value and repaints. The "allocs" counter is the number of heap
 // allocations per step (the move event itself included).
+//
+// Precision slider: one redraw of the three rulers into their off-screen
+// image, and one drag step (a mouse move over a ruler: new value, rulers
+// redrawn and shown at once).
 #include "controls/ctl_core.h"
+#include "controls/knob_range.h"
+#include "controls/precision_slider.h"
 #include "controls/rotatif.h"
 
 #include <QApplication>
@@ -73,6 +81,44 @@ void BM_KnobDragStepAngularWithMoves(benchmark::State& state) {
 }
 BENCHMARK(BM_KnobDragStepLinear)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_KnobDragStepAngularWithMoves)->Repetitions(5)->ReportAggregatesOnly(true);
+
+PrecisionSlider* openSlider() {
+    const KnobRange range = KnobRange::make(0.0f, 1.0f, 0.5f, 0.01f, 0, 240, 300);
+    OpenPrecisionSlider(nullptr, nullptr, 0, 100, 100, 105, CtlNotifier{}, 1, range);
+    QApplication::processEvents();
+    return ctlPrecisionSlider();
+}
+
+void BM_SliderRulerRedraw(benchmark::State& state) {
+    PrecisionSlider* s = openSlider();
+    for (auto _ : state) {
+        s->drawRulers();
+        benchmark::DoNotOptimize(s->rulers().constBits());
+    }
+    s->close();
+}
+BENCHMARK(BM_SliderRulerRedraw)->Unit(benchmark::kMicrosecond);
+
+void BM_SliderDragStep(benchmark::State& state) {
+    PrecisionSlider* s = openSlider();
+    const QPointF at(30, s->clientHeight() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, s->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, {});
+    QApplication::sendEvent(s, &press);
+    int dy = -1;
+    for (auto _ : state) {
+        dy = -dy; // up and down one pixel: the value stays inside the range
+        const QPointF to(at.x(), at.y() + (dy > 0 ? 1 : 0));
+        QMouseEvent move(QEvent::MouseMove, to, s->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         {});
+        QApplication::sendEvent(s, &move);
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, at, s->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, {});
+    QApplication::sendEvent(s, &release);
+    s->close();
+}
+BENCHMARK(BM_SliderDragStep)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
