@@ -8,6 +8,7 @@
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
 #include "display/scale_marks.h"
+#include "display_test_frame.h"
 #include "meter/meter_frame.h"
 #include "options/meter_settings.h"
 #include "platform/dc.h"
@@ -65,18 +66,8 @@ protected:
     }
 
     static MeterFrame frame(int32_t flags = kBarsAndCorrelator) {
-        MeterFrame f{};
-        f.in.channels = 2;
-        f.in.displayFlags = flags;
+        MeterFrame f = silentFrame(flags);
         f.in.rmsOn = 1;
-        f.in.peakOn = 1;
-        f.in.minDb = -60;
-        f.in.maxDb = 6;
-        f.in.notify = 1;
-        f.hold[0] = f.hold[1] = kMeterHoldStart;
-        f.correlatorPixel = -1;
-        for (MeterReading& r : f.reading)
-            r = {-200, -200, -200, -200, -200, -200, 0, 0};
         return f;
     }
 

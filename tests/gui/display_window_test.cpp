@@ -6,6 +6,7 @@
 #include "display/meter_surface.h"
 #include "display/meter_window.h"
 #include "display/window_placement.h"
+#include "display_test_frame.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_frame.h"
 #include "options/meter_settings.h"
@@ -284,18 +285,8 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
     MeterWindow* w = meterWindowShow(engine);
     w->resize(180, 600);
     settle(w);
-    MeterFrame f{};
+    MeterFrame f = silentFrame(0x10000001);
     f.in.window = w;
-    f.in.channels = 2;
-    f.in.displayFlags = 0x10000001;
-    f.in.peakOn = 1;
-    f.in.minDb = -60;
-    f.in.maxDb = 6;
-    f.in.notify = 1;
-    f.hold[0] = f.hold[1] = kMeterHoldStart;
-    f.correlatorPixel = -1;
-    for (MeterReading& r : f.reading)
-        r = {-200, -200, -200, -200, -200, -200, 0, 0};
     auto boxPixels = [&] {
         const QImage img = w->surface()->snapshot();
         int n = 0;
