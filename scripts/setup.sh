@@ -6,7 +6,10 @@ set -euo pipefail
 KC_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libasound2-dev alsa-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 libx11-dev xvfb xauth x11-utils xdotool sox)
+  libsndfile1-dev libebur128-dev
+  fonts-liberation2 libx11-dev xvfb xauth x11-utils xdotool sox
+  pulseaudio pulseaudio-utils libasound2-plugins
+  desktop-file-utils appstream)
 
 kc_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
