@@ -1,0 +1,524 @@
+// The "Measure Display Options" dialog: its controls per option set, the
+// field rules of OK, Reset, the preview clicks, the colour chooser, one
+// dialog at a time, and the dialog opened from a real meter window while the
+// meter draws (the live record replaced, shown at once, saved at shut-down).
+#include "controls/ctl_core.h"
+#include "display/meter_layout.h"
+#include "display/meter_surface.h"
+#include "display/meter_window.h"
+#include "meter/meter_engine.h"
+#include "options/meter_options_dialog.h"
+#include "options/meter_settings.h"
+#include "options/meter_settings_provider.h"
+#include "platform/registry_store.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using V = MeterSettingsValues;
+const char* const kKey = "Zandel_Audio\\TRLX\\Meter\\Korvalo Cor";
+
+void setLive(const V& values) {
+    MeterSettings* s = GetMeterSettings();
+    FreeMeterColorSet(s);
+    static_cast<V&>(*s) = values;
+    BuildMeterColorSet(s);
+}
+
+bool sameValues(const V& a, const V& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A dialog built directly: its buttons work without the modal loop.
+struct Open {
+    explicit Open(uint32_t flags, QPoint at = {40, 30})
+        : d(new MeterOptionsDialog(nullptr, flags, at.x(), at.y())), owned(true) {}
+    // The dialog that is open now (ended by its own opener).
+    Open() : d(static_cast<MeterOptionsDialog*>(meterOptionsDialog())), owned(false) {}
+    ~Open() {
+        if (owned)
+            delete d.data();
+    }
+    QLineEdit* edit(const char* name) const {
+        return d->findChild<QLineEdit*>(QString::fromLatin1(name));
+    }
+    QListWidget* list(int id) const { return d->findChild<QListWidget*>(QString::number(id)); }
+    QPushButton* button(int id) const { return d->findChild<QPushButton*>(QString::number(id)); }
+    void click(int id) const { QTest::mouseClick(button(id), Qt::LeftButton); }
+    QRgb pixel(int x, int y) const { return d->grab().toImage().pixel(x, y) & 0xffffff; }
+    QPointer<MeterOptionsDialog> d;
+    bool owned;
+};
+
+// Runs `answer` on the next modal box (message box, colour chooser) once it is up.
+void answerNextBox(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(0, [answer] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        answer(box);
+    });
+}
+
+class OptionsDialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ctlInitialize("Korvalo Cor.");
+        optionsInstallSettingsProvider();
+        displayInstallHooks();
+    }
+    static void TearDownTestSuite() {
+        displayRemoveHooks();
+        ctlShutdown();
+    }
+    void SetUp() override {
+        std::remove(regStorePath().c_str());
+        engine = meterCreate();
+        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    }
+    void TearDown() override {
+        meterWindowSetHooks({});
+        if (engine)
+            meterRelease(&engine);
+        EXPECT_EQ(meterOptionsDialog(), nullptr);
+    }
+    // One 4410-frame block (a frame at 10 per second), loud on the left.
+    void feed(int blocks = 1) {
+        std::vector<int16_t> block(2 * 4410, 0);
+        for (int i = 0; i < 4410; ++i)
+            block[2 * i] = static_cast<int16_t>(32000.0 * std::sin(i * 2.0 * M_PI * 441 / 44100));
+        for (int b = 0; b < blocks; ++b)
+            meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+    }
+    MeterEngine* engine = nullptr;
+};
+
+TEST_F(OptionsDialogTest, ControlsOfEachOptionSet) {
+    // Edit fields in creation (tab) order with their first text.
+    const std::pair<uint32_t, const char*> sets[] = {
+        {27, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|At=0.00|Atck.=48.0|Peak=6.0|Level=24.0|"
+             "N :=10|Phase Release=0.5|Sync Delay=0.000"},
+        {0x20, "From=-12.0|To=-3.0|Elec.=50.0|Pers.=200.0|Range=3.0|N :=10"},
+        {0x04, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Reduc. Gain=-20.0"},
+        {0x80, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Diapason=440.0"},
+    };
+    const std::map<QString, QRect> places = {
+        {"1", {110, 492, 90, 25}},
+        {"2", {205, 492, 90, 25}},
+        {"31", {95, 5, 200, 152}},
+        {"30", {210, 160, 85, 50}},
+        {"20", {155, 160, 50, 22}},
+        {"21", {155, 185, 50, 22}},
+        {"From", {210, 238, 65, 22}},
+        {"To", {210, 261, 65, 22}},
+        {"Max", {130, 310, 48, 20}},
+        {"Elec.", {130, 310, 48, 20}},
+        {"Min", {130, 333, 48, 20}},
+        {"Pers.", {130, 333, 48, 20}},
+        {"At", {225, 310, 50, 22}},
+        {"Atck.", {240, 408, 48, 20}},
+        {"Peak", {140, 385, 48, 20}},
+        {"Range", {140, 385, 48, 20}},
+        {"Level", {140, 408, 48, 20}},
+        {"N :", {240, 385, 48, 20}},
+        {"Reduc. Gain", {35, 455, 48, 20}},
+        {"Diapason", {30, 455, 53, 20}},
+        {"Phase Release", {140, 455, 48, 20}},
+        {"Sync Delay", {240, 455, 48, 20}},
+    };
+    for (const auto& [flags, fields] : sets) {
+        Open o(flags);
+        EXPECT_EQ(o.d->windowTitle(), "Measure Display Options");
+        EXPECT_TRUE(o.d->isModal());
+        EXPECT_EQ(o.d->size(), QSize(300, 520));
+        EXPECT_EQ(o.d->pos(), QPoint(40, 30));
+        EXPECT_EQ(o.d->focusWidget(), o.button(kOptOk));
+        EXPECT_TRUE(o.button(kOptOk)->isDefault());
+        EXPECT_EQ(o.button(kOptOk)->font(), ctlFont(5));
+        EXPECT_EQ(o.button(kOptCancel)->font(), ctlFont(4));
+        QStringList texts;
+        for (QWidget* w : o.d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (places.count(w->objectName())) {
+                EXPECT_EQ(w->geometry(), places.at(w->objectName()))
+                    << w->objectName().toStdString();
+            }
+            if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                texts << e->objectName() + "=" + e->text();
+                EXPECT_EQ(e->font(), ctlFont(6));
+            }
+        }
+        EXPECT_EQ(texts.join('|'), fields) << flags;
+        QListWidget* colors = o.list(kOptColorList);
+        EXPECT_EQ(colors->count(), 14);
+        EXPECT_EQ(colors->item(13)->text(), "Screen Persistence (Oscillo)");
+        EXPECT_EQ(colors->currentRow(), flags & kMeterOptXY ? 12 : 0);
+        EXPECT_EQ(o.list(kOptPatternList)->currentItem()->text(), "Line 2");
+    }
+    // Tiled with bitmap 1512 where nothing else is drawn.
+    Open o(27);
+    EXPECT_EQ(o.pixel(50, 500), ctlBitmap(12).pixel(50 % 64, 500 % 64) & 0xffffff);
+    // Kept on the screen.
+    const QSize screen = ctlScreenSize(nullptr);
+    Open corner(27, {screen.width() - 10, screen.height() - 10});
+    EXPECT_EQ(corner.d->frameGeometry().bottomRight(),
+              QPoint(screen.width() - 1, screen.height() - 1));
+}
+
+TEST_F(OptionsDialogTest, OkReadsTheFieldsByTheirRulesAndReplacesTheLiveRecord) {
+    V base = kMeterSettingsCompiledDefaults;
+    base.Delay = 1.5f;
+    struct Row {
+        uint32_t flags;
+        std::vector<std::pair<const char*, const char*>> typed;
+        std::vector<std::pair<float V::*, float>> expect;
+        int frames = 10;
+    };
+    const Row rows[] = {
+        {27, {{"From", "-10"}, {"To", "-10.0"}}, {{&V::dbHead, -10}, {&V::dbMax, -9}}},
+        {27, {{"Max", "6"}, {"Min", "10"}}, {{&V::L_MinDB, 10}, {&V::L_MaxDB, 11}}},
+        {27, {{"Peak", "20"}, {"Level", "5"}}, {{&V::Max_DBperS, 20}, {&V::Moy_DBperS, 20}}},
+        {27, {{"N :", "12.9"}}, {}, 12},
+        {27, {{"N :", "31"}}, {}, 10},
+        {27, {{"N :", "1.5"}}, {}, 10},
+        {27, {{"Sync Delay", ""}, {"From", ""}}, {{&V::Delay, 0}, {&V::dbHead, 0}, {&V::dbMax, 1}}},
+        {27,
+         {{"At", "-24"}, {"Atck.", "0"}, {"Phase Release", "30"}, {"Sync Delay", "5"}},
+         {{&V::DisplayDbOffset, -24}, {&V::Attack, 0}, {&V::PhaseRelease, 30}, {&V::Delay, 5}}},
+        {27,
+         {{"At", "24.5"},
+          {"Atck.", "96.1"},
+          {"Phase Release", "0.09"},
+          {"Sync Delay", "-1"},
+          {"Max", "101"},
+          {"From", "-91"}},
+         {{&V::DisplayDbOffset, 0},
+          {&V::Attack, 48},
+          {&V::PhaseRelease, 0.5f},
+          {&V::Delay, 1.5f},
+          {&V::L_MaxDB, 6},
+          {&V::dbHead, -12}}},
+        {0x20,
+         {{"Elec.", "100"}, {"Pers.", "0"}, {"Range", "0"}},
+         {{&V::DelayElectron, 0.1f}, {&V::DelayPersistence, 0}, {&V::RangeRelease, 0}}},
+        {0x20,
+         {{"Elec.", "4.9"}, {"Pers.", "301"}, {"Range", "101"}},
+         {{&V::DelayElectron, 0.05f}, {&V::DelayPersistence, 0.2f}, {&V::RangeRelease, 3}}},
+        {0x04, {{"Reduc. Gain", "-6"}}, {{&V::ReduceMinDb, -6}}},
+        {0x04, {{"Reduc. Gain", "-61"}}, {{&V::ReduceMinDb, -20}}},
+        {0x80, {{"Diapason", "15000"}}, {{&V::diapason, 15000}}},
+        {0x80, {{"Diapason", "19.9"}}, {{&V::diapason, 440}}},
+    };
+    for (const Row& r : rows) {
+        setLive(base);
+        const MeterColorSetPtr before = GetMeterSettings()->colorSet.load();
+        Open o(r.flags);
+        std::string name;
+        for (const auto& [field, text] : r.typed) {
+            o.edit(field)->setText(text);
+            name += std::string(field) + "=" + text + " ";
+        }
+        o.click(kOptOk);
+        EXPECT_EQ(o.d->result(), 1) << name;
+        const MeterSettings* live = GetMeterSettings();
+        for (const auto& [member, value] : r.expect)
+            EXPECT_FLOAT_EQ(live->*member, value) << name;
+        EXPECT_EQ(live->nbFperS, r.frames) << name;
+        // The new set went live with the values it now carries; the old one
+        // is the dialog's until it goes.
+        const MeterColorSetPtr after = live->colorSet.load();
+        ASSERT_TRUE(after);
+        EXPECT_NE(after, before);
+        EXPECT_TRUE(sameValues(after->values, *live)) << name;
+    }
+    setLive(kMeterSettingsCompiledDefaults);
+}
+
+// Reset asks first; Cancel, Escape and the close box leave the live record
+// as it was; Reset then OK takes the default colours and pattern with the
+// numbers still shown.
+TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
+    V custom = kMeterSettingsCompiledDefaults;
+    custom.MaxBrush = meterRgb(1, 2, 3);
+    custom.BrushType = 5;
+    custom.L_MaxDB = 3;
+    custom.nbFperS = 20;
+    enum End { Ok, Cancel, Escape, CloseBox };
+    struct Row {
+        int resetAnswer; // 0: no Reset
+        End end;
+    };
+    for (const Row& r :
+         {Row{0, Cancel}, Row{0, Escape}, Row{0, CloseBox}, Row{QMessageBox::Ok, Cancel},
+          Row{QMessageBox::Ok, Ok}, Row{QMessageBox::Cancel, Ok}}) {
+        setLive(custom);
+        const MeterColorSetPtr before = GetMeterSettings()->colorSet.load();
+        Open o(27);
+        o.edit("From")->setText("-30");
+        if (r.resetAnswer) {
+            QString asked;
+            answerNextBox([&](QWidget* box) {
+                auto* m = qobject_cast<QMessageBox*>(box);
+                ASSERT_NE(m, nullptr);
+                asked = m->windowTitle() + ": " + m->text();
+                QTest::mouseClick(m->button(QMessageBox::StandardButton(r.resetAnswer)),
+                                  Qt::LeftButton);
+            });
+            o.click(kOptReset);
+            EXPECT_EQ(asked, "Reset All: Are you sure !?");
+            EXPECT_EQ(o.list(kOptPatternList)->currentRow(),
+                      r.resetAnswer == QMessageBox::Ok ? 2 : 5);
+            EXPECT_EQ(o.edit("Max")->text(), "3.0"); // the fields keep their text
+        }
+        if (r.end == Ok)
+            o.click(kOptOk);
+        else if (r.end == Cancel)
+            o.click(kOptCancel);
+        else if (r.end == Escape)
+            QTest::keyClick(o.d, Qt::Key_Escape);
+        else
+            o.d->close();
+        const MeterSettings* live = GetMeterSettings();
+        EXPECT_EQ(o.d->result(), r.end == Ok ? 1 : 0);
+        if (r.end != Ok) {
+            EXPECT_TRUE(sameValues(*live, custom));
+            EXPECT_EQ(live->colorSet.load(), before);
+            continue;
+        }
+        const bool reset = r.resetAnswer == QMessageBox::Ok;
+        EXPECT_EQ(live->MaxBrush,
+                  reset ? kMeterSettingsCompiledDefaults.MaxBrush : custom.MaxBrush);
+        EXPECT_EQ(live->BrushType, reset ? 2 : 5);
+        EXPECT_EQ(live->colorSet.load()->MaxBitmap.pixel(0, 1) & 0xffffff, reset ? 0xf93333u : 0u);
+        EXPECT_FLOAT_EQ(live->dbHead, -30);
+        EXPECT_FLOAT_EQ(live->L_MaxDB, 3);
+        EXPECT_EQ(live->nbFperS, 20);
+    }
+    setLive(kMeterSettingsCompiledDefaults);
+}
+
+TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
+    Open o(27);
+    QListWidget* colors = o.list(kOptColorList);
+    const int kNone = -1;
+    const std::tuple<int, int, int> clicks[] = {
+        {25, 130, 1}, {25, 20, 0},      {45, 200, kNone}, {25, 300, 9},
+        {65, 100, 4}, {65, 40, 2},      {25, 75, 6},      {25, 180, 7},
+        {65, 300, 9}, {25, 100, kNone}, {25, 440, kNone},
+    };
+    for (const auto& [x, y, entry] : clicks) {
+        colors->setCurrentRow(13);
+        const QPoint at = o.d->pos();
+        QTest::mousePress(o.d, Qt::LeftButton, {}, QPoint(x, y));
+        QTest::mouseMove(o.d, QPoint(x + 30, y + 20));
+        QTest::mouseRelease(o.d, Qt::LeftButton, {}, QPoint(x + 30, y + 20));
+        EXPECT_EQ(colors->currentRow(), entry == kNone ? 13 : entry) << x << "," << y;
+        EXPECT_EQ(o.d->pos(), at) << x << "," << y; // no drag from inside the preview
+    }
+    // The swatch follows the selection: entry 1 is the clip zone's outline.
+    colors->setCurrentRow(1);
+    EXPECT_EQ(o.pixel(100, 180), 0xf93333u);
+    EXPECT_EQ(o.pixel(120, 180), 0u);
+    // Outside the preview the dialog is dragged.
+    const QPoint at = o.d->pos();
+    QTest::mousePress(o.d, Qt::LeftButton, {}, QPoint(20, 500));
+    QTest::mouseMove(o.d, QPoint(50, 510));
+    QTest::mouseRelease(o.d, Qt::LeftButton, {}, QPoint(50, 510));
+    EXPECT_EQ(o.d->pos(), at + QPoint(30, 10));
+}
+
+// "Change" through the colour chooser: it starts on the entry's colour with
+// the 16 custom colours; confirmed, the entry and its objects change (and
+// the preview shows it); cancelled, nothing does. Custom colours the user
+// set are kept either way.
+TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
+    const QColor chosen(10, 20, 30);
+    struct Row {
+        int entry;
+        bool confirm;
+        uint32_t V::*field;
+        QPoint swatch; // a lit pixel of the swatch
+    };
+    for (const Row& r :
+         {Row{2, true, &V::MaxBrush, {110, 168}}, Row{2, false, &V::MaxBrush, {110, 168}},
+          Row{12, true, &V::Electron, {100, 185}}, Row{10, true, &V::Corel_on, {112, 178}}}) {
+        setLive(kMeterSettingsCompiledDefaults);
+        CustomColors[3] = meterRgb(1, 1, 1);
+        Open o(27);
+        o.list(kOptColorList)->setCurrentRow(r.entry);
+        const uint32_t old = GetMeterSettings()->*r.field;
+        QColor startedOn, custom3;
+        answerNextBox([&](QWidget* box) {
+            auto* chooser = qobject_cast<QColorDialog*>(box);
+            ASSERT_NE(chooser, nullptr);
+            startedOn = chooser->currentColor();
+            custom3 = QColorDialog::customColor(3);
+            QColorDialog::setCustomColor(5, QColor(7, 8, 9)); // as "Add to Custom Colors"
+            chooser->setCurrentColor(chosen);
+            r.confirm ? chooser->accept() : chooser->reject();
+        });
+        o.click(kOptChange);
+        EXPECT_EQ(startedOn, meterColorFromRef(old)) << r.entry;
+        EXPECT_EQ(custom3, QColor(1, 1, 1));
+        EXPECT_EQ(CustomColors[5], meterRgb(7, 8, 9));
+        EXPECT_EQ(o.pixel(r.swatch.x(), r.swatch.y()),
+                  (r.confirm ? chosen : meterColorFromRef(old)).rgb() & 0xffffff)
+            << r.entry;
+        o.click(kOptOk);
+        EXPECT_EQ(GetMeterSettings()->*r.field, r.confirm ? meterRgb(10, 20, 30) : old);
+    }
+    const MeterColorSetPtr set = GetMeterSettings()->colorSet.load();
+    EXPECT_EQ(set->CorelOnBrush.color(), chosen);
+    setLive(kMeterSettingsCompiledDefaults);
+}
+
+TEST_F(OptionsDialogTest, ASecondRequestRaisesTheFirstAndReturns0) {
+    int second = -1;
+    QWidget* first = nullptr;
+    QTimer::singleShot(0, [&] {
+        first = meterOptionsDialog();
+        second = OpenMeterOptionsDialog(nullptr, 27, 0, 0);
+        EXPECT_EQ(meterOptionsDialog(), first);
+        EXPECT_TRUE(first && first->isVisible());
+        if (first)
+            QTest::mouseClick(first->findChild<QPushButton*>("1"), Qt::LeftButton);
+    });
+    EXPECT_EQ(OpenMeterOptionsDialog(nullptr, 27, 10, 10), 1);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(meterOptionsDialog(), nullptr);
+}
+
+// Through a real meter window: "Default Options..." from its menu opens the
+// dialog at the right click; a new pattern after OK is on the window at once
+// and in the settings file after the last release.
+TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
+    MeterWindowHooks hooks;
+    int result = -1;
+    hooks.openOptions = [&](QWidget* w, QPoint p) {
+        return result = optionsOpenFromMeterWindow(w, p);
+    };
+    meterWindowSetHooks(hooks);
+    MeterWindow* w = meterWindowShow(engine);
+    w->setGeometry(10, 10, 180, 560);
+    QApplication::processEvents();
+    feed(3);
+    QPoint placed;
+    QRgb preview[16] = {};
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QTimer::singleShot(0, [&] {
+            Open o;
+            ASSERT_TRUE(o.d);
+            placed = o.d->pos();
+            o.list(kOptPatternList)->setCurrentRow(3); // "Line 3"
+            for (int i = 0; i < 16; ++i)
+                preview[i] = o.pixel(25, 300 + i);
+            o.edit("From")->setText("-20");
+            o.click(kOptOk);
+        });
+        menu->setActiveAction(w->action(kCmdDefaultOptions));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
+    const QRgb moy = 0x00d705;
+    for (int i = 0; i < 16; ++i) // "Line 3": four lit rows, four black
+        EXPECT_EQ(preview[i], (300 + i) % 8 < 4 ? moy : 0u) << i;
+
+    // The window's bar takes the new pattern without waiting for a frame.
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    w->paintStaticNow();
+    const MeterLayout L = meterComputeLayout(180, 560, 2, 0x10000001);
+    const QImage face = w->surface()->snapshot();
+    for (int y = L.bottom - 40; y < L.bottom - 8; ++y)
+        EXPECT_EQ(face.pixel(L.x0 + 5, y) & 0xffffff, y % 8 < 4 ? moy : 0u) << y;
+
+    meterRelease(&engine);
+    int32_t pattern = 0;
+    float head = 0;
+    EXPECT_EQ(regReadValue(kKey, "BrushType", &pattern, 4), 1);
+    EXPECT_EQ(regReadValue(kKey, "dbHead", &head, 4), 1);
+    EXPECT_EQ(pattern, 3);
+    EXPECT_FLOAT_EQ(head, -20);
+}
+
+// The program shuts down (the last engine goes) while the dialog is open:
+// the dialog ends with 0 and the live values are the ones saved.
+TEST_F(OptionsDialogTest, ShutDownWhileOpenEndsItWith0AndSavesTheLiveValues) {
+    MeterWindowHooks hooks;
+    int result = -1;
+    hooks.openOptions = [&](QWidget* w, QPoint p) {
+        return result = optionsOpenFromMeterWindow(w, p);
+    };
+    meterWindowSetHooks(hooks);
+    QPointer<MeterWindow> w = meterWindowShow(engine);
+    QTimer::singleShot(0, [&] {
+        QWidget* d = meterOptionsDialog();
+        ASSERT_NE(d, nullptr);
+        d->findChild<QListWidget*>("30")->setCurrentRow(5);
+        d->findChild<QLineEdit*>("From")->setText("-20");
+        meterRelease(&engine);
+    });
+    w->command(kCmdDefaultOptions);
+    EXPECT_EQ(result, 0);
+    int32_t pattern = 0;
+    float head = 0;
+    EXPECT_EQ(regReadValue(kKey, "BrushType", &pattern, 4), 1);
+    EXPECT_EQ(regReadValue(kKey, "dbHead", &head, 4), 1);
+    EXPECT_EQ(pattern, 2);
+    EXPECT_FLOAT_EQ(head, -12);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(w);
+}
+
+// The render thread draws frames without pause while OK exchanges the
+// colour set again and again (run under ThreadSanitizer).
+TEST_F(OptionsDialogTest, OkWhileTheRenderThreadDraws) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->resize(180, 400);
+    QApplication::processEvents();
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        while (!stop.load())
+            feed();
+    });
+    for (int i = 0; i < 20; ++i) {
+        Open o(27);
+        o.list(kOptPatternList)->setCurrentRow(i % 7);
+        o.edit("From")->setText(QString::number(-20 + i));
+        o.click(kOptOk);
+        QApplication::processEvents();
+    }
+    stop.store(true);
+    stream.join();
+    EXPECT_EQ(GetMeterSettings()->colorSet.load()->values.BrushType, 19 % 7);
+    setLive(kMeterSettingsCompiledDefaults);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
