@@ -333,9 +333,13 @@ void MeterWindow::command(int id) {
         }
         return;
     case kCmdDefaultOptions:
-        // The engine may have gone while the dialog was up.
-        if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1 && engine())
+        // The engine may have gone while the dialog was up. A new face
+        // redraws the last frame with the new colour set: while stopped, no
+        // frame would come to show it.
+        if (hooks().openOptions && hooks().openOptions(this, m_menuPoint) == 1 && engine()) {
             meterInvalidate(engine());
+            invalidateFace();
+        }
         return;
     case kCmdChangeName: {
         // The library's text entry over the window's top-left corner; Enter
