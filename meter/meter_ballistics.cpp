@@ -6,11 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-constexpr float kSampleScale = 3.0517578125e-05f; // 2^-15: full scale 1.0
 constexpr int32_t kDefaultFrameRate = 10;
 
 // Sets a delay line's read position `seconds` behind its write position.
@@ -102,125 +100,6 @@ void meterPrepare(MeterEngine* e) {
         placeReadPosition(e->delay[1], e->sampleRate, e->params.right.Delay);
     }
     e->coeffValid = 1;
-}
-
-namespace {
-
-inline float sampleAt(const unsigned char* p) {
-    int16_t s;
-    std::memcpy(&s, p, sizeof s);
-    return static_cast<float>(s) * kSampleScale;
-}
-
-// The inner loop runs over spans in which no ring position wraps, so it needs
-// no wrap test per sample. Sums stay single float chains in sample order.
-// One channel's running sums in two interleaved chains (even and odd sample
-// frames), so that consecutive additions do not wait on each other; the
-// chains are joined at the end of the block.
-struct Sums {
-    float peak;
-    float abs[2];
-    float sq[2];
-};
-
-inline void addSample(Sums& s, int chain, float a) {
-    s.peak = a > s.peak ? a : s.peak;
-    s.abs[chain] += a;
-    s.sq[chain] += a * a;
-}
-
-// The inner loops run over spans in which no ring position wraps, so they need
-// no wrap test per sample. Each sample frame writes its new sample before it
-// reads the delayed one: with a delay of 0 that is the value just written.
-template <bool Stereo>
-void accumulateSpans(MeterEngine* e, const unsigned char* p, uint32_t frames, uint32_t stride) {
-    const size_t step = static_cast<size_t>(stride) * 2;
-    DelayLine& dl = e->delay[0];
-    DelayLine& dr = e->delay[1];
-    float* const lData = dl.data.get();
-    float* const rData = Stereo ? dr.data.get() : nullptr;
-    uint32_t lw = dl.write, lr = dl.read;
-    uint32_t rw = Stereo ? dr.write : 0, rr = Stereo ? dr.read : 0;
-    const uint32_t lSize = dl.size;
-    const uint32_t rSize = Stereo ? dr.size : 0;
-
-    Sums l{e->acc[0].peak, {e->acc[0].sumAbs, 0.0f}, {e->acc[0].sumSquares, 0.0f}};
-    Sums r{e->acc[1].peak, {e->acc[1].sumAbs, 0.0f}, {e->acc[1].sumSquares, 0.0f}};
-    float cross[2] = {e->crossSum, 0.0f};
-    int chain = 0; // chain of the next sample frame
-
-    while (frames > 0) {
-        uint32_t span = std::min({frames, lSize - lw, lSize - lr});
-        if constexpr (Stereo) {
-            span = std::min({span, rSize - rw, rSize - rr});
-        }
-        float* lWrite = lData + lw;
-        const float* lRead = lData + lr;
-        if constexpr (Stereo) {
-            float* rWrite = rData + rw;
-            const float* rRead = rData + rr;
-            const auto one = [&](uint32_t i, int c) {
-                lWrite[i] = sampleAt(p);
-                rWrite[i] = sampleAt(p + 2);
-                p += step;
-                const float xl = lRead[i];
-                const float xr = rRead[i];
-                addSample(l, c, std::fabs(xl));
-                addSample(r, c, std::fabs(xr));
-                cross[c] += xl * xr;
-            };
-            uint32_t i = 0;
-            if (chain == 1 && span > 0) {
-                one(i++, 1);
-            }
-            for (; i + 1 < span; i += 2) {
-                one(i, 0);
-                one(i + 1, 1);
-            }
-            if (i < span) {
-                one(i++, 0);
-                chain = 1;
-            } else {
-                chain = 0;
-            }
-            rw += span;
-            rr += span;
-            rw = rw == rSize ? 0 : rw;
-            rr = rr == rSize ? 0 : rr;
-        } else {
-            for (uint32_t i = 0; i < span; ++i) {
-                lWrite[i] = sampleAt(p);
-                p += step;
-                addSample(l, 0, std::fabs(lRead[i]));
-            }
-        }
-        lw += span;
-        lr += span;
-        lw = lw == lSize ? 0 : lw;
-        lr = lr == lSize ? 0 : lr;
-        frames -= span;
-    }
-
-    dl.write = lw;
-    dl.read = lr;
-    e->acc[0] = {l.peak, l.abs[0] + l.abs[1], l.sq[0] + l.sq[1]};
-    if constexpr (Stereo) {
-        dr.write = rw;
-        dr.read = rr;
-        e->acc[1] = {r.peak, r.abs[0] + r.abs[1], r.sq[0] + r.sq[1]};
-        e->crossSum = cross[0] + cross[1];
-    }
-}
-
-} // namespace
-
-void meterAccumulate(MeterEngine* e, const unsigned char* samples, uint32_t frames,
-                     uint32_t stride) {
-    if (e->channels > 1) {
-        accumulateSpans<true>(e, samples, frames, stride);
-    } else {
-        accumulateSpans<false>(e, samples, frames, stride);
-    }
 }
 
 namespace {

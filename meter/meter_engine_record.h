@@ -23,7 +23,8 @@
 #include <mutex>
 #include <thread>
 
-// A ring of float samples long enough for the longest delay.
+// A ring of float samples long enough for the longest delay. The samples are
+// kept in 16-bit units (full scale 32768); the accumulation scales its sums.
 struct DelayLine {
     std::unique_ptr<float[]> data;
     uint32_t size = 0;  // entries
@@ -69,6 +70,7 @@ struct MeterEngine {
     MeterChannelSums acc[2]{};   // feeder
     float crossSum = 0.0f;       // feeder
     float phaseStep = 0.0f;      // feeder (set by meterPrepare)
+    int wideAccumulation = 1;    // feeder: 1 uses AVX2 where the processor has it (same sums)
 
     // Frame hand-off: three input slots. The feeder fills inputSlots[backSlot] and
     // exchanges it with `middleSlot` (index | kFreshBit); the render thread
