@@ -81,6 +81,7 @@ QString appUsageText() {
         "  FILE.wav       the WAV file to play; without it the bundled demo\n"
         "  --help         print this help and exit\n"
         "  --version      print the version and exit\n"
+        "  --analyze ...  measure files without playing them: korvalo-cor --analyze --help\n"
         "\n"
         "Keys: F1 play, F2 stop, F4 zero, F5 select a WAV file.\n");
 }

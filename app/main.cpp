@@ -1,4 +1,5 @@
 // Process entry of Korvalo Cor.
+#include "analysis/analysis_main.h"
 #include "app/app_options.h"
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
@@ -10,8 +11,12 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
+    // Offline analysis needs neither a display nor a sound card.
+    if (argc > 1 && std::strcmp(argv[1], "--analyze") == 0)
+        return analysisMain(argc, argv);
     // The command line is checked before Qt looks for a display, so --help,
     // --version and mistakes are answered anywhere.
     QStringList raw;

@@ -1,0 +1,339 @@
+// The files are shared out to worker threads, one file each at a time; the
+// main thread prints every result in the order the files were given as soon
+// as it and all before it are done, and between results redraws the progress
+// line on a terminal. A file's timeline rows go to a temporary file while it
+// runs and are copied out in order, so neither audio nor timelines pile up
+// in memory.
+#include "analysis/analysis_main.h"
+
+#include "analysis/analysis.h"
+#include "analysis/analysis_report.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct CommandLine {
+    AnalysisOptions options;
+    ReportFormat format = ReportFormat::Text;
+    std::string framesPath; // empty: no timeline; "-": standard output
+    int jobs = 0;           // 0: one per core
+    std::vector<std::string> files;
+    bool help = false;
+    std::string error;
+};
+
+bool parseInt(const std::string& s, int lo, int hi, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || v < lo || v > hi) {
+        return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
+
+CommandLine parse(int argc, char** argv) {
+    CommandLine c;
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            c.files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a = a.substr(0, eq);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() -> bool {
+            if (hasValue) {
+                return true;
+            }
+            if (i + 1 >= argc) {
+                c.error = a + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        if (a == "--help" || a == "-h") {
+            c.help = true;
+        } else if (a == "--no-loudness") {
+            c.options.loudness = false;
+        } else if (a == "--preset") {
+            if (!takeValue()) {
+                return c;
+            }
+            c.options.preset = analysisPresetRow(value);
+            if (c.options.preset < 0) {
+                c.error = "unknown preset: " + value;
+                return c;
+            }
+        } else if (a == "--fps") {
+            if (!takeValue()) {
+                return c;
+            }
+            if (!parseInt(value, 1, 1000, c.options.fps)) {
+                c.error = "--fps needs a whole number of frames per second from 1 to 1000";
+                return c;
+            }
+        } else if (a == "--jobs") {
+            if (!takeValue()) {
+                return c;
+            }
+            if (!parseInt(value, 1, 256, c.jobs)) {
+                c.error = "--jobs needs a number from 1 to 256";
+                return c;
+            }
+        } else if (a == "--frames") {
+            if (!takeValue()) {
+                return c;
+            }
+            c.framesPath = value;
+            if (value.empty()) {
+                c.error = "--frames needs a file name or -";
+                return c;
+            }
+        } else if (a == "--format") {
+            if (!takeValue()) {
+                return c;
+            }
+            if (value == "text") {
+                c.format = ReportFormat::Text;
+            } else if (value == "json") {
+                c.format = ReportFormat::Json;
+            } else if (value == "csv") {
+                c.format = ReportFormat::Csv;
+            } else {
+                c.error = "--format must be text, json or csv";
+                return c;
+            }
+        } else {
+            c.error = "unknown option: " + a;
+            return c;
+        }
+    }
+    if (!c.help && c.files.empty()) {
+        c.error = "--analyze needs at least one file";
+    }
+    return c;
+}
+
+// One file's place in the run.
+struct Job {
+    FileAnalysis result;
+    FILE* timeline = nullptr; // temporary file of timeline rows, or null
+    std::atomic<uint64_t> bytesDone{0};
+    uint64_t bytesTotal = 0;
+    bool done = false; // guarded by Run::mutex
+};
+
+struct Run {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::atomic<size_t> next{0};
+};
+
+void copyOut(FILE* from, FILE* to) {
+    std::rewind(from);
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, from)) > 0) {
+        std::fwrite(buf, 1, n, to);
+    }
+}
+
+class ProgressLine {
+public:
+    explicit ProgressLine(bool on) : m_on(on) {}
+    void draw(size_t filesDone, size_t files, uint64_t bytesDone, uint64_t bytesTotal) {
+        if (!m_on) {
+            return;
+        }
+        constexpr int kWidth = 30;
+        const double f = bytesTotal ? static_cast<double>(bytesDone) / bytesTotal : 1.0;
+        const int filled = static_cast<int>(std::clamp(f, 0.0, 1.0) * kWidth);
+        std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu files, %.1f/%.1f MB\033[K", filled,
+                     "##############################", kWidth - filled, "", filesDone, files,
+                     bytesDone / 1e6, bytesTotal / 1e6);
+        std::fflush(stderr);
+        m_shown = true;
+    }
+    void clear() {
+        if (m_shown) {
+            std::fputs("\r\033[K", stderr);
+            m_shown = false;
+        }
+    }
+
+private:
+    bool m_on;
+    bool m_shown = false;
+};
+
+} // namespace
+
+const char* analysisUsageText() {
+    return "  --analyze [OPTIONS] FILE...\n"
+           "                 measure files without playing them (no display or sound card\n"
+           "                 needed): levels, the meter's maxima and range, loudness.\n"
+           "                 Options: --preset default|digital-vu|analog-vu, --fps N,\n"
+           "                 --format text|json|csv, --frames FILE.csv|-, --no-loudness,\n"
+           "                 --jobs N. Exit status 3 when a file could not be analysed.\n";
+}
+
+int analysisMain(int argc, char** argv) {
+    const CommandLine cmd = parse(argc, argv);
+    if (!cmd.error.empty()) {
+        std::fprintf(stderr, "korvalo-cor: %s\nUsage: korvalo-cor --analyze [OPTIONS] FILE...\n%s",
+                     cmd.error.c_str(), analysisUsageText());
+        return 2;
+    }
+    if (cmd.help) {
+        std::printf("Usage: korvalo-cor --analyze [OPTIONS] FILE...\n%s", analysisUsageText());
+        return 0;
+    }
+    AnalysisOptions options = cmd.options;
+    options.latencySeconds = analysisStoredLatency();
+    analysisInstallHooks(analysisStoredSettings(), options);
+
+    FILE* framesOut = nullptr;
+    const bool framesToStdout = cmd.framesPath == "-";
+    if (framesToStdout) {
+        framesOut = stdout;
+    } else if (!cmd.framesPath.empty()) {
+        framesOut = std::fopen(cmd.framesPath.c_str(), "w");
+        if (!framesOut) {
+            std::fprintf(stderr, "korvalo-cor: %s: %s\n", cmd.framesPath.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    }
+
+    const size_t count = cmd.files.size();
+    std::vector<std::unique_ptr<Job>> jobs;
+    for (size_t i = 0; i < count; ++i) {
+        jobs.push_back(std::make_unique<Job>());
+    }
+    for (size_t i = 0; i < count; ++i) {
+        struct stat st {};
+        if (stat(cmd.files[i].c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            jobs[i]->bytesTotal = static_cast<uint64_t>(st.st_size);
+        }
+    }
+    Run run;
+    const auto work = [&] {
+        for (size_t i = run.next.fetch_add(1); i < count; i = run.next.fetch_add(1)) {
+            Job& job = *jobs[i];
+            const std::string& path = cmd.files[i];
+            AnalysisFrameSink sink;
+            if (framesOut) {
+                job.timeline = std::tmpfile();
+                if (job.timeline) {
+                    sink = [&job, &path](const AnalysisFrame& f, double t) {
+                        std::fputs(frameCsvRow(path, f, t).c_str(), job.timeline);
+                    };
+                }
+            }
+            job.result = analyzeFile(path, options, sink,
+                                     [&job](uint64_t bytes) { job.bytesDone.store(bytes); });
+            {
+                std::lock_guard lock(run.mutex);
+                job.done = true;
+            }
+            run.cv.notify_all();
+        }
+    };
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t workers = std::min<size_t>(count, cmd.jobs > 0 ? cmd.jobs : cores);
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (threads.empty()) {
+        work(); // no thread could be started: analyse here, one file after the other
+    }
+
+    ProgressLine progress(isatty(STDERR_FILENO) == 1);
+    if (framesOut) {
+        std::fputs(frameCsvHeader().c_str(), framesOut);
+    }
+    if (cmd.format == ReportFormat::Csv && !framesToStdout) {
+        std::fputs(reportCsvHeader().c_str(), stdout);
+    }
+    ReportContext ctx;
+    ctx.preset = options.preset;
+    int failed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        Job& job = *jobs[i];
+        {
+            std::unique_lock lock(run.mutex);
+            while (!job.done) {
+                run.cv.wait_for(lock, std::chrono::milliseconds(100));
+                size_t filesDone = 0;
+                uint64_t bytes = 0, total = 0;
+                for (const auto& j : jobs) {
+                    filesDone += j->done ? 1 : 0;
+                    bytes += j->done ? j->bytesTotal : j->bytesDone.load();
+                    total += j->bytesTotal;
+                }
+                lock.unlock();
+                progress.draw(filesDone, count, bytes, total);
+                lock.lock();
+            }
+        }
+        progress.clear();
+        const FileAnalysis& r = job.result;
+        if (!r.error.empty()) {
+            std::fprintf(stderr, "korvalo-cor: %s: %s\n", r.path.c_str(), r.error.c_str());
+            ++failed;
+        } else if (!framesToStdout) {
+            if (cmd.format == ReportFormat::Text && i > 0) {
+                std::fputs("\n", stdout);
+            }
+            std::fputs(reportSummary(cmd.format, r, ctx).c_str(), stdout);
+        }
+        if (job.timeline) {
+            if (r.error.empty()) {
+                copyOut(job.timeline, framesOut);
+            }
+            std::fclose(job.timeline);
+        }
+        std::fflush(stdout);
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    if (framesOut && framesOut != stdout && std::fclose(framesOut) != 0) {
+        std::fprintf(stderr, "korvalo-cor: %s: %s\n", cmd.framesPath.c_str(), std::strerror(errno));
+        ++failed;
+    }
+    return failed > 0 ? 3 : 0;
+}

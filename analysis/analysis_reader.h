@@ -1,0 +1,51 @@
+// Reading a sound file in blocks through libsndfile, from a descriptor opened
+// without blocking (a FIFO never hangs the open) and checked first: a
+// directory, a device or an empty file is refused with its own reason.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct sf_private_tag;
+
+class SoundFileReader {
+public:
+    SoundFileReader() = default;
+    ~SoundFileReader();
+    SoundFileReader(const SoundFileReader&) = delete;
+    SoundFileReader& operator=(const SoundFileReader&) = delete;
+
+    // False with `error` set when the file cannot be read.
+    bool open(const std::string& path, std::string& error);
+
+    int channels() const { return m_channels; }
+    int sampleRate() const { return m_rate; }
+    uint64_t headerFrames() const { return m_frames; } // as the header says
+    uint64_t fileBytes() const { return m_bytes; }
+    std::string container() const;
+    std::string sampleFormat() const;
+    // Samples that 16-bit integers hold exactly (8- and 16-bit PCM): read
+    // them with readPcm16, everything else with readFloat.
+    bool isPcm16() const { return m_pcm16; }
+    int32_t fullScale16() const { return m_fullScale16; }
+    float fullScaleFloat() const { return m_fullScaleFloat; }
+
+    // Whole frames read into `out` (at most `frames`); 0 at the end. A read
+    // error ends the file too and leaves its reason in error().
+    uint32_t readPcm16(int16_t* out, uint32_t frames);
+    uint32_t readFloat(float* out, uint32_t frames);
+    const std::string& error() const { return m_error; }
+
+private:
+    sf_private_tag* m_file = nullptr;
+    int m_channels = 0;
+    int m_rate = 0;
+    int m_format = 0;
+    uint64_t m_frames = 0;
+    uint64_t m_bytes = 0;
+    bool m_pcm16 = false;
+    int32_t m_fullScale16 = 32767;
+    float m_fullScaleFloat = 1.0f;
+    std::string m_error;
+    void checkError();
+};
