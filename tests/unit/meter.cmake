@@ -2,6 +2,7 @@
 kc_add_test(meter_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/meter_engine_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/meter_ballistics_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/meter_accumulate_test.cpp
   LIBS kc_meter GTest::gtest_main Threads::Threads)
 kc_add_test(meter_settings_release_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/meter_settings_release_test.cpp

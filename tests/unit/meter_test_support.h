@@ -37,6 +37,10 @@ public:
         std::lock_guard<std::mutex> guard(m_mutex);
         return m_frames.back();
     }
+    std::vector<MeterFrame> frames() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_frames;
+    }
 
 private:
     void setOpen(bool open) {
