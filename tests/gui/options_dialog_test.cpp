@@ -8,7 +8,6 @@
 #include "display/meter_window.h"
 #include "meter/meter_engine.h"
 #include "options/meter_options_dialog.h"
-#include "options/meter_settings.h"
 #include "options/meter_settings_provider.h"
 #include "platform/registry_store.h"
 
@@ -28,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -43,15 +43,42 @@ void setLive(const V& values) {
     BuildMeterColorSet(s);
 }
 
-bool sameValues(const V& a, const V& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+// "name=value ..." of a record's fields named in `names` ("name" or
+// "name=anything", space separated); floats as %g.
+std::string fieldsText(const V& v, const std::string& names) {
+    std::istringstream in(names);
+    std::string out;
+    for (std::string name; in >> name;) {
+        name = name.substr(0, name.find('='));
+        for (int f = 0; f < 33; ++f) {
+            if (name != meterSettingsValueName(static_cast<MeterSettingsField>(f)))
+                continue;
+            int32_t n;
+            float x;
+            std::memcpy(&n, reinterpret_cast<const char*>(&v) + 4 * f, 4);
+            std::memcpy(&x, &n, 4);
+            const bool whole = f < 15 || f == static_cast<int>(MeterSettingsField::nbFperS);
+            out += name + "=" +
+                   (whole ? std::to_string(n) : QString::asprintf("%g", x).toStdString()) + " ";
+            break;
+        }
+    }
+    return out;
 }
 
-// A dialog built directly: its buttons work without the modal loop.
+// The pattern and the nominal zone's bottom as the settings file holds them.
+std::string storedText() {
+    V v{};
+    regReadValue(kKey, "BrushType", &v.BrushType, 4);
+    regReadValue(kKey, "dbHead", &v.dbHead, 4);
+    return fieldsText(v, "BrushType dbHead");
+}
+
+// A dialog built directly (its buttons work without the modal loop), or the
+// one open now.
 struct Open {
     explicit Open(uint32_t flags, QPoint at = {40, 30})
         : d(new MeterOptionsDialog(nullptr, flags, at.x(), at.y())), owned(true) {}
-    // The dialog that is open now (ended by its own opener).
     Open() : d(static_cast<MeterOptionsDialog*>(meterOptionsDialog())), owned(false) {}
     ~Open() {
         if (owned)
@@ -107,6 +134,25 @@ protected:
         for (int b = 0; b < blocks; ++b)
             meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
     }
+    // Opens the dialog from `w`'s menu, at a right click on (30, 40), and runs
+    // `script` on it. Returns what the window's hook got.
+    int openFromMenu(MeterWindow* w, std::function<void()> script) {
+        int result = -1;
+        MeterWindowHooks hooks;
+        hooks.openOptions = [&](QWidget* window, QPoint p) {
+            return result = optionsOpenFromMeterWindow(window, p);
+        };
+        meterWindowSetHooks(hooks);
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            QTimer::singleShot(0, script);
+            menu->setActiveAction(w->action(kCmdDefaultOptions));
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
+        return result;
+    }
     MeterEngine* engine = nullptr;
 };
 
@@ -119,133 +165,91 @@ TEST_F(OptionsDialogTest, ControlsOfEachOptionSet) {
         {0x04, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Reduc. Gain=-20.0"},
         {0x80, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Diapason=440.0"},
     };
+    // clang-format off
     const std::map<QString, QRect> places = {
-        {"1", {110, 492, 90, 25}},
-        {"2", {205, 492, 90, 25}},
-        {"31", {95, 5, 200, 152}},
-        {"30", {210, 160, 85, 50}},
-        {"20", {155, 160, 50, 22}},
-        {"21", {155, 185, 50, 22}},
-        {"From", {210, 238, 65, 22}},
-        {"To", {210, 261, 65, 22}},
-        {"Max", {130, 310, 48, 20}},
-        {"Elec.", {130, 310, 48, 20}},
-        {"Min", {130, 333, 48, 20}},
-        {"Pers.", {130, 333, 48, 20}},
-        {"At", {225, 310, 50, 22}},
-        {"Atck.", {240, 408, 48, 20}},
-        {"Peak", {140, 385, 48, 20}},
-        {"Range", {140, 385, 48, 20}},
-        {"Level", {140, 408, 48, 20}},
-        {"N :", {240, 385, 48, 20}},
-        {"Reduc. Gain", {35, 455, 48, 20}},
-        {"Diapason", {30, 455, 53, 20}},
-        {"Phase Release", {140, 455, 48, 20}},
-        {"Sync Delay", {240, 455, 48, 20}},
-    };
+        {"1", {110, 492, 90, 25}}, {"2", {205, 492, 90, 25}}, {"31", {95, 5, 200, 152}},
+        {"30", {210, 160, 85, 50}}, {"20", {155, 160, 50, 22}}, {"21", {155, 185, 50, 22}},
+        {"From", {210, 238, 65, 22}}, {"To", {210, 261, 65, 22}}, {"Max", {130, 310, 48, 20}},
+        {"Elec.", {130, 310, 48, 20}}, {"Min", {130, 333, 48, 20}}, {"Pers.", {130, 333, 48, 20}},
+        {"At", {225, 310, 50, 22}}, {"Atck.", {240, 408, 48, 20}}, {"Peak", {140, 385, 48, 20}},
+        {"Range", {140, 385, 48, 20}}, {"Level", {140, 408, 48, 20}}, {"N :", {240, 385, 48, 20}},
+        {"Reduc. Gain", {35, 455, 48, 20}}, {"Diapason", {30, 455, 53, 20}},
+        {"Phase Release", {140, 455, 48, 20}}, {"Sync Delay", {240, 455, 48, 20}}};
+    // clang-format on
     for (const auto& [flags, fields] : sets) {
         Open o(flags);
         EXPECT_EQ(o.d->windowTitle(), "Measure Display Options");
         EXPECT_TRUE(o.d->isModal());
-        EXPECT_EQ(o.d->size(), QSize(300, 520));
-        EXPECT_EQ(o.d->pos(), QPoint(40, 30));
+        EXPECT_EQ(QRect(o.d->pos(), o.d->size()), QRect(40, 30, 300, 520)); // frame at (40, 30)
         EXPECT_EQ(o.d->focusWidget(), o.button(kOptOk));
         EXPECT_TRUE(o.button(kOptOk)->isDefault());
         EXPECT_EQ(o.button(kOptOk)->font(), ctlFont(5));
-        EXPECT_EQ(o.button(kOptCancel)->font(), ctlFont(4));
+        EXPECT_EQ(o.list(kOptColorList)->font(), ctlFont(4));
         QStringList texts;
         for (QWidget* w : o.d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (places.count(w->objectName())) {
-                EXPECT_EQ(w->geometry(), places.at(w->objectName()))
-                    << w->objectName().toStdString();
-            }
+            EXPECT_EQ(w->geometry(), places.at(w->objectName())) << w->objectName().toStdString();
             if (auto* e = qobject_cast<QLineEdit*>(w)) {
                 texts << e->objectName() + "=" + e->text();
                 EXPECT_EQ(e->font(), ctlFont(6));
             }
         }
         EXPECT_EQ(texts.join('|'), fields) << flags;
-        QListWidget* colors = o.list(kOptColorList);
-        EXPECT_EQ(colors->count(), 14);
-        EXPECT_EQ(colors->item(13)->text(), "Screen Persistence (Oscillo)");
-        EXPECT_EQ(colors->currentRow(), flags & kMeterOptXY ? 12 : 0);
+        EXPECT_EQ(o.list(kOptColorList)->currentItem()->text(),
+                  flags & kMeterOptXY ? "Electron Color (Oscillo)" : "Max Clip/Max Level");
         EXPECT_EQ(o.list(kOptPatternList)->currentItem()->text(), "Line 2");
     }
-    // Tiled with bitmap 1512 where nothing else is drawn.
+    // Tiled with bitmap 1512 where nothing else is drawn, and kept on the screen.
     Open o(27);
     EXPECT_EQ(o.pixel(50, 500), ctlBitmap(12).pixel(50 % 64, 500 % 64) & 0xffffff);
-    // Kept on the screen.
     const QSize screen = ctlScreenSize(nullptr);
     Open corner(27, {screen.width() - 10, screen.height() - 10});
     EXPECT_EQ(corner.d->frameGeometry().bottomRight(),
-              QPoint(screen.width() - 1, screen.height() - 1));
+              QPoint(screen.width(), screen.height()) - QPoint(1, 1));
 }
 
 TEST_F(OptionsDialogTest, OkReadsTheFieldsByTheirRulesAndReplacesTheLiveRecord) {
     V base = kMeterSettingsCompiledDefaults;
     base.Delay = 1.5f;
-    struct Row {
-        uint32_t flags;
-        std::vector<std::pair<const char*, const char*>> typed;
-        std::vector<std::pair<float V::*, float>> expect;
-        int frames = 10;
+    // clang-format off
+    const std::tuple<uint32_t, std::vector<std::pair<const char*, const char*>>, std::string> rows[] = {
+        {27, {{"From", "-10"}, {"To", "-10.0"}}, "dbHead=-10 dbMax=-9 "},
+        {27, {{"Max", "6"}, {"Min", "10"}}, "L_MinDB=10 L_MaxDB=11 "},
+        {27, {{"Peak", "20"}, {"Level", "5"}}, "Max_DBperS=20 Moy_DBperS=20 "},
+        {27, {{"N :", "12.9"}}, "nbFperS=12 "},
+        {27, {{"N :", "31"}}, "nbFperS=10 "},
+        {27, {{"N :", "1.5"}}, "nbFperS=10 "},
+        {27, {{"Sync Delay", ""}, {"From", ""}}, "Delay=0 dbHead=0 dbMax=1 "},
+        {27, {{"At", "-24"}, {"Atck.", "0"}, {"Phase Release", "30"}, {"Sync Delay", "5"}},
+         "DisplayDbOffset=-24 Attack=0 PhaseRelease=30 Delay=5 "},
+        {27, {{"At", "24.5"}, {"Atck.", "96.1"}, {"Phase Release", "0.09"}, {"Sync Delay", "-1"},
+              {"Max", "101"}, {"From", "-91"}},
+         "DisplayDbOffset=0 Attack=48 PhaseRelease=0.5 Delay=1.5 L_MaxDB=6 dbHead=-12 "},
+        {0x20, {{"Elec.", "100"}, {"Pers.", "0"}, {"Range", "0"}},
+         "DelayElectron=0.1 DelayPersistence=0 RangeRelease=0 L_MaxDB=6 Max_DBperS=6 "},
+        {0x20, {{"Elec.", "4.9"}, {"Pers.", "301"}, {"Range", "101"}},
+         "DelayElectron=0.05 DelayPersistence=0.2 RangeRelease=3 "},
+        {0x04, {{"Reduc. Gain", "-6"}}, "ReduceMinDb=-6 "},
+        {0x04, {{"Reduc. Gain", "-61"}}, "ReduceMinDb=-20 "},
+        {0x80, {{"Diapason", "15000"}}, "diapason=15000 "},
+        {0x80, {{"Diapason", "19.9"}}, "diapason=440 "},
     };
-    const Row rows[] = {
-        {27, {{"From", "-10"}, {"To", "-10.0"}}, {{&V::dbHead, -10}, {&V::dbMax, -9}}},
-        {27, {{"Max", "6"}, {"Min", "10"}}, {{&V::L_MinDB, 10}, {&V::L_MaxDB, 11}}},
-        {27, {{"Peak", "20"}, {"Level", "5"}}, {{&V::Max_DBperS, 20}, {&V::Moy_DBperS, 20}}},
-        {27, {{"N :", "12.9"}}, {}, 12},
-        {27, {{"N :", "31"}}, {}, 10},
-        {27, {{"N :", "1.5"}}, {}, 10},
-        {27, {{"Sync Delay", ""}, {"From", ""}}, {{&V::Delay, 0}, {&V::dbHead, 0}, {&V::dbMax, 1}}},
-        {27,
-         {{"At", "-24"}, {"Atck.", "0"}, {"Phase Release", "30"}, {"Sync Delay", "5"}},
-         {{&V::DisplayDbOffset, -24}, {&V::Attack, 0}, {&V::PhaseRelease, 30}, {&V::Delay, 5}}},
-        {27,
-         {{"At", "24.5"},
-          {"Atck.", "96.1"},
-          {"Phase Release", "0.09"},
-          {"Sync Delay", "-1"},
-          {"Max", "101"},
-          {"From", "-91"}},
-         {{&V::DisplayDbOffset, 0},
-          {&V::Attack, 48},
-          {&V::PhaseRelease, 0.5f},
-          {&V::Delay, 1.5f},
-          {&V::L_MaxDB, 6},
-          {&V::dbHead, -12}}},
-        {0x20,
-         {{"Elec.", "100"}, {"Pers.", "0"}, {"Range", "0"}},
-         {{&V::DelayElectron, 0.1f}, {&V::DelayPersistence, 0}, {&V::RangeRelease, 0}}},
-        {0x20,
-         {{"Elec.", "4.9"}, {"Pers.", "301"}, {"Range", "101"}},
-         {{&V::DelayElectron, 0.05f}, {&V::DelayPersistence, 0.2f}, {&V::RangeRelease, 3}}},
-        {0x04, {{"Reduc. Gain", "-6"}}, {{&V::ReduceMinDb, -6}}},
-        {0x04, {{"Reduc. Gain", "-61"}}, {{&V::ReduceMinDb, -20}}},
-        {0x80, {{"Diapason", "15000"}}, {{&V::diapason, 15000}}},
-        {0x80, {{"Diapason", "19.9"}}, {{&V::diapason, 440}}},
-    };
-    for (const Row& r : rows) {
+    // clang-format on
+    for (const auto& [flags, typed, expected] : rows) {
         setLive(base);
         const MeterColorSetPtr before = GetMeterSettings()->colorSet.load();
-        Open o(r.flags);
-        std::string name;
-        for (const auto& [field, text] : r.typed) {
+        Open o(flags);
+        for (const auto& [field, text] : typed)
             o.edit(field)->setText(text);
-            name += std::string(field) + "=" + text + " ";
-        }
         o.click(kOptOk);
-        EXPECT_EQ(o.d->result(), 1) << name;
+        EXPECT_EQ(o.d->result(), 1);
         const MeterSettings* live = GetMeterSettings();
-        for (const auto& [member, value] : r.expect)
-            EXPECT_FLOAT_EQ(live->*member, value) << name;
-        EXPECT_EQ(live->nbFperS, r.frames) << name;
-        // The new set went live with the values it now carries; the old one
-        // is the dialog's until it goes.
+        EXPECT_EQ(fieldsText(*live, expected), expected);
+        // The new set is live and carries the values just read (the renderer
+        // takes the nominal zone from it).
         const MeterColorSetPtr after = live->colorSet.load();
-        ASSERT_TRUE(after);
         EXPECT_NE(after, before);
-        EXPECT_TRUE(sameValues(after->values, *live)) << name;
+        EXPECT_EQ(std::memcmp(&after->values, static_cast<const V*>(live), sizeof(V)), 0)
+            << expected;
     }
     setLive(kMeterSettingsCompiledDefaults);
 }
@@ -258,57 +262,45 @@ TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
     custom.MaxBrush = meterRgb(1, 2, 3);
     custom.BrushType = 5;
     custom.L_MaxDB = 3;
-    custom.nbFperS = 20;
     enum End { Ok, Cancel, Escape, CloseBox };
-    struct Row {
-        int resetAnswer; // 0: no Reset
-        End end;
-    };
-    for (const Row& r :
-         {Row{0, Cancel}, Row{0, Escape}, Row{0, CloseBox}, Row{QMessageBox::Ok, Cancel},
-          Row{QMessageBox::Ok, Ok}, Row{QMessageBox::Cancel, Ok}}) {
+    const std::pair<int, End> rows[] = {{0, Cancel},           {0, Escape},
+                                        {0, CloseBox},         {QMessageBox::Ok, Cancel},
+                                        {QMessageBox::Ok, Ok}, {QMessageBox::Cancel, Ok}};
+    for (const auto& [answer, end] : rows) {
         setLive(custom);
         const MeterColorSetPtr before = GetMeterSettings()->colorSet.load();
         Open o(27);
         o.edit("From")->setText("-30");
-        if (r.resetAnswer) {
+        if (answer) {
             QString asked;
-            answerNextBox([&](QWidget* box) {
+            answerNextBox([&, answer = answer](QWidget* box) {
                 auto* m = qobject_cast<QMessageBox*>(box);
                 ASSERT_NE(m, nullptr);
                 asked = m->windowTitle() + ": " + m->text();
-                QTest::mouseClick(m->button(QMessageBox::StandardButton(r.resetAnswer)),
-                                  Qt::LeftButton);
+                QTest::mouseClick(m->button(QMessageBox::StandardButton(answer)), Qt::LeftButton);
             });
             o.click(kOptReset);
             EXPECT_EQ(asked, "Reset All: Are you sure !?");
-            EXPECT_EQ(o.list(kOptPatternList)->currentRow(),
-                      r.resetAnswer == QMessageBox::Ok ? 2 : 5);
-            EXPECT_EQ(o.edit("Max")->text(), "3.0"); // the fields keep their text
+            EXPECT_EQ(o.list(kOptPatternList)->currentRow(), answer == QMessageBox::Ok ? 2 : 5);
         }
-        if (r.end == Ok)
-            o.click(kOptOk);
-        else if (r.end == Cancel)
-            o.click(kOptCancel);
-        else if (r.end == Escape)
+        if (end == Ok || end == Cancel)
+            o.click(end == Ok ? kOptOk : kOptCancel);
+        else if (end == Escape)
             QTest::keyClick(o.d, Qt::Key_Escape);
         else
             o.d->close();
         const MeterSettings* live = GetMeterSettings();
-        EXPECT_EQ(o.d->result(), r.end == Ok ? 1 : 0);
-        if (r.end != Ok) {
-            EXPECT_TRUE(sameValues(*live, custom));
+        EXPECT_EQ(o.d->result(), end == Ok ? 1 : 0);
+        if (end != Ok) {
+            EXPECT_EQ(std::memcmp(static_cast<const V*>(live), &custom, sizeof(V)), 0);
             EXPECT_EQ(live->colorSet.load(), before);
             continue;
         }
-        const bool reset = r.resetAnswer == QMessageBox::Ok;
-        EXPECT_EQ(live->MaxBrush,
-                  reset ? kMeterSettingsCompiledDefaults.MaxBrush : custom.MaxBrush);
-        EXPECT_EQ(live->BrushType, reset ? 2 : 5);
+        const bool reset = answer == QMessageBox::Ok;
+        EXPECT_EQ(fieldsText(*live, "MaxBrush BrushType dbHead L_MaxDB"),
+                  reset ? "MaxBrush=3355641 BrushType=2 dbHead=-30 L_MaxDB=3 "
+                        : "MaxBrush=197121 BrushType=5 dbHead=-30 L_MaxDB=3 ");
         EXPECT_EQ(live->colorSet.load()->MaxBitmap.pixel(0, 1) & 0xffffff, reset ? 0xf93333u : 0u);
-        EXPECT_FLOAT_EQ(live->dbHead, -30);
-        EXPECT_FLOAT_EQ(live->L_MaxDB, 3);
-        EXPECT_EQ(live->nbFperS, 20);
     }
     setLive(kMeterSettingsCompiledDefaults);
 }
@@ -316,19 +308,19 @@ TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
 TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     Open o(27);
     QListWidget* colors = o.list(kOptColorList);
-    const int kNone = -1;
+    const int kNone = 13; // the selection before the click
+    // clang-format off
     const std::tuple<int, int, int> clicks[] = {
-        {25, 130, 1}, {25, 20, 0},      {45, 200, kNone}, {25, 300, 9},
-        {65, 100, 4}, {65, 40, 2},      {25, 75, 6},      {25, 180, 7},
-        {65, 300, 9}, {25, 100, kNone}, {25, 440, kNone},
-    };
+        {25, 130, 1}, {25, 20, 0}, {45, 200, kNone}, {25, 300, 9}, {65, 100, 4}, {65, 40, 2},
+        {25, 75, 6}, {25, 180, 7}, {65, 300, 9}, {25, 100, kNone}, {25, 440, kNone}};
+    // clang-format on
     for (const auto& [x, y, entry] : clicks) {
-        colors->setCurrentRow(13);
+        colors->setCurrentRow(kNone);
         const QPoint at = o.d->pos();
         QTest::mousePress(o.d, Qt::LeftButton, {}, QPoint(x, y));
         QTest::mouseMove(o.d, QPoint(x + 30, y + 20));
         QTest::mouseRelease(o.d, Qt::LeftButton, {}, QPoint(x + 30, y + 20));
-        EXPECT_EQ(colors->currentRow(), entry == kNone ? 13 : entry) << x << "," << y;
+        EXPECT_EQ(colors->currentRow(), entry) << x << "," << y;
         EXPECT_EQ(o.d->pos(), at) << x << "," << y; // no drag from inside the preview
     }
     // The swatch follows the selection: entry 1 is the clip zone's outline.
@@ -345,24 +337,24 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
 
 // "Change" through the colour chooser: it starts on the entry's colour with
 // the 16 custom colours; confirmed, the entry and its objects change (and
-// the preview shows it); cancelled, nothing does. Custom colours the user
-// set are kept either way.
+// the swatch shows it); cancelled, nothing does. Custom colours the user set
+// are kept either way.
 TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
     const QColor chosen(10, 20, 30);
     struct Row {
         int entry;
         bool confirm;
-        uint32_t V::*field;
+        const char* field;
         QPoint swatch; // a lit pixel of the swatch
     };
     for (const Row& r :
-         {Row{2, true, &V::MaxBrush, {110, 168}}, Row{2, false, &V::MaxBrush, {110, 168}},
-          Row{12, true, &V::Electron, {100, 185}}, Row{10, true, &V::Corel_on, {112, 178}}}) {
+         {Row{2, true, "MaxBrush", {110, 168}}, Row{2, false, "MaxBrush", {110, 168}},
+          Row{12, true, "Electron", {100, 185}}, Row{10, true, "Corel_on", {112, 178}}}) {
         setLive(kMeterSettingsCompiledDefaults);
         CustomColors[3] = meterRgb(1, 1, 1);
         Open o(27);
         o.list(kOptColorList)->setCurrentRow(r.entry);
-        const uint32_t old = GetMeterSettings()->*r.field;
+        const std::string old = fieldsText(*GetMeterSettings(), r.field);
         QColor startedOn, custom3;
         answerNextBox([&](QWidget* box) {
             auto* chooser = qobject_cast<QColorDialog*>(box);
@@ -373,18 +365,17 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
             chooser->setCurrentColor(chosen);
             r.confirm ? chooser->accept() : chooser->reject();
         });
+        const QRgb shown = o.pixel(r.swatch.x(), r.swatch.y()); // the entry's colour
         o.click(kOptChange);
-        EXPECT_EQ(startedOn, meterColorFromRef(old)) << r.entry;
+        EXPECT_EQ(startedOn.rgb() & 0xffffff, shown) << r.entry;
+        EXPECT_EQ(o.pixel(r.swatch.x(), r.swatch.y()), r.confirm ? 0x0a141eu : shown) << r.entry;
         EXPECT_EQ(custom3, QColor(1, 1, 1));
         EXPECT_EQ(CustomColors[5], meterRgb(7, 8, 9));
-        EXPECT_EQ(o.pixel(r.swatch.x(), r.swatch.y()),
-                  (r.confirm ? chosen : meterColorFromRef(old)).rgb() & 0xffffff)
-            << r.entry;
         o.click(kOptOk);
-        EXPECT_EQ(GetMeterSettings()->*r.field, r.confirm ? meterRgb(10, 20, 30) : old);
+        EXPECT_EQ(fieldsText(*GetMeterSettings(), r.field),
+                  r.confirm ? std::string(r.field) + "=1971210 " : old);
     }
-    const MeterColorSetPtr set = GetMeterSettings()->colorSet.load();
-    EXPECT_EQ(set->CorelOnBrush.color(), chosen);
+    EXPECT_EQ(GetMeterSettings()->colorSet.load()->CorelOnBrush.color(), chosen);
     setLive(kMeterSettingsCompiledDefaults);
 }
 
@@ -396,55 +387,38 @@ TEST_F(OptionsDialogTest, ASecondRequestRaisesTheFirstAndReturns0) {
         second = OpenMeterOptionsDialog(nullptr, 27, 0, 0);
         EXPECT_EQ(meterOptionsDialog(), first);
         EXPECT_TRUE(first && first->isVisible());
-        if (first)
-            QTest::mouseClick(first->findChild<QPushButton*>("1"), Qt::LeftButton);
+        Open().click(kOptOk);
     });
     EXPECT_EQ(OpenMeterOptionsDialog(nullptr, 27, 10, 10), 1);
     EXPECT_NE(first, nullptr);
     EXPECT_EQ(second, 0);
-    EXPECT_EQ(meterOptionsDialog(), nullptr);
 }
 
-// Through a real meter window: "Default Options..." from its menu opens the
-// dialog at the right click; a new pattern after OK is on the window at once
-// and in the settings file after the last release.
+// From a real meter window's menu: the dialog opens at the right click; a
+// new pattern after OK is on the window at once, without a frame, and in the
+// settings file after the last release.
 TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
-    MeterWindowHooks hooks;
-    int result = -1;
-    hooks.openOptions = [&](QWidget* w, QPoint p) {
-        return result = optionsOpenFromMeterWindow(w, p);
-    };
-    meterWindowSetHooks(hooks);
     MeterWindow* w = meterWindowShow(engine);
     w->setGeometry(10, 10, 180, 560);
     QApplication::processEvents();
     feed(3);
     QPoint placed;
     QRgb preview[16] = {};
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        QTimer::singleShot(0, [&] {
-            Open o;
-            ASSERT_TRUE(o.d);
-            placed = o.d->pos();
-            o.list(kOptPatternList)->setCurrentRow(3); // "Line 3"
-            for (int i = 0; i < 16; ++i)
-                preview[i] = o.pixel(25, 300 + i);
-            o.edit("From")->setText("-20");
-            o.click(kOptOk);
-        });
-        menu->setActiveAction(w->action(kCmdDefaultOptions));
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(openFromMenu(w,
+                           [&] {
+                               Open o;
+                               placed = o.d->pos();
+                               o.list(kOptPatternList)->setCurrentRow(3); // "Line 3"
+                               for (int i = 0; i < 16; ++i)
+                                   preview[i] = o.pixel(25, 300 + i);
+                               o.edit("From")->setText("-20");
+                               o.click(kOptOk);
+                           }),
+              1);
     EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
     const QRgb moy = 0x00d705;
-    for (int i = 0; i < 16; ++i) // "Line 3": four lit rows, four black
+    for (int i = 0; i < 16; ++i) // four lit rows, four black
         EXPECT_EQ(preview[i], (300 + i) % 8 < 4 ? moy : 0u) << i;
-
-    // The window's bar takes the new pattern without waiting for a frame.
     for (int i = 0; i < 10; ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     w->paintStaticNow();
@@ -454,39 +428,22 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
         EXPECT_EQ(face.pixel(L.x0 + 5, y) & 0xffffff, y % 8 < 4 ? moy : 0u) << y;
 
     meterRelease(&engine);
-    int32_t pattern = 0;
-    float head = 0;
-    EXPECT_EQ(regReadValue(kKey, "BrushType", &pattern, 4), 1);
-    EXPECT_EQ(regReadValue(kKey, "dbHead", &head, 4), 1);
-    EXPECT_EQ(pattern, 3);
-    EXPECT_FLOAT_EQ(head, -20);
+    EXPECT_EQ(storedText(), "BrushType=3 dbHead=-20 ");
 }
 
 // The program shuts down (the last engine goes) while the dialog is open:
 // the dialog ends with 0 and the live values are the ones saved.
 TEST_F(OptionsDialogTest, ShutDownWhileOpenEndsItWith0AndSavesTheLiveValues) {
-    MeterWindowHooks hooks;
-    int result = -1;
-    hooks.openOptions = [&](QWidget* w, QPoint p) {
-        return result = optionsOpenFromMeterWindow(w, p);
-    };
-    meterWindowSetHooks(hooks);
     QPointer<MeterWindow> w = meterWindowShow(engine);
-    QTimer::singleShot(0, [&] {
-        QWidget* d = meterOptionsDialog();
-        ASSERT_NE(d, nullptr);
-        d->findChild<QListWidget*>("30")->setCurrentRow(5);
-        d->findChild<QLineEdit*>("From")->setText("-20");
-        meterRelease(&engine);
-    });
-    w->command(kCmdDefaultOptions);
-    EXPECT_EQ(result, 0);
-    int32_t pattern = 0;
-    float head = 0;
-    EXPECT_EQ(regReadValue(kKey, "BrushType", &pattern, 4), 1);
-    EXPECT_EQ(regReadValue(kKey, "dbHead", &head, 4), 1);
-    EXPECT_EQ(pattern, 2);
-    EXPECT_FLOAT_EQ(head, -12);
+    EXPECT_EQ(openFromMenu(w,
+                           [&] {
+                               Open o;
+                               o.list(kOptPatternList)->setCurrentRow(5);
+                               o.edit("From")->setText("-20");
+                               meterRelease(&engine);
+                           }),
+              0);
+    EXPECT_EQ(storedText(), "BrushType=2 dbHead=-12 ");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w);
 }
