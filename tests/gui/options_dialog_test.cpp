@@ -74,6 +74,14 @@ std::string storedText() {
     return fieldsText(v, "BrushType dbHead");
 }
 
+// Which of 16 pixels down from (x, y) are not black, as "1" and "0".
+std::string litRows(const QImage& image, int x, int y) {
+    std::string out;
+    for (int i = 0; i < 16; ++i)
+        out += (image.pixel(x, y + i) & 0xffffff) ? '1' : '0';
+    return out;
+}
+
 // A dialog built directly (its buttons work without the modal loop), or the
 // one open now.
 struct Open {
@@ -403,29 +411,24 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     QApplication::processEvents();
     feed(3);
     QPoint placed;
-    QRgb preview[16] = {};
-    EXPECT_EQ(openFromMenu(w,
-                           [&] {
-                               Open o;
-                               placed = o.d->pos();
-                               o.list(kOptPatternList)->setCurrentRow(3); // "Line 3"
-                               for (int i = 0; i < 16; ++i)
-                                   preview[i] = o.pixel(25, 300 + i);
-                               o.edit("From")->setText("-20");
-                               o.click(kOptOk);
-                           }),
-              1);
+    std::string preview;
+    const auto script = [&] {
+        Open o;
+        placed = o.d->pos();
+        o.list(kOptPatternList)->setCurrentRow(3); // "Line 3": four lit rows, four black
+        preview = litRows(o.d->grab().toImage(), 25, 296);
+        o.edit("From")->setText("-20");
+        o.click(kOptOk);
+    };
+    EXPECT_EQ(openFromMenu(w, script), 1);
     EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
-    const QRgb moy = 0x00d705;
-    for (int i = 0; i < 16; ++i) // four lit rows, four black
-        EXPECT_EQ(preview[i], (300 + i) % 8 < 4 ? moy : 0u) << i;
+    EXPECT_EQ(preview, "1111000011110000");
     for (int i = 0; i < 10; ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     w->paintStaticNow();
     const MeterLayout L = meterComputeLayout(180, 560, 2, 0x10000001);
-    const QImage face = w->surface()->snapshot();
-    for (int y = L.bottom - 40; y < L.bottom - 8; ++y)
-        EXPECT_EQ(face.pixel(L.x0 + 5, y) & 0xffffff, y % 8 < 4 ? moy : 0u) << y;
+    EXPECT_EQ(litRows(w->surface()->snapshot(), L.x0 + 5, (L.bottom - 40) & ~7),
+              "1111000011110000");
 
     meterRelease(&engine);
     EXPECT_EQ(storedText(), "BrushType=3 dbHead=-20 ");
@@ -435,14 +438,13 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
 // the dialog ends with 0 and the live values are the ones saved.
 TEST_F(OptionsDialogTest, ShutDownWhileOpenEndsItWith0AndSavesTheLiveValues) {
     QPointer<MeterWindow> w = meterWindowShow(engine);
-    EXPECT_EQ(openFromMenu(w,
-                           [&] {
-                               Open o;
-                               o.list(kOptPatternList)->setCurrentRow(5);
-                               o.edit("From")->setText("-20");
-                               meterRelease(&engine);
-                           }),
-              0);
+    const auto script = [&] {
+        Open o;
+        o.list(kOptPatternList)->setCurrentRow(5);
+        o.edit("From")->setText("-20");
+        meterRelease(&engine);
+    };
+    EXPECT_EQ(openFromMenu(w, script), 0);
     EXPECT_EQ(storedText(), "BrushType=2 dbHead=-12 ");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w);
