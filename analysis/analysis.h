@@ -5,7 +5,8 @@
 // One file is read in blocks of the live stream's length (never whole), and
 // each block goes three ways: the whole-file statistics on the reading
 // thread, the meter engine of the live program (meterFeed on a feeding
-// thread, its ballistics on the engine's own render thread) and, when asked
+// thread, each frame through the render thread's steps right after the feed that
+// published it) and, when asked
 // for, libebur128 on a loudness thread. The blocks travel through a small
 // fixed ring, so memory stays flat whatever the file's length.
 //
@@ -83,7 +84,7 @@ struct AnalysisFrame {
 };
 AnalysisFrame analysisFrameOf(const MeterFrame& frame);
 
-// Called on the engine's render thread for every frame of one file, with the
+// Called on the feeding thread for every frame of one file, with the
 // time (seconds of fed audio) at the frame's end.
 using AnalysisFrameSink = std::function<void(const AnalysisFrame&, double)>;
 

@@ -193,9 +193,9 @@ AnalysisMeter::AnalysisMeter(uint32_t sampleRate, int channels, const AnalysisOp
     m_collector->sink = sink;
     m_collector->rate = sampleRate;
     m_pad.assign(static_cast<size_t>(m_blockFrames) * static_cast<size_t>(channels), 0);
-    m_engine = meterCreate();
+    m_engine = meterCreateOffline();
     if (!m_engine || meterSetFormat(&m_engine, static_cast<float>(sampleRate), channels) != 1) {
-        meterRelease(&m_engine);
+        meterReleaseOffline(&m_engine);
         return;
     }
     // As the meter window's preset and frame-rate commands do.
@@ -233,7 +233,7 @@ AnalysisMeter::AnalysisMeter(uint32_t sampleRate, int channels, const AnalysisOp
 AnalysisMeter::~AnalysisMeter() {
     if (m_engine) {
         meterSetWindow(m_engine, nullptr);
-        meterRelease(&m_engine);
+        meterReleaseOffline(&m_engine);
     }
 }
 
@@ -249,6 +249,7 @@ void AnalysisMeter::feed(const int16_t* samples, uint32_t frames) {
         block = m_pad.data();
     }
     meterFeed(&m_engine, block, static_cast<uint32_t>(m_blockFrames * stride * 2));
+    meterProcessPublished(m_engine);
     m_fed += m_blockFrames;
     if (frames < m_blockFrames) {
         std::fill(m_pad.begin(), m_pad.end(), 0);
@@ -268,9 +269,8 @@ void AnalysisMeter::finish(uint64_t fileFrames, FileAnalysis& out) {
     while (m_fed - meterUnpublishedFrames(m_engine) < lastMeasured) {
         feed(m_pad.data(), m_blockFrames);
     }
-    meterWaitRendered(m_engine);
     meterSetWindow(m_engine, nullptr);
-    meterRelease(&m_engine); // joins the render thread: the collector is ours again
+    meterReleaseOffline(&m_engine);
 
     const Collector& c = *m_collector;
     out.meterFrames = c.frames;

@@ -1,25 +1,47 @@
 #include "meter/meter_offline.h"
 
+#include "meter/meter_ballistics.h"
 #include "meter/meter_engine_record.h"
+#include "meter/meter_render_thread.h"
 
-#include <chrono>
-#include <thread>
+MeterEngine* meterCreateOffline() {
+    MeterEngine* e = meterCreate();
+    if (!e) {
+        return nullptr;
+    }
+    // End the render thread as destruction would; the frames it would have
+    // taken are taken by meterProcessPublished instead. `hasRenderThread`
+    // stays set, because the feed publishes only to an engine that renders.
+    if (e->renderThread.joinable()) {
+        e->quit.store(1);
+        e->frameReady.set();
+        e->renderThread.join();
+    }
+    e->quit.store(0);
+    e->renderBusy.store(0); // a thread woken only to quit leaves it set
+    e->frameReady.reset();
+    e->hasRenderThread = true;
+    // Nobody is ever busy rendering, so no frame is dropped; relax mode only
+    // keeps the boundary from waiting for a frameDone that nobody sets.
+    meterSetLossOptions(e, 1, 1);
+    return e;
+}
+
+int meterProcessPublished(MeterEngine* e) {
+    if (!e || !meterTakeFrameInput(e)) {
+        return 0;
+    }
+    meterProcessFrame(e->frame);
+    return 1;
+}
 
 uint32_t meterUnpublishedFrames(const MeterEngine* e) {
     return e ? e->samplesInFrame : 0;
 }
 
-void meterWaitRendered(const MeterEngine* e) {
-    if (!e || !e->hasRenderThread) {
-        return;
-    }
-    // The render thread sets renderBusy before it takes the fresh input and
-    // clears it after processing, so "no fresh input and not busy" is only
-    // seen once the last publication has been processed. Waited once per file.
-    while ((e->middleSlot.load() & kMeterFreshBit) != 0 || e->renderBusy.load() != 0) {
-        if (e->quit.load() != 0) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
+void meterReleaseOffline(MeterEngine** engine) {
+    if (engine && *engine) {
+        (*engine)->hasRenderThread = false; // nothing left to join
+        meterRelease(engine);
     }
 }

@@ -1,19 +1,27 @@
-// Running an engine over a file instead of a playing stream: the few things a
-// feeder that is not the stream thread needs to know to end cleanly. The
-// blocks still go through meterFeed and the frames through the render thread,
-// exactly as while playing.
+// Running an engine over a file instead of a playing stream. The blocks still
+// go through meterFeed, and every frame through the render thread's own steps
+// (meterTakeFrameInput, meterProcessFrame), but on the feeding thread right
+// after the feed that published it: no thread hand-off per frame, so a file
+// is measured as fast as it can be read, with the same numbers.
 #pragma once
 
 #include <cstdint>
 
 struct MeterEngine;
 
-// Sample frames fed since the last frame boundary, not yet published in any
-// frame. Feeding thread, between two meterFeed calls.
+// An engine as meterCreate makes it, without a running render thread, in
+// relax mode so that a frame boundary never waits. Main or any one thread.
+MeterEngine* meterCreateOffline();
+
+// After each meterFeed: runs the render thread's frame step (reset requests,
+// ballistics, the installed frame renderer, release) on the frame that feed
+// published. Returns 1 when there was one, else 0. Feeding thread.
+int meterProcessPublished(MeterEngine* engine);
+
+// Sample frames fed since the last frame boundary, not yet in any frame.
+// Feeding thread, between two feeds.
 uint32_t meterUnpublishedFrames(const MeterEngine* engine);
 
-// Returns once the render thread has taken and processed every published
-// frame (at once for an engine without a render thread). Feeding thread,
-// between two meterFeed calls; releasing the engine right after a feed could
-// otherwise end the render thread before it has seen the last frame.
-void meterWaitRendered(const MeterEngine* engine);
+// Releases an engine of meterCreateOffline (never meterRelease: that would
+// wait for a render thread which is gone).
+void meterReleaseOffline(MeterEngine** engine);

@@ -1,0 +1,142 @@
+// The offline analysis against the live program: a 16-bit stereo 44.1 kHz
+// file played through the transport and the silent device, every display
+// frame captured from the render thread, must give the very frames (bit for
+// bit) that the analysis computes for the same file and settings.
+#include "analysis/analysis.h"
+#include "audio/transport.h"
+#include "meter/meter_hooks.h"
+#include "tools/wav_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Capture final : MeterFrameRenderer {
+    void renderFrame(MeterFrame& f) override {
+        std::lock_guard lock(mutex);
+        frames.push_back(analysisFrameOf(f));
+    }
+    size_t count() {
+        std::lock_guard lock(mutex);
+        return frames.size();
+    }
+    std::mutex mutex;
+    std::vector<AnalysisFrame> frames;
+};
+
+// Two seconds with everything a meter reacts to: a rising and falling tone,
+// a loud burst, a silent gap, and the channels drifting in and out of phase.
+std::vector<int16_t> testSignal() {
+    const int n = 88200;
+    std::vector<int16_t> s(2 * n);
+    for (int i = 0; i < n; ++i) {
+        const double t = i / 44100.0;
+        const double env = t < 0.7 ? t / 0.7 : t < 1.0 ? 1.0 : t < 1.2 ? 0.0 : 0.4;
+        const double burst = t > 0.5 && t < 0.52 ? 0.5 : 0.0;
+        const double l = env * 0.6 * std::sin(2 * M_PI * 440 * t) + burst;
+        const double r = env * 0.5 * std::sin(2 * M_PI * 440 * t + 3.0 * t);
+        s[2 * i] = static_cast<int16_t>(std::lround(std::clamp(l, -1.0, 0.99) * 32767));
+        s[2 * i + 1] = static_cast<int16_t>(std::lround(r * 32767));
+    }
+    return s;
+}
+
+std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptions& o,
+                                    size_t frames) {
+    Capture capture;
+    meterInstallFrameRenderer(&capture);
+    MeterEngine* engine = meterCreate();
+    EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    // As the meter window's preset and frame-rate commands do.
+    MeterParams p;
+    meterGetParams(engine, &p);
+    if (o.preset >= 0) {
+        ChannelParams row = kAnalysisPresets[o.preset];
+        row.Delay = p.left.Delay;
+        row.nbFperS = p.left.nbFperS;
+        row.PhaseRelease = p.left.PhaseRelease;
+        p.left = p.right = row;
+    }
+    if (o.fps > 0)
+        p.left.nbFperS = o.fps;
+    meterSetParams(engine, &p);
+
+    WaveDevice device;
+    WavSource source;
+    WavSelection selection;
+    Transport t;
+    EXPECT_EQ(waveEnumerateDevices(), 1);
+    EXPECT_EQ(waveInitDevice(&device, kWaveOutput), 1);
+    EXPECT_EQ(waveSelectDeviceByName(&device, "silent"), 1);
+    t.device = &device;
+    t.source = &source;
+    t.selection = &selection;
+    t.engine = &engine;
+    EXPECT_EQ(transportOpenStream(&t, o.latencySeconds), 1);
+    EXPECT_EQ(wavAdoptFile(&source, &selection, path.c_str()), WavChoice::Accepted);
+    transportPlay(&t);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (capture.count() < frames && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    transportStopThread(&t);
+    transportFreeBlock(&t);
+    meterRelease(&engine);
+    wavClose(&source);
+    waveReleaseDevice(&device);
+    waveReleaseDeviceList();
+    meterInstallFrameRenderer(nullptr);
+    return capture.frames;
+}
+
+TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
+    char dir[] = "/tmp/kc-analysis-live-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/signal.wav";
+    ASSERT_TRUE(writeWavFile(path, testSignal(), 44100, 2));
+
+    MeterSettingsValues stored = kMeterSettingsCompiledDefaults;
+    stored.Delay = 0.3f; // the delay lines carry the file past its end
+    stored.Max_DBperS = 9.0f;
+    const struct {
+        int preset, fps;
+        float latency;
+    } rows[] = {
+        {-1, 0, 0.1f},  // stored settings: peak bar, one frame per block
+        {1, 25, 0.1f},  // RMS bar; blocks longer than a frame
+        {2, 30, 0.05f}, // analog VU: linear scale, attack, offset; short blocks
+        {0, 7, 0.02f},  // frames spanning several blocks
+    };
+    for (const auto& row : rows) {
+        AnalysisOptions o;
+        o.preset = row.preset;
+        o.fps = row.fps;
+        o.latencySeconds = row.latency;
+        o.loudness = false;
+        analysisInstallHooks(stored, o);
+        std::vector<AnalysisFrame> offline;
+        const FileAnalysis a =
+            analyzeFile(path, o, [&](const AnalysisFrame& f, double) { offline.push_back(f); });
+        ASSERT_TRUE(a.error.empty()) << a.error;
+        ASSERT_EQ(offline.size(), a.meterFrames);
+        ASSERT_GT(offline.size(), 10u);
+        const std::vector<AnalysisFrame> live = playLive(path, o, offline.size());
+        ASSERT_GE(live.size(), offline.size()) << "preset " << row.preset;
+        for (size_t i = 0; i < offline.size(); ++i)
+            ASSERT_EQ(std::memcmp(&live[i], &offline[i], sizeof(AnalysisFrame)), 0)
+                << "frame " << i << " of preset " << row.preset << " at " << row.fps
+                << " frames/s: live bar " << live[i].reading[0].bar << ", offline "
+                << offline[i].reading[0].bar;
+    }
+    unlink(path.c_str());
+    rmdir(dir);
+}
+
+} // namespace

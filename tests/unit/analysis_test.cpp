@@ -1,0 +1,285 @@
+// Offline analysis figures against closed forms and against `sox FILE -n
+// stats`, loudness against the EBU reference tone, other containers and
+// depths against the same signal in 16-bit WAV, and the outcome for files
+// that cannot be read.
+#include "analysis/analysis.h"
+#include "analysis/analysis_report.h"
+#include "options/meter_preset.h"
+#include "tools/wav_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+class AnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/kc-analysis-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        options.loudness = true;
+        analysisInstallHooks(kMeterSettingsCompiledDefaults, options);
+    }
+    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
+
+    std::string write(const std::string& name, const std::vector<int16_t>& s, int channels = 2) {
+        const std::string path = dir + "/" + name;
+        EXPECT_TRUE(writeWavFile(path, s, 44100, static_cast<uint16_t>(channels)));
+        return path;
+    }
+    std::string dir;
+    AnalysisOptions options;
+};
+
+// One second of stereo frames from a function of the frame index.
+template <typename F> std::vector<int16_t> stereo(F f, int frames = 44100) {
+    std::vector<int16_t> s(2 * frames);
+    for (int i = 0; i < frames; ++i) {
+        auto [l, r] = f(i);
+        s[2 * i] = static_cast<int16_t>(l);
+        s[2 * i + 1] = static_cast<int16_t>(r);
+    }
+    return s;
+}
+
+// 441 Hz: 100 samples per period, so the sample at a quarter period is the crest.
+int sine(int i, double amplitude) {
+    return static_cast<int>(std::lround(amplitude * std::sin(2 * M_PI * 441 * i / 44100.0)));
+}
+
+// sox's "Pk lev dB" and "RMS lev dB" of the left and right columns.
+std::map<std::string, std::pair<std::string, std::string>> soxStats(const std::string& path) {
+    std::map<std::string, std::pair<std::string, std::string>> rows;
+    FILE* p = popen(("sox '" + path + "' -n stats 2>&1").c_str(), "r");
+    if (!p)
+        return rows;
+    char line[256];
+    while (std::fgets(line, sizeof line, p)) {
+        const std::string s = line;
+        for (const char* key : {"Pk lev dB", "RMS lev dB"}) {
+            if (s.rfind(key, 0) == 0) {
+                std::istringstream in(s.substr(std::strlen(key)));
+                std::string overall, l, r;
+                in >> overall >> l >> r;
+                rows[key] = {l, r};
+            }
+        }
+    }
+    pclose(p);
+    return rows;
+}
+
+double parseDb(const std::string& s) {
+    return s == "-inf" ? -kInf : std::strtod(s.c_str(), nullptr);
+}
+
+void expectDb(double got, double want, double tolerance, const std::string& what) {
+    if (std::isinf(want))
+        EXPECT_EQ(got, want) << what;
+    else
+        EXPECT_NEAR(got, want, tolerance) << what;
+}
+
+TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
+    const double fs = 32767.0, m20 = 32767.0 * 0.1;
+    const double sineRms = 20 * std::log10(32767.0 / 32768.0 / std::sqrt(2.0));
+    const double m20Peak = 20 * std::log10(std::lround(m20) / 32768.0);
+    const struct Row {
+        const char* name;
+        std::vector<int16_t> samples;
+        double peak[2], rms[2]; // closed forms, dBFS
+        double correlation;
+        uint64_t clipped[2];
+    } rows[] = {
+        {"full-scale sine",
+         stereo([&](int i) {
+             return std::pair{sine(i, fs), sine(i, fs)};
+         }),
+         {-0.0003, -0.0003},
+         {sineRms, sineRms},
+         1.0,
+         {0, 0}},
+        {"-20 dBFS sine",
+         stereo([&](int i) {
+             return std::pair{sine(i, m20), sine(i, m20)};
+         }),
+         {m20Peak, m20Peak},
+         {m20Peak - 3.0103, m20Peak - 3.0103},
+         1.0,
+         {0, 0}},
+        {"square",
+         stereo([](int i) {
+             const int v = (i / 50) % 2 ? -32768 : 32767;
+             return std::pair{v, v};
+         }),
+         {0.0, 0.0},
+         {-0.0001, -0.0001},
+         1.0,
+         {44100, 44100}},
+        {"silence",
+         stereo([](int) {
+             return std::pair{0, 0};
+         }),
+         {-kInf, -kInf},
+         {-kInf, -kInf},
+         0.0,
+         {0, 0}},
+        {"right silent",
+         stereo([&](int i) {
+             return std::pair{sine(i, fs), 0};
+         }),
+         {-0.0003, -kInf},
+         {sineRms, -kInf},
+         0.0,
+         {0, 0}},
+        {"L = -R",
+         stereo([&](int i) {
+             return std::pair{sine(i, m20), -sine(i, m20)};
+         }),
+         {m20Peak, m20Peak},
+         {m20Peak - 3.0103, m20Peak - 3.0103},
+         -1.0,
+         {0, 0}},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        const std::string path = write("row" + std::to_string(index++) + ".wav", row.samples);
+        const FileAnalysis a = analyzeFile(path, options);
+        ASSERT_TRUE(a.error.empty()) << row.name << ": " << a.error;
+        const auto sox = soxStats(path);
+        ASSERT_EQ(sox.size(), 2u) << "sox stats did not answer for " << row.name;
+        for (int ch = 0; ch < 2; ++ch) {
+            const std::string what = std::string(row.name) + (ch ? " right" : " left");
+            const AnalysisChannel& c = a.channel[ch];
+            expectDb(c.samplePeakDb, row.peak[ch], 0.001, what + " peak vs closed form");
+            expectDb(c.rmsDb, row.rms[ch], 0.001, what + " RMS vs closed form");
+            const auto& [soxL, soxR] = sox.at("Pk lev dB");
+            const auto& [soxRmsL, soxRmsR] = sox.at("RMS lev dB");
+            expectDb(c.samplePeakDb, parseDb(ch ? soxR : soxL), 0.01, what + " peak vs sox");
+            expectDb(c.rmsDb, parseDb(ch ? soxRmsR : soxRmsL), 0.01, what + " RMS vs sox");
+            EXPECT_EQ(c.clipped, row.clipped[ch]) << what;
+            // The meter's peak maximum is the sample peak (instant attack).
+            expectDb(c.meterMaxPeakDb, row.peak[ch], 0.001, what + " meter maximum");
+        }
+        EXPECT_NEAR(a.correlationMean, row.correlation, 1e-9) << row.name;
+        if (row.correlation < 0)
+            EXPECT_EQ(a.correlationMin, -1.0) << row.name;
+    }
+}
+
+TEST_F(AnalysisTest, EbuReferenceToneReadsMinus23Lufs) {
+    const double amplitude = 32768.0 * std::pow(10.0, -23.0 / 20.0);
+    const std::string path =
+        write("ebu.wav", stereo(
+                             [&](int i) {
+                                 const int v = static_cast<int>(std::lround(
+                                     amplitude * std::sin(2 * M_PI * 1000 * i / 44100.0)));
+                                 return std::pair{v, v};
+                             },
+                             44100 * 10));
+    const FileAnalysis a = analyzeFile(path, options);
+    ASSERT_TRUE(a.hasLoudness);
+    EXPECT_NEAR(a.integratedLufs, -23.0, 0.1);
+    EXPECT_NEAR(a.momentaryMaxLufs, -23.0, 0.1);
+    EXPECT_NEAR(a.shortTermMaxLufs, -23.0, 0.1);
+    EXPECT_NEAR(a.loudnessRangeLu, 0.0, 0.1);
+    EXPECT_NEAR(a.channel[0].truePeakDb, -23.0, 0.1);
+
+    const FileAnalysis silent = analyzeFile(write("s.wav", stereo([](int) {
+                                                      return std::pair{0, 0};
+                                                  })),
+                                            options);
+    EXPECT_EQ(silent.integratedLufs, -kInf);
+    EXPECT_NE(reportSummary(ReportFormat::Text, silent, {}).find("-inf"), std::string::npos);
+    EXPECT_NE(reportSummary(ReportFormat::Json, silent, {}).find("\"integrated_lufs\": \"-inf\""),
+              std::string::npos);
+}
+
+TEST_F(AnalysisTest, FlacAnd24BitGiveTheFiguresOf16BitWav) {
+    const std::string wav24 = dir + "/tone24.wav", wav16 = dir + "/tone16.wav",
+                      flac = dir + "/tone.flac", mono = dir + "/mono.wav";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -b 24 -c 2 " + wav24 +
+                           " synth 3 sine 997 sine 1503 gain -6 && sox " + wav24 + " -D -b 16 " +
+                           wav16 + " && sox " + wav16 + " " + flac + " && sox " + wav24 +
+                           " -b 24 " + mono + " remix 1")
+                              .c_str()),
+              0);
+    const FileAnalysis ref = analyzeFile(wav16, options);
+    ASSERT_TRUE(ref.error.empty()) << ref.error;
+    for (const std::string& path : {wav24, flac}) {
+        const FileAnalysis a = analyzeFile(path, options);
+        ASSERT_TRUE(a.error.empty()) << path << ": " << a.error;
+        EXPECT_EQ(a.frames, ref.frames);
+        for (int ch = 0; ch < 2; ++ch) {
+            const AnalysisChannel &c = a.channel[ch], &r = ref.channel[ch];
+            for (auto [got, want] : {std::pair{c.samplePeakDb, r.samplePeakDb},
+                                     {c.rmsDb, r.rmsDb},
+                                     {c.truePeakDb, r.truePeakDb},
+                                     {c.meterMaxPeakDb, r.meterMaxPeakDb}})
+                EXPECT_NEAR(got, want, 0.01) << path;
+        }
+        EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01) << path;
+    }
+    // Mono is metered as the live engine meters it: one channel, no correlation.
+    const FileAnalysis m = analyzeFile(mono, options);
+    ASSERT_TRUE(m.error.empty()) << m.error;
+    EXPECT_EQ(m.channels, 1);
+    EXPECT_NEAR(m.channel[0].samplePeakDb, ref.channel[0].samplePeakDb, 0.01);
+    EXPECT_TRUE(std::isnan(m.correlationMean));
+    EXPECT_GT(m.meterFrames, 0u);
+}
+
+TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
+    const std::string fifo = dir + "/fifo.wav", empty = dir + "/empty.wav",
+                      text = dir + "/text.wav", quad = dir + "/quad.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(empty).flush();
+    std::ofstream(text) << "not a sound file at all, just words\n";
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 4 " + quad + " synth 0.1 sine 100").c_str()), 0);
+    const struct {
+        std::string path, reason;
+    } rows[] = {{dir, "is a directory"},  {fifo, "not a regular file"},
+                {empty, "empty file"},    {dir + "/missing.wav", "No such file"},
+                {text, "not recognised"}, {quad, "4 channels"}};
+    for (const auto& row : rows) {
+        const FileAnalysis a = analyzeFile(row.path, options);
+        EXPECT_NE(a.error.find(row.reason), std::string::npos) << row.path << ": " << a.error;
+    }
+
+    // A file cut short in its data is measured as far as it goes.
+    std::vector<int16_t> tone = stereo([](int i) { return std::pair{sine(i, 9000), 0}; });
+    const std::string whole = write("whole.wav", tone);
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream(dir + "/cut.wav", std::ios::binary) << bytes.substr(0, 44 + 4 * 1000 + 2);
+    const FileAnalysis cut = analyzeFile(dir + "/cut.wav", options);
+    ASSERT_TRUE(cut.error.empty()) << cut.error;
+    EXPECT_EQ(cut.frames, 1000u);
+}
+
+TEST(AnalysisPresetTest, RowsAreTheMeterWindowsPresets) {
+    for (int row = 0; row < kMeterPresetCount; ++row) {
+        EXPECT_EQ(std::memcmp(&kAnalysisPresets[row], &MeterPreset[row], sizeof(ChannelParams)), 0)
+            << row;
+        EXPECT_EQ(analysisPresetRow(meterPresetMenuText(row)), row);
+        EXPECT_EQ(analysisPresetRow(analysisPresetName(row)), row);
+    }
+    EXPECT_EQ(analysisPresetRow("Digital VU"), 1);
+    EXPECT_EQ(analysisPresetRow("loud"), -1);
+}
+
+} // namespace
