@@ -1,5 +1,7 @@
 #include "audio/wave_driver.h"
 
+#include "platform/thread_priority.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -244,6 +246,11 @@ void WaveDriver::handBackAll(std::unique_lock<std::mutex>& lock) {
 }
 
 void WaveDriver::threadMain() {
+    // This thread keeps the sound card (or sound server) fed: at normal
+    // priority a busy machine delays it past the end of the device's short
+    // buffer, and the listener hears a gap. Refused for ordinary users on many
+    // systems, and then simply not had.
+    (void)setCurrentThreadPriority(ThreadPriority::TimeCritical);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_cv.wait(lock, [this] {

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/thread_priority.h"
+
 #include <atomic>
 #include <cerrno>
+#include <sched.h>
 #include <thread>
 
 using namespace audiotest;
@@ -253,6 +256,37 @@ TEST_F(WaveDeviceTest, SilentDevicePlaysAndRecordsInRealTime) {
         finish(d);
         waveReleaseDevice(&d);
     }
+}
+
+// The driver thread feeds the device's short buffer: where the system grants
+// real-time scheduling it must have it, or a loaded machine makes gaps.
+TEST(WaveDriverThread, RunsRealTimeWhereTheSystemAllowsIt) {
+    bool allowed = false;
+    std::thread([&] { allowed = setCurrentThreadPriority(ThreadPriority::TimeCritical); }).join();
+    if (!allowed)
+        GTEST_SKIP() << "real-time scheduling is refused to this process";
+    static std::atomic<int> policy{-1};
+    struct PolicyDriver final : WaveDriver {
+        using WaveDriver::WaveDriver;
+        ~PolicyDriver() override { close(); }
+        int openBackend() override { return 0; }
+        void closeBackend() override {}
+        int moveBuffer(WaveHeader&) override {
+            policy = sched_getscheduler(0);
+            return 0;
+        }
+    };
+    PolicyDriver driver(
+        kWaveOutput, {44100, 2, 2}, 4, [](void*, WaveMsg, WaveHeader*) {}, nullptr);
+    uint8_t data[16] = {};
+    WaveHeader h;
+    h.data = data;
+    h.bufferLength = sizeof data;
+    ASSERT_EQ(driver.open(), 0);
+    ASSERT_EQ(driver.restart(), 0);
+    ASSERT_EQ(driver.submit(&h), 0);
+    ASSERT_TRUE(eventually([] { return policy.load() != -1; }));
+    EXPECT_TRUE(policy == SCHED_FIFO || policy == SCHED_RR) << "policy " << policy;
 }
 
 } // namespace
