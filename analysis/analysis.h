@@ -53,6 +53,7 @@ struct AnalysisChannel {
 struct FileAnalysis {
     std::string path;
     std::string error;        // empty when the file was analysed
+    std::string warning;      // figures given, but the file is damaged (data cut short)
     std::string container;    // "WAV", "FLAC", ...
     std::string sampleFormat; // "PCM 16-bit", "float 32-bit", ...
     int sampleRate = 0;

@@ -213,6 +213,10 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         return out;
     }
 
+    if (file.cutShort()) {
+        out.warning = "data cut short: the figures cover the " + std::to_string(stats.frames) +
+                      " sample frames that are there";
+    }
     out.frames = stats.frames;
     out.durationSeconds = static_cast<double>(stats.frames) / rate;
     meter.finish(stats.frames, out);

@@ -291,6 +291,7 @@ int analysisMain(int argc, char** argv) {
     ReportContext ctx;
     ctx.preset = options.preset;
     int failed = 0;
+    int printed = 0;
     for (size_t i = 0; i < count; ++i) {
         Job& job = *jobs[i];
         {
@@ -314,10 +315,15 @@ int analysisMain(int argc, char** argv) {
         if (!r.error.empty()) {
             std::fprintf(stderr, "korvalo-cor: %s: %s\n", r.path.c_str(), r.error.c_str());
             ++failed;
-        } else if (!framesToStdout) {
-            if (cmd.format == ReportFormat::Text && i > 0) {
+        } else if (!r.warning.empty()) {
+            std::fprintf(stderr, "korvalo-cor: %s: %s\n", r.path.c_str(), r.warning.c_str());
+            ++failed;
+        }
+        if (r.error.empty() && !framesToStdout) {
+            if (cmd.format == ReportFormat::Text && printed > 0) {
                 std::fputs("\n", stdout);
             }
+            ++printed;
             std::fputs(reportSummary(cmd.format, r, ctx).c_str(), stdout);
         }
         if (job.timeline) {

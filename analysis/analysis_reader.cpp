@@ -69,6 +69,18 @@ bool SoundFileReader::open(const std::string& path, std::string& error) {
     m_fullScale16 = sub == SF_FORMAT_PCM_16 ? 32767 : 127 * 256;
     const int bits = sub == SF_FORMAT_PCM_24 ? 24 : sub == SF_FORMAT_PCM_32 ? 32 : 0;
     m_fullScaleFloat = bits ? static_cast<float>(1.0 - std::ldexp(1.0, 1 - bits)) : 1.0f;
+    // libsndfile notes a data chunk longer than the file as "data : N
+    // (should be M)" in its log and reads the M bytes that are there.
+    char log[4096] = {};
+    sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
+    for (const char* line = log; line && *line; line = std::strchr(line, '\n')) {
+        line += *line == '\n' ? 1 : 0;
+        const char* end = std::strchr(line, '\n');
+        const std::string text(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
+        if (text.rfind("data", 0) == 0 && text.find("should be") != std::string::npos) {
+            m_cutShort = true;
+        }
+    }
     if (m_rate <= 0) {
         error = "no sample rate";
         return false;

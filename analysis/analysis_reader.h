@@ -35,6 +35,9 @@ public:
     uint32_t readPcm16(int16_t* out, uint32_t frames);
     uint32_t readFloat(float* out, uint32_t frames);
     const std::string& error() const { return m_error; }
+    // The library found less data than the header declares (a file cut
+    // short); it reads what is there.
+    bool cutShort() const { return m_cutShort; }
 
 private:
     sf_private_tag* m_file = nullptr;
@@ -44,6 +47,7 @@ private:
     uint64_t m_frames = 0;
     uint64_t m_bytes = 0;
     bool m_pcm16 = false;
+    bool m_cutShort = false;
     int32_t m_fullScale16 = 32767;
     float m_fullScaleFloat = 1.0f;
     std::string m_error;

@@ -176,8 +176,9 @@ TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
             expectDb(c.meterMaxPeakDb, row.peak[ch], 0.001, what + " meter maximum");
         }
         EXPECT_NEAR(a.correlationMean, row.correlation, 1e-9) << row.name;
-        if (row.correlation < 0)
+        if (row.correlation < 0) {
             EXPECT_EQ(a.correlationMin, -1.0) << row.name;
+        }
     }
 }
 
@@ -269,6 +270,8 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     const FileAnalysis cut = analyzeFile(dir + "/cut.wav", options);
     ASSERT_TRUE(cut.error.empty()) << cut.error;
     EXPECT_EQ(cut.frames, 1000u);
+    EXPECT_NE(cut.warning.find("cut short"), std::string::npos);
+    EXPECT_EQ(analyzeFile(whole, options).warning, "");
 }
 
 TEST(AnalysisPresetTest, RowsAreTheMeterWindowsPresets) {
