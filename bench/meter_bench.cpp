@@ -25,11 +25,13 @@ std::vector<int16_t> noiseBlock() {
 }
 
 // meterFeed on stereo blocks; the frames it publishes go to a render thread
-// in relax mode so that the feeder never waits for the display.
-void BM_meterFeed(benchmark::State& state) {
+// in relax mode so that the feeder never waits for the display. `wide` 0 keeps
+// the accumulation to the baseline kernel (what processors without AVX2 run).
+void feedBlocks(benchmark::State& state, int wide) {
     MeterEngine* engine = meterCreate();
     meterSetFormat(&engine, 44100.0f, 2);
     meterSetLossOptions(engine, 1, 1);
+    engine->wideAccumulation = wide;
     MeterParams p;
     meterGetParams(engine, &p);
     p.left.Delay = static_cast<float>(state.range(0));
@@ -45,7 +47,16 @@ void BM_meterFeed(benchmark::State& state) {
         static_cast<double>(state.iterations()) * kBlockFrames, benchmark::Counter::kIsRate);
     meterRelease(&engine);
 }
+
+void BM_meterFeed(benchmark::State& state) {
+    feedBlocks(state, 1);
+}
 BENCHMARK(BM_meterFeed)->Arg(0)->Arg(2)->ArgName("delay_s");
+
+void BM_meterFeedBaseline(benchmark::State& state) {
+    feedBlocks(state, 0);
+}
+BENCHMARK(BM_meterFeedBaseline)->Arg(0)->Arg(2)->ArgName("delay_s");
 
 // One meterProcessFrame (attack, correlation, maxima, range, release) with no
 // renderer installed.

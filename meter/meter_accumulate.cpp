@@ -36,10 +36,6 @@ inline Vec vadd(Vec a, Vec b) {
 inline Vec vmul(Vec a, Vec b) {
     return both(a, b, [](__m128 x, __m128 y) { return _mm_mul_ps(x, y); });
 }
-// a > b ? a : b per lane.
-inline Vec vmax(Vec a, Vec b) {
-    return both(a, b, [](__m128 x, __m128 y) { return _mm_max_ps(x, y); });
-}
 inline Vec vabs(Vec a) {
     const __m128 m = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
     return {_mm_and_ps(a.lo, m), _mm_and_ps(a.hi, m)};
@@ -58,6 +54,22 @@ inline void vloadStereo(const unsigned char* p, Vec& l, Vec& r) {
     l = {_mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(x, 16), 16)),
          _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(y, 16), 16))};
     r = {_mm_cvtepi32_ps(_mm_srai_epi32(x, 16)), _mm_cvtepi32_ps(_mm_srai_epi32(y, 16))};
+}
+// The running maximum folds the two halves into one register, which leaves
+// enough registers for all the sums.
+using Peak = __m128;
+inline Peak peakZero() {
+    return _mm_setzero_ps();
+}
+inline Peak peakOf(Peak p, Vec a) {
+    return _mm_max_ps(p, _mm_max_ps(a.lo, a.hi));
+}
+inline float peakMax(Peak p) {
+    float f[4];
+    _mm_storeu_ps(f, p);
+    const float x = f[0] > f[1] ? f[0] : f[1];
+    const float y = f[2] > f[3] ? f[2] : f[3];
+    return x > y ? x : y;
 }
 // Eight mono samples (16 bytes).
 inline Vec vloadMono(const unsigned char* p) {
@@ -90,8 +102,19 @@ inline Vec vadd(Vec a, Vec b) {
 inline Vec vmul(Vec a, Vec b) {
     return lanewise([&](int k) { return a.f[k] * b.f[k]; });
 }
-inline Vec vmax(Vec a, Vec b) {
-    return lanewise([&](int k) { return a.f[k] > b.f[k] ? a.f[k] : b.f[k]; });
+using Peak = Vec;
+inline Peak peakZero() {
+    return Vec{};
+}
+inline Peak peakOf(Peak p, Vec a) {
+    return lanewise([&](int k) { return a.f[k] > p.f[k] ? a.f[k] : p.f[k]; });
+}
+inline float peakMax(Peak p) {
+    float m = p.f[0];
+    for (int k = 1; k < 8; ++k) {
+        m = p.f[k] > m ? p.f[k] : m;
+    }
+    return m;
 }
 inline Vec vabs(Vec a) {
     return lanewise([&](int k) { return a.f[k] < 0.0f ? -a.f[k] : a.f[k]; });

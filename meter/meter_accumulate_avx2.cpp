@@ -35,8 +35,21 @@ inline Vec vadd(Vec a, Vec b) {
 inline Vec vmul(Vec a, Vec b) {
     return {_mm256_mul_ps(a.v, b.v)};
 }
-inline Vec vmax(Vec a, Vec b) {
-    return {_mm256_max_ps(a.v, b.v)};
+using Peak = __m256;
+inline Peak peakZero() {
+    return _mm256_setzero_ps();
+}
+inline Peak peakOf(Peak p, Vec a) {
+    return _mm256_max_ps(p, a.v);
+}
+inline float peakMax(Peak p) {
+    float f[8];
+    _mm256_storeu_ps(f, p);
+    float m = f[0];
+    for (int k = 1; k < 8; ++k) {
+        m = f[k] > m ? f[k] : m;
+    }
+    return m;
 }
 inline Vec vabs(Vec a) {
     return {_mm256_and_ps(a.v, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)))};

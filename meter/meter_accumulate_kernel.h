@@ -1,25 +1,27 @@
 // The accumulation kernel, compiled once per lane width: each source that
 // includes this file first defines, in its own unnamed namespace, the eight
-// float lanes `Vec` with vzero, vadd, vmul, vmax (a > b ? a : b), vabs, vload,
-// vstore, vloadStereo (eight interleaved stereo frames into left and right)
-// and vloadMono (eight mono samples), all in 16-bit sample units. Whatever the
+// float lanes `Vec` with vzero, vadd, vmul, vabs, vload, vstore, vloadStereo
+// (eight interleaved stereo frames into left and right) and vloadMono (eight
+// mono samples), all in 16-bit sample units, and a running maximum `Peak` with
+// peakZero, peakOf (the maximum so far and eight more values) and peakMax (the
+// maximum as one float); the largest value is the same whatever the order. Whatever the
 // width, lane k sums the frames k, k + 8, ... of a run and the lanes are
 // joined in one fixed order, so every build gives the same sums.
 //
 // Delay lines: per sample frame the new sample is written before the delayed
-// one is read (a delay of 0 reads the sample just written). A run of m sample
-// frames can be done eight at a time as long as no position is both written
-// and read within the run in the wrong order. With d the distance from the
-// read to the write position in a ring of `size` entries, a position read at
-// step i is written at step i - d (it must hold the new value) or at step
-// i + size - d (it must still hold the old one). So:
-//   - d == 0: the delayed sample is the new one, the ring is only written;
-//   - d <  size / 2: write first, then read, in runs of at most size - d;
-//   - d >= size / 2: read first, then write, in runs of at most d.
-// Either way a run is at least half a ring long, so runs are cut mostly at the
-// ring ends. Within a run the order holds per group of eight frames, which is
-// enough: the positions a group writes and reads are never needed by an
-// earlier group.
+// one is read (a delay of 0 reads the sample just written). A block is cut
+// into runs in which neither ring position wraps; within a run the frames go
+// in groups of eight, each group either writing all its new samples before
+// reading the delayed ones (write-first) or the reverse (read-first). Where
+// the write position runs d entries ahead of the read position, the read at
+// step i must see the write of step i - d: read-first would miss it when
+// 0 < d < 8. Where the read position runs ahead, by size - d, the read at
+// step i must see the old value that step i + size - d overwrites:
+// write-first would clobber it when size - d < 8. So a delay of 0 only writes
+// the ring (the delayed sample is the new one), delays below half the ring
+// write first and longer ones read first. A ring too short for both rules
+// (under 16 entries) is cut into runs shorter than eight frames wherever its
+// rule would fail.
 //
 // No include guard: included once by each accumulation source.
 
@@ -33,8 +35,8 @@ namespace {
 // Sums are formed in 16-bit sample units and scaled once per block: scaling
 // by a power of two is exact, so these are the very sums of the scaled
 // samples. The delay lines hold samples in the same units.
-constexpr float kSampleScale = 3.0517578125e-05f;    // 2^-15: full scale 1.0
-constexpr float kSquareScale = 9.3132257461548e-10f; // 2^-30
+constexpr float kSampleScale = 0x1p-15f; // full scale 1.0
+constexpr float kSquareScale = 0x1p-30f;
 
 inline float sampleAt(const unsigned char* p) {
     int16_t s;
@@ -50,20 +52,10 @@ inline float laneSum(Vec a) {
     return (s0 + s2) + (s1 + s3);
 }
 
-inline float laneMax(Vec a) {
-    float f[8];
-    vstore(f, a);
-    float m = f[0];
-    for (int k = 1; k < 8; ++k) {
-        m = f[k] > m ? f[k] : m;
-    }
-    return m;
-}
-
 // ---- Lane sums -------------------------------------------------------------
 
 struct ChannelLanes {
-    Vec peak;
+    Peak peak;
     Vec sumAbs;
     Vec sumSquares;
 };
@@ -75,7 +67,7 @@ struct Lanes {
 
 inline void addChannel(ChannelLanes& c, Vec x) {
     const Vec a = vabs(x);
-    c.peak = vmax(a, c.peak);
+    c.peak = peakOf(c.peak, a);
     c.sumAbs = vadd(c.sumAbs, a);
     c.sumSquares = vadd(c.sumSquares, vmul(x, x));
 }
@@ -164,29 +156,18 @@ void accumulateRun(const unsigned char* p, uint32_t m, RingRun left, RingRun rig
     sums = s;
 }
 
-// A channel's ring for one block: positions, and the longest run its order
-// allows.
+// A channel's ring for one block: positions, and the order its delay needs.
 struct Ring {
     float* data;
     uint32_t size;
     uint32_t write;
     uint32_t read;
     Order order;
-    uint32_t longestRun;
 
     explicit Ring(const DelayLine& line)
         : data(line.data.get()), size(line.size), write(line.write), read(line.read) {
         const uint32_t d = write >= read ? write - read : write + size - read;
-        if (d == 0) {
-            order = Order::Direct;
-            longestRun = size;
-        } else if (d < size - d) {
-            order = Order::WriteFirst;
-            longestRun = size - d;
-        } else {
-            order = Order::ReadFirst;
-            longestRun = d;
-        }
+        order = d == 0 ? Order::Direct : d < size - d ? Order::WriteFirst : Order::ReadFirst;
     }
     uint32_t untilWrap() const { return std::min(size - write, size - read); }
     RingRun run() const { return {data + write, data + read}; }
@@ -206,9 +187,9 @@ template <bool Stereo, Order OL, Order OR>
 void accumulateRuns(const unsigned char* p, uint32_t frames, Ring& left, Ring& right, Lanes& s) {
     constexpr uint32_t frameBytes = Stereo ? 4 : 2;
     while (frames > 0) {
-        uint32_t m = std::min({frames, left.longestRun, left.untilWrap()});
+        uint32_t m = std::min(frames, left.untilWrap());
         if constexpr (Stereo) {
-            m = std::min({m, right.longestRun, right.untilWrap()});
+            m = std::min(m, right.untilWrap());
         }
         accumulateRun<Stereo, OL, OR>(p, m, left.run(), Stereo ? right.run() : RingRun{}, s);
         p += static_cast<size_t>(m) * frameBytes;
@@ -247,7 +228,7 @@ template <bool Stereo> RunsFn pickRuns(Order left, Order right) {
 }
 
 void joinLanes(const ChannelLanes& c, MeterChannelSums& acc) {
-    const float peak = laneMax(c.peak) * kSampleScale;
+    const float peak = peakMax(c.peak) * kSampleScale;
     acc.peak = peak > acc.peak ? peak : acc.peak;
     acc.sumAbs += laneSum(c.sumAbs) * kSampleScale;
     acc.sumSquares += laneSum(c.sumSquares) * kSquareScale;
@@ -260,7 +241,7 @@ void accumulateBlock(MeterEngine* e, const unsigned char* samples, uint32_t fram
     Ring left(e->delay[0]);
     Ring right = stereo ? Ring(e->delay[1]) : left;
     Lanes s;
-    s.ch[0] = s.ch[1] = {vzero(), vzero(), vzero()};
+    s.ch[0] = s.ch[1] = {peakZero(), vzero(), vzero()};
     s.cross = vzero();
 
     if (!stereo) {
