@@ -3,10 +3,12 @@
 #include "app/app_options.h"
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
+#include "app/control_panel.h"
 #include "app/main_window.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
 #include "display/meter_window.h"
+#include "options/meter_options_dialog.h"
 #include "options/meter_settings_provider.h"
 
 #include <QApplication>
@@ -55,6 +57,13 @@ int main(int argc, char** argv) {
     MeterEngine* engine = nullptr;
     AppShell shell(options);
     connectAudio(shell, audio, wavSelector, &engine);
+    // The face's knobs and buttons, and what the meter window asks of the
+    // program: the panel's refresh and level buttons, the options dialog.
+    ControlPanel panel;
+    MeterWindowHooks windowHooks;
+    connectPanel(shell, wavSelector, panel, &engine, windowHooks);
+    windowHooks.openOptions = optionsOpenFromMeterWindow;
+    meterWindowSetHooks(std::move(windowHooks));
     // The engine that the stream feeds: 44100 Hz stereo, released after the stream.
     shell.steps().createEngine = [&engine] {
         engine = meterCreate();

@@ -5,3 +5,6 @@ kc_add_test(app_test gui
 kc_add_test(app_options_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_options_test.cpp
   LIBS kc_app GTest::gtest_main)
+kc_add_test(app_panel_test gui
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_panel_test.cpp
+  LIBS kc_app GTest::gtest Qt6::Test)

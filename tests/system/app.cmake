@@ -18,3 +18,12 @@ add_test(NAME app_version_test COMMAND korvalo-cor --version)
 set_tests_properties(app_version_test PROPERTIES LABELS system
   ENVIRONMENT "DISPLAY=;QT_QPA_PLATFORM=xcb"
   PASS_REGULAR_EXPRESSION "^korvalo-cor [0-9]+\\.[0-9]+\\.[0-9]+")
+
+# The control panel used with the mouse (panel_system_test.sh); its
+# screenshots stay in the build folder.
+add_test(NAME panel_system_test
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/panel_system_test.sh
+          $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-display-probe>
+          $<TARGET_FILE:kc-window-probe> ${CMAKE_BINARY_DIR}/panel-system-shots)
+set_tests_properties(panel_system_test PROPERTIES LABELS system TIMEOUT 300
+  RESOURCE_LOCK xvfb)

@@ -7,6 +7,8 @@
 //       takes a screenshot of the meter window's client into OUT.png and
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
+//   kc-display-probe shot WINDOW-ID OUT.png [scale]
+//       saves the meter window's client, or only its level scale column.
 #include "display/meter_layout.h"
 #include "tests/system/x11_probe_util.h"
 #include "tools/wav_writer.h"
@@ -70,6 +72,24 @@ int checkBars(const char* windowId, const char* out) {
     return clipArea > 0 && clipPixels * 4 >= clipArea && rightLit == 0 ? 0 : 1;
 }
 
+int shot(const char* windowId, const char* out, bool scaleOnly) {
+    Window win = 0;
+    Display* dpy = probe::open(windowId, win);
+    if (!dpy)
+        return 1;
+    QImage img = probe::grab(dpy, win);
+    XCloseDisplay(dpy);
+    if (img.isNull())
+        return 1;
+    if (scaleOnly) {
+        const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
+        if (!L.fits())
+            return 1;
+        img = img.copy(L.scaleX, 0, 30, img.height());
+    }
+    return img.save(QString::fromLocal8Bit(out)) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +97,10 @@ int main(int argc, char** argv) {
         return writeWav(argv[2], std::atof(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
         return checkBars(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: %s wav OUT.wav SECONDS | bars WINDOW-ID OUT.png\n", argv[0]);
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
+        return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
+    std::fprintf(stderr,
+                 "usage: %s wav OUT.wav SECONDS | bars|shot WINDOW-ID OUT.png [scale]\n",
+                 argv[0]);
     return 2;
 }

@@ -1,0 +1,344 @@
+// The control panel on the real main window, with a real engine and the
+// silent device: every control reaches the parameter it edits, the range
+// knobs keep their pairs apart, the offset button and the level-mode buttons,
+// and what a refresh does to the hold and the meter window.
+#include "../unit/audio_test_support.h"
+#include "app/app_shell.h"
+#include "app/audio_wiring.h"
+#include "app/control_panel.h"
+#include "app/main_window.h"
+#include "app/panel_face.h"
+#include "app/wav_select.h"
+#include "controls/i2p.h"
+#include "controls/rotatif.h"
+#include "controls/text_entry_dialog.h"
+#include "controls/time_entry_dialog.h"
+#include "display/meter_window.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace audiotest;
+
+namespace {
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        AppOptions options;
+        options.device = QStringLiteral("silent");
+        shell = std::make_unique<AppShell>(options);
+        connectAudio(*shell, audio, selector, &engine);
+        MeterWindowHooks hooks;
+        connectPanel(*shell, selector, panel, &engine, hooks);
+        meterWindowSetHooks(std::move(hooks));
+        shell->steps().createEngine = [this] {
+            engine = meterCreate();
+            return meterSetFormat(&engine, 44100.0f, 2) == 1;
+        };
+        shell->steps().releaseEngine = [this] { meterRelease(&engine); };
+        window = shell->createMainWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(panel.created());
+    }
+    void TearDown() override {
+        shell.reset();
+        meterWindowSetHooks({});
+    }
+    MeterParams params() const {
+        MeterParams p{};
+        meterGetParams(engine, &p);
+        return p;
+    }
+    static void click(I2p* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+    static float value(QWidget* control) { return ctlSendCommand(control, kCtlCmdGetValue, 0); }
+    // A choice in the file dialog, as "Select Wav File" makes it.
+    void selectFile() { ASSERT_TRUE(selector.adopt(QString::fromLocal8Bit(wav.path()))); }
+
+    QTemporaryDir config;
+    AudioPath audio;
+    WavSelector selector{audio};
+    MeterEngine* engine = nullptr;
+    ControlPanel panel;
+    std::unique_ptr<AppShell> shell;
+    MainWindow* window = nullptr;
+    TempFile wav{stereoWav(ramp(4410)), "tone.wav"};
+};
+
+TEST_F(PanelTest, ControlsStandOnTheFaceInTabOrder) {
+    struct Row {
+        QWidget* control;
+        int x, y, id;
+        uint32_t modeOrStyle;
+        int from = 0, to = 0;
+        float minimum = 0, maximum = 0, initial = 0, step = 0;
+    };
+    const ControlPanel& p = panel;
+    const Row rows[] = {
+        {p.holdButton(), 12, 7, 0, kI2pToggle},
+        {p.meterButton(), 91, 7, 0, kI2pPush},
+        {p.resetButton(), 175, 7, 0, kI2pPush},
+        {p.linearButton(), 12, 35, 0, kI2pToggle},
+        {p.delayKnob(), 216, 34, 1, 0x012000A0, 220, 319, 0, 2, 0, 0.002f},
+        {p.peakButton(), 74, 99, 0, kI2pRadio},
+        {p.rmsButton(), 74, 120, 1, kI2pRadio},
+        {p.averageButton(), 74, 141, 2, kI2pRadio},
+        {p.topKnob(), 34, 100, 0, 0x011000A0, 240, 300, -170, 48, 6, 0.25f},
+        {p.bottomKnob(), 34, 135, 1, 0x011000A0, 240, 300, -180, 40, -60, 0.25f},
+        {p.peakReleaseKnob(), 216, 100, 2, 0x011000A0, 240, 300, 0.1f, 96, 3, 0.25f},
+        {p.levelReleaseKnob(), 216, 135, 3, 0x011000A0, 240, 300, 0.1f, 96, 24, 0.25f},
+        {p.attackKnob(), 9, 175, 1, 0x011000A0, 220, 319, 0.1f, 96, 48, 0.2f},
+        {p.attackButton(), 128, 178, 0, kI2pToggle},
+        {p.offsetButton(), 222, 178, 0, kI2pToggle},
+        {p.phaseKnob(), 216, 247, 0, 0x011000A0, 240, 300, 0.1f, 30, 0.5f, 0.05f},
+    };
+    QWidget* previous = nullptr;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.x * 1000 + r.y);
+        ASSERT_NE(r.control, nullptr);
+        EXPECT_EQ(r.control->parentWidget(), window->face());
+        EXPECT_EQ(ctlControlOf(r.control)->controlId(), r.id);
+        if (auto* b = qobject_cast<I2p*>(r.control)) {
+            EXPECT_EQ(b->geometry(), QRect(r.x, r.y, 19, 15));
+            EXPECT_EQ(b->mode(), r.modeOrStyle);
+        } else {
+            auto* k = qobject_cast<Rotatif*>(r.control);
+            ASSERT_NE(k, nullptr);
+            EXPECT_EQ(k->geometry(), QRect(r.x, r.y, 24, 24));
+            EXPECT_EQ(k->centre(), QPoint(13, 12));
+            EXPECT_EQ(k->style() & ~kCtlUseCallback, r.modeOrStyle);
+            const KnobRange want = KnobRange::make(r.minimum, r.maximum, r.initial, r.step,
+                                                   r.modeOrStyle, r.from, r.to);
+            const KnobRange& got = k->range();
+            EXPECT_EQ(std::tie(got.minimum, got.maximum, got.defaultValue, got.step),
+                      std::tie(want.minimum, want.maximum, want.defaultValue, want.step));
+            EXPECT_FLOAT_EQ(got.start, want.start);
+            EXPECT_FLOAT_EQ(got.end, want.end);
+        }
+        if (previous) {
+            EXPECT_EQ(previous->nextInFocusChain(), r.control);
+        }
+        previous = r.control;
+    }
+    EXPECT_EQ(meterWindowContext(engine)->controlPanel, &panel);
+}
+
+// One user action per control and the parameters it must leave behind.
+TEST_F(PanelTest, EveryControlWritesItsParameter) {
+    // Knobs: a key step; the left set, and for some the right set too, must
+    // hold the knob's new value.
+    struct KnobRow {
+        Rotatif* knob;
+        float ChannelParams::*field;
+        bool bothSets;
+    };
+    const KnobRow knobs[] = {
+        {panel.delayKnob(), &ChannelParams::Delay, true},
+        {panel.attackKnob(), &ChannelParams::Attack, true},
+        {panel.phaseKnob(), &ChannelParams::PhaseRelease, true},
+        {panel.topKnob(), &ChannelParams::L_MaxDB, false},
+        {panel.bottomKnob(), &ChannelParams::L_MinDB, false},
+        {panel.peakReleaseKnob(), &ChannelParams::Max_DBperS, false},
+        {panel.levelReleaseKnob(), &ChannelParams::Moy_DBperS, false},
+    };
+    for (const KnobRow& r : knobs) {
+        SCOPED_TRACE(r.knob->controlId() * 100 + r.knob->x());
+        const float before = r.knob->value(), rightBefore = params().right.*r.field;
+        QTest::keyClick(r.knob,
+                        r.knob->value() < r.knob->range().maximum ? Qt::Key_Up : Qt::Key_Down);
+        ASSERT_NE(r.knob->value(), before);
+        const MeterParams p = params();
+        EXPECT_EQ(p.left.*r.field, r.knob->value());
+        EXPECT_EQ(p.right.*r.field, r.bothSets ? r.knob->value() : rightBefore);
+    }
+
+    // Buttons: a click, then what must hold.
+    using P = const MeterParams&;
+    auto both = [](P p, int32_t ChannelParams::*field, int32_t want) {
+        return (p.left.*field & 1) == want && (p.right.*field & 1) == want;
+    };
+    struct ButtonRow {
+        I2p* button;
+        std::function<bool(P)> expect;
+    };
+    const ButtonRow buttons[] = {
+        {panel.linearButton(), [&](P p) { return both(p, &ChannelParams::linearScale, 1); }},
+        {panel.attackButton(),
+         [&](P p) { return both(p, &ChannelParams::attackOn, int(value(panel.attackButton()))); }},
+        {panel.rmsButton(),
+         [&](P p) {
+             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 1) &&
+                    value(panel.peakButton()) == 0 && value(panel.averageButton()) == 0;
+         }},
+        {panel.averageButton(),
+         [&](P p) {
+             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 0) &&
+                    value(panel.rmsButton()) == 0;
+         }},
+        {panel.peakButton(),
+         [&](P p) {
+             return both(p, &ChannelParams::peakOn, 1) && value(panel.averageButton()) == 0;
+         }},
+        {panel.offsetButton(), [&](P p) { return both(p, &ChannelParams::dbOffsetOn, 1); }},
+        {panel.holdButton(), [&](P) { return meterIsFrozen(engine) == 1; }},
+        {panel.meterButton(),
+         [&](P p) { return meterGetWindow(engine) != nullptr && p.placementValid == 1; }},
+    };
+    for (const ButtonRow& r : buttons) {
+        SCOPED_TRACE(r.button->x() * 1000 + r.button->y());
+        click(r.button);
+        EXPECT_TRUE(r.expect(params()));
+    }
+}
+
+TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
+    struct Row {
+        Rotatif* moved;
+        int command; // the knob menu's "Value Min" or "Value Max"
+        Rotatif* partner;
+        float partnerWant;
+    };
+    const Row rows[] = {
+        {panel.topKnob(), kKnobCmdMinimum, panel.bottomKnob(), -171.0f}, // top down
+        {panel.bottomKnob(), kKnobCmdMaximum, panel.topKnob(), 41.0f},   // bottom up
+        {panel.peakReleaseKnob(), kKnobCmdMaximum, panel.levelReleaseKnob(), 96.0f},
+        {panel.levelReleaseKnob(), kKnobCmdMinimum, panel.peakReleaseKnob(), 0.1f},
+    };
+    for (const Row& r : rows) {
+        r.moved->command(r.command, 0);
+        EXPECT_FLOAT_EQ(r.partner->value(), r.partnerWant);
+        const ChannelParams c = params().left;
+        EXPECT_GE(c.L_MaxDB, c.L_MinDB + 1.0f);
+        EXPECT_LE(c.Max_DBperS, c.Moy_DBperS);
+        EXPECT_EQ(c.L_MaxDB, panel.topKnob()->value());
+        EXPECT_EQ(c.L_MinDB, panel.bottomKnob()->value());
+        EXPECT_EQ(c.Max_DBperS, panel.peakReleaseKnob()->value());
+        EXPECT_EQ(c.Moy_DBperS, panel.levelReleaseKnob()->value());
+    }
+}
+
+TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
+    click(panel.peakButton());
+    click(panel.offsetButton());
+    MeterParams p = params();
+    EXPECT_FALSE(p.left.peakOn & 1);
+    EXPECT_TRUE(p.left.rmsOn & 1);
+    EXPECT_FALSE(ctlControlOf(panel.peakButton())->controlEnabled());
+    EXPECT_EQ(value(panel.peakButton()), 0.0f);
+    EXPECT_EQ(value(panel.rmsButton()), 1.0f);
+    click(panel.peakButton()); // disabled: nothing
+    EXPECT_FALSE(params().left.peakOn & 1);
+
+    click(panel.offsetButton()); // off: PEAK usable again, not selected
+    p = params();
+    EXPECT_TRUE(ctlControlOf(panel.peakButton())->controlEnabled());
+    EXPECT_EQ(value(panel.peakButton()), 0.0f);
+    EXPECT_TRUE(p.left.rmsOn & 1);
+    EXPECT_FALSE(p.left.peakOn & 1);
+}
+
+TEST_F(PanelTest, RefreshKeepsTheHoldAndTheMeterWindowAsTheUserLeftIt) {
+    click(panel.holdButton());
+    panel.refresh();
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    EXPECT_EQ(value(panel.holdButton()), 1.0f);
+
+    click(panel.meterButton());
+    ASSERT_NE(meterWindowOf(engine), nullptr);
+    selectFile();
+    EXPECT_NE(meterWindowOf(engine), nullptr) << "opened with Display: stays open";
+
+    meterWindowOf(engine)->close(); // its close box
+    EXPECT_EQ(params().placementValid, 0);
+    selectFile();
+    EXPECT_EQ(meterWindowOf(engine), nullptr) << "closed by the user: stays closed";
+}
+
+// The meter window's presets and level items reach the panel.
+TEST_F(PanelTest, MeterWindowChangesReachTheControls) {
+    click(panel.meterButton());
+    MeterWindow* w = meterWindowOf(engine);
+    ASSERT_NE(w, nullptr);
+    for (int preset = 0; preset < 3; ++preset) {
+        SCOPED_TRACE(preset);
+        w->command(kCmdPresetBase + preset);
+        const ChannelParams c = params().left;
+        EXPECT_EQ(value(panel.linearButton()), c.linearScale ? 1.0f : 0.0f);
+        EXPECT_EQ(value(panel.delayKnob()), c.Delay);
+        EXPECT_EQ(value(panel.attackKnob()), c.Attack);
+        EXPECT_EQ(value(panel.attackButton()), c.attackOn ? 1.0f : 0.0f);
+        EXPECT_EQ(value(panel.offsetButton()), c.dbOffsetOn ? 1.0f : 0.0f);
+        EXPECT_EQ(value(panel.topKnob()), c.L_MaxDB);
+        EXPECT_EQ(value(panel.bottomKnob()), c.L_MinDB);
+        EXPECT_EQ(value(panel.peakReleaseKnob()), c.Max_DBperS);
+        EXPECT_EQ(value(panel.levelReleaseKnob()), c.Moy_DBperS);
+        EXPECT_EQ(value(panel.phaseKnob()), c.PhaseRelease);
+        EXPECT_EQ(ctlControlOf(panel.peakButton())->controlEnabled(), c.dbOffsetOn == 0);
+        const float levels[] = {value(panel.peakButton()), value(panel.rmsButton()),
+                                value(panel.averageButton())};
+        const int mode = (c.peakOn & 1) ? 0 : (c.rmsOn & 1) ? 1 : 2;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(levels[i], i == mode ? 1.0f : 0.0f);
+        EXPECT_EQ(meterWindowOf(engine), w) << "a preset keeps the window open";
+    }
+    const int items[] = {kCmdRmsLevel, kCmdAverageLevel, kCmdPeakLevel};
+    for (int i = 0; i < 3; ++i) {
+        w->command(items[i]);
+        EXPECT_EQ(value(i == 0   ? panel.rmsButton()
+                        : i == 1 ? panel.averageButton()
+                                 : panel.peakButton()),
+                  1.0f);
+    }
+}
+
+// Insert (or Ctrl+click) types a value: a time for the delay, a number else.
+TEST_F(PanelTest, KnobsOpenTheirEntryDialog) {
+    for (Rotatif* k : {panel.delayKnob(), panel.topKnob(), panel.attackKnob(), panel.phaseKnob()}) {
+        QString seen;
+        // Answered from inside the dialog's own loop, once it shows.
+        std::function<void()> answer = [&] {
+            for (QWidget* d : QApplication::topLevelWidgets()) {
+                if (!d->isVisible())
+                    continue;
+                if (qobject_cast<TimeEntryWindow*>(d))
+                    seen = "time";
+                else if (qobject_cast<TextEntryWindow*>(d))
+                    seen = "text";
+                else
+                    continue;
+                QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key_Escape);
+                return;
+            }
+            QTimer::singleShot(10, answer);
+        };
+        QTimer::singleShot(0, answer);
+        QTest::keyClick(k, Qt::Key_Insert);
+        EXPECT_EQ(seen, k == panel.delayKnob() ? "time" : "text") << k->x() << "," << k->y();
+    }
+}
+
+TEST_F(PanelTest, ShutDownDestroysThePanelBeforeTheEngine) {
+    const QPointer<QWidget> knob = panel.topKnob();
+    MeterWindowContext* ctx = meterWindowContext(engine);
+    bool panelGoneFirst = false;
+    shell->steps().releaseEngine = [&] {
+        panelGoneFirst = knob.isNull() && ctx->controlPanel == nullptr && !panel.created();
+        meterRelease(&engine);
+    };
+    shell->shutDown();
+    EXPECT_TRUE(panelGoneFirst);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
