@@ -6,7 +6,9 @@
 #   Linear Scale clicked   -> the level scale changes again
 #   MUTE clicked           -> two screenshots a second apart are identical
 #   meter window closed, Display clicked -> the meter window is back
-# The program then ends with 0 on SIGTERM.
+# Then "Default Options..." from the meter window's menu opens the options
+# dialog, and SIGTERM while it is open ends the program with 0, the display
+# settings saved.
 #   panel_system_test.sh PROGRAM DISPLAY-PROBE WINDOW-PROBE SHOT-FOLDER
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -84,6 +86,16 @@ if wait_for 30 find_meter && wait_for 30 find_main; then
   click_at 100 14
   if wait_for 10 find_meter; then
     shot "$shots/4-display.png"
+    # The menu at a right click: the frame-rate submenu, "Reset Max
+    # detection", the three levels, "Always Visible", "Default Options...".
+    eval "$(xdotool getwindowgeometry --shell "$meter")"
+    xdotool mousemove $((X + 60)) $((Y + 200)) click 3
+    sleep 0.3
+    xdotool key Down Down Down Down Down Down Down Return
+    options_open() {
+      xdotool search --all --onlyvisible --pid "$pid" --name '^Measure Display Options$' >/dev/null 2>&1
+    }
+    wait_for 10 options_open || fail "Default Options...: no options dialog"
   else
     fail "Display: no meter window"
   fi
@@ -96,5 +108,7 @@ wait_for 30 ended "$pid" || { fail "still running after SIGTERM"; kill -KILL "$p
 wait "$pid"
 rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc"
+grep -q '^\[Zandel_Audio\\TRLX\\Meter\\' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" ||
+  fail "display settings not saved"
 [ $status -eq 0 ] || cat "$work/program.log"
 exit $status
