@@ -58,6 +58,30 @@ void BM_meterFeedBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_meterFeedBaseline)->Arg(0)->Arg(2)->ArgName("delay_s");
 
+// The accumulation alone (delay lines and sums, no locks and no frame
+// hand-off), as meterFeed runs it for each block; range(1) 1 lets it use AVX2.
+void BM_meterAccumulate(benchmark::State& state) {
+    MeterEngine* engine = meterCreate();
+    meterSetFormat(&engine, 44100.0f, 2);
+    MeterParams p;
+    meterGetParams(engine, &p);
+    p.left.Delay = static_cast<float>(state.range(0));
+    p.right.Delay = p.left.Delay;
+    meterSetParams(engine, &p);
+    const std::vector<int16_t> block = noiseBlock();
+    meterFeed(&engine, block.data(), 4); // prepares the coefficients and delays
+    engine->wideAccumulation = static_cast<int>(state.range(1));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+    for (auto _ : state) {
+        meterAccumulate(engine, bytes, kBlockFrames, 2);
+        benchmark::ClobberMemory();
+    }
+    state.counters["frames_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlockFrames, benchmark::Counter::kIsRate);
+    meterRelease(&engine);
+}
+BENCHMARK(BM_meterAccumulate)->ArgsProduct({{0, 2}, {1, 0}})->ArgNames({"delay_s", "avx2"});
+
 // One meterProcessFrame (attack, correlation, maxima, range, release) with no
 // renderer installed.
 void BM_meterProcessFrame(benchmark::State& state) {
