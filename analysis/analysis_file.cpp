@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <system_error>
@@ -123,10 +124,11 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         out.error = "the meter cannot measure " + std::to_string(rate) + " Hz";
         return out;
     }
-    std::unique_ptr<LoudnessMeter> loudness;
+    std::unique_ptr<LoudnessMeter> loudness, peaks;
     if (options.loudness) {
-        loudness = std::make_unique<LoudnessMeter>(channels, rate);
-        if (!loudness->ok()) {
+        loudness = std::make_unique<LoudnessMeter>(channels, rate, LoudnessMeter::What::Loudness);
+        peaks = std::make_unique<LoudnessMeter>(channels, rate, LoudnessMeter::What::TruePeak);
+        if (!loudness->ok() || !peaks->ok()) {
             out.error = "the loudness meter cannot measure " + std::to_string(rate) + " Hz";
             return out;
         }
@@ -138,7 +140,7 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
     const uint32_t perChunk = std::max(1u, kChunkBytes / (blockFrames * frameBytes));
     const uint32_t chunkFrames = perChunk * blockFrames;
     const size_t blockSamples = static_cast<size_t>(chunkFrames) * static_cast<size_t>(channels);
-    BlockRing ring(kRingSlots, loudness ? 2 : 1);
+    BlockRing ring(kRingSlots, loudness ? 3 : 1);
     for (Block& b : ring.slots()) {
         b.pcm.resize(blockSamples);
         if (!pcm16) {
@@ -152,6 +154,7 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
 
     std::thread feeder;
     std::thread loudnessThread;
+    std::thread peakThread;
     try {
         feeder = std::thread([&] {
             while (const Block* b = ring.beginRead(0)) {
@@ -162,22 +165,26 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
                 ring.endRead(0);
             }
         });
-        if (loudness) {
-            loudnessThread = std::thread([&] {
-                while (const Block* b = ring.beginRead(1)) {
-                    if (pcm16) {
-                        loudness->add(b->pcm.data(), b->frames);
-                    } else {
-                        loudness->add(b->values.data(), b->frames);
-                    }
-                    ring.endRead(1);
+        const auto measure = [&](LoudnessMeter& m, int consumer) {
+            while (const Block* b = ring.beginRead(consumer)) {
+                if (pcm16) {
+                    m.add(b->pcm.data(), b->frames);
+                } else {
+                    m.add(b->values.data(), b->frames);
                 }
-            });
+                ring.endRead(consumer);
+            }
+        };
+        if (loudness) {
+            loudnessThread = std::thread(measure, std::ref(*loudness), 1);
+            peakThread = std::thread(measure, std::ref(*peaks), 2);
         }
     } catch (const std::system_error& e) {
         ring.close();
-        if (feeder.joinable()) {
-            feeder.join();
+        for (std::thread* t : {&feeder, &loudnessThread}) {
+            if (t->joinable()) {
+                t->join();
+            }
         }
         out.error = std::string("cannot start a thread: ") + e.what();
         return out;
@@ -204,9 +211,10 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         }
     }
     ring.close();
-    feeder.join();
-    if (loudnessThread.joinable()) {
-        loudnessThread.join();
+    for (std::thread* t : {&feeder, &loudnessThread, &peakThread}) {
+        if (t->joinable()) {
+            t->join();
+        }
     }
     if (!file.error().empty()) {
         out.error = file.error();
@@ -227,7 +235,7 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         c.rmsDb = powerDb(stats.sumSquares[ch] / n);
         c.clipped = stats.clipped[ch];
         c.clipRuns = stats.clipRuns[ch];
-        c.truePeakDb = loudness ? analysisAmplitudeDb(loudness->truePeak(ch)) : std::nan("");
+        c.truePeakDb = peaks ? analysisAmplitudeDb(peaks->truePeak(ch)) : std::nan("");
     }
     if (channels == 2) {
         const double p = stats.sumSquares[0] * stats.sumSquares[1];

@@ -18,12 +18,14 @@ int addToState(ebur128_state* st, const float* s, size_t n) {
 
 } // namespace
 
-LoudnessMeter::LoudnessMeter(int channels, uint32_t sampleRate)
+LoudnessMeter::LoudnessMeter(int channels, uint32_t sampleRate, What what)
     : m_channels(channels), m_hop(std::max(1u, sampleRate / 10)), m_momentaryMax(kMinusInf),
       m_shortTermMax(kMinusInf) {
+    m_truePeakOnly = what == What::TruePeak;
     m_state = ebur128_init(static_cast<unsigned>(channels), sampleRate,
-                           EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA |
-                               EBUR128_MODE_TRUE_PEAK);
+                           m_truePeakOnly ? EBUR128_MODE_TRUE_PEAK
+                                          : EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I |
+                                                EBUR128_MODE_LRA);
 }
 
 LoudnessMeter::~LoudnessMeter() {
@@ -33,6 +35,10 @@ LoudnessMeter::~LoudnessMeter() {
 }
 
 template <typename T> void LoudnessMeter::addFrames(const T* s, uint32_t frames) {
+    if (m_truePeakOnly) {
+        addToState(m_state, s, frames);
+        return;
+    }
     // Fed in pieces that end on the 100 ms grid of the file, where the
     // momentary and short-term values are looked at.
     while (frames > 0) {

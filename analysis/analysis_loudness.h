@@ -9,7 +9,11 @@
 
 class LoudnessMeter {
 public:
-    LoudnessMeter(int channels, uint32_t sampleRate);
+    // The loudness figures, or (`truePeak`) the true peak alone: the 4x
+    // oversampling costs several times the rest, so the two can run on two
+    // threads.
+    enum class What { Loudness, TruePeak };
+    LoudnessMeter(int channels, uint32_t sampleRate, What what);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -30,6 +34,7 @@ private:
     int m_channels;
     uint32_t m_hop;          // 100 ms of frames
     uint32_t m_sinceHop = 0; // frames since the last look
+    bool m_truePeakOnly = false;
     double m_momentaryMax;
     double m_shortTermMax;
 };
