@@ -4,10 +4,13 @@
 
 # The X server picks a free display itself (-displayfd), so system tests of
 # several builds can run at once: `xvfb-run -a` races on the display number.
-# Depth 24: probes compare window pixels with exact colours.
+# Depth 24: probes compare window pixels with exact colours. -noreset: by
+# default the server resets when its last client leaves, and a program that
+# connects during that reset is refused (Qt then aborts), which happened
+# between two starts of the program in one test.
 if [ -z "${KC_IN_XVFB:-}" ]; then
   displayfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$displayfile" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 300); do
     [ -s "$displayfile" ] && break
@@ -37,15 +40,15 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 # once instead of trying to start one.
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 
-# wait_for SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds.
+# wait_for SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds,
+# for at most SECONDS of wall-clock time however long COMMAND itself takes.
 wait_for() {
-  local tries=$(($1 * 10)); shift
-  while [ $tries -gt 0 ]; do
+  local end=$(( ${EPOCHREALTIME/[.,]/} / 1000 + $1 * 1000 )); shift
+  while :; do
     "$@" && return 0
+    [ $(( ${EPOCHREALTIME/[.,]/} / 1000 )) -lt $end ] || return 1
     sleep 0.1
-    tries=$((tries - 1))
   done
-  return 1
 }
 
 # ended PID: the process is gone.

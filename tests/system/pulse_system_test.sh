@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# System test of the real program through a real PulseAudio server, reached
+# through ALSA's "pulse" plugin as on most desktops:
+#   - the device list offers "pulse";
+#   - a generated file played with --device pulse arrives in the null sink's
+#     monitor frame for frame after the pre-roll;
+#   - the server killed with SIGKILL while the stream runs leaves the program
+#     alive and idle; once the server is back, F1 plays the file again from
+#     the start through it;
+#   - SIGTERM then ends the program with 0 and the settings saved.
+# The server is private: its socket, runtime folder and home are in the
+# scratch folder, and it is stopped by its process id whatever happens.
+#   pulse_system_test.sh PROGRAM PROBE
+set -uo pipefail
+for tool in pulseaudio parec pactl; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/pulse_lib.sh"
+program=$(readlink -f "$1")
+probe=$(readlink -f "$2")
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+pulse_setup
+export XDG_CONFIG_HOME=$work/config
+# The program's audio threads ask for real-time scheduling to keep the
+# server's short buffer filled on a busy machine. Where they cannot have it,
+# play with the longest latency of the menu (0.2 s) so that the test checks
+# the sound, not the machine's load.
+if ! chrt -f 1 true 2>/dev/null; then
+  echo "note: no real-time scheduling here; playing at 200 ms latency"
+  mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
+  printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:cdcc4c3e\n' > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
+fi
+
+echo "--- device list"
+"$probe" devices > "$work/devices.txt"
+grep -qx pulse "$work/devices.txt" || { fail "\"pulse\" is not listed"; cat "$work/devices.txt"; }
+
+# Left and right differ, and the noise reaches every bit of the samples.
+sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2 sine 440 sine 660 synth whitenoise amod 0.1 vol 0.7
+
+find_window() {
+  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo Cor\.$' 2>/dev/null | head -1)
+  [ -n "$win" ]
+}
+# No window manager runs: give a window of the program the input focus, as a
+# click would, so that it is active and takes its hot keys.
+focused() {
+  xdotool windowfocus "$win" 2>/dev/null
+  [ "$(xdotool getwindowfocus getwindowpid 2>/dev/null)" = "$pid" ]
+}
+# press_play: F1 until the sound starts (Play while playing does nothing; the
+# program may become active only after the first press).
+sounding() { [ "$(tr -d '\0' < "$recording" | head -c 1 | wc -c)" -gt 0 ]; }
+press_play() {
+  wait_for 30 find_window && wait_for 10 focused || { echo "the program does not get the focus"; return; }
+  for _ in 1 2 3 4 5; do
+    xdotool key F1
+    wait_for 5 sounding && return
+  done
+}
+# record_play NAME COMMAND...: records the monitor into NAME.raw while
+# COMMAND starts the play.
+record_play() {
+  recording=$work/$1.raw
+  shift
+  pulse_record "$recording" || echo "parec did not connect"
+  "$@"
+}
+settled() {
+  "$probe" compare "$recording" "$work/tone.wav" > "$work/compare.txt"
+  compared=$?
+  [ $compared -ne 3 ]
+}
+# heard NAME: the play must reach the monitor identical to the file after the
+# pre-roll. A gap of silence in the middle, where the server ran dry because
+# the machine was too busy to feed it in time, is no fault of the program's:
+# the file is then played again (F2, F1), three tries in all.
+heard() {
+  local try
+  for try in 1 2 3; do
+    [ $try -eq 1 ] || record_play "$1-$try" press_play
+    wait_for 60 settled
+    cat "$work/compare.txt"
+    pulse_stop_record
+    [ "$compared" -eq 2 ] || return "$compared"
+    echo "note: playing again"
+    wait_for 30 find_window && wait_for 10 focused && xdotool key F2
+  done
+  return 1
+}
+
+echo "--- play through the server"
+pulse_start || { fail "the server did not start"; exit 1; }
+pid=
+record_play first pulse_spawn "$work/program.log" "$program" --device pulse "$work/tone.wav"
+pid=$spawned
+heard first || fail "the recording is not the file"
+stream_up() { [ -n "$(pactl list short sink-inputs 2>/dev/null)" ]; }
+stream_up || fail "no stream in the server while the program plays"
+
+echo "--- server killed while the stream runs"
+pulse_kill
+# Busy-waiting on a dead server would use a whole core: allow a tenth.
+ticks=$(cpu_ticks_during 30 "$pid")
+hz=$(getconf CLK_TCK)
+echo "program CPU over 3 s after the kill: $ticks ticks at $hz Hz"
+[ "$ticks" -ge 0 ] || fail "the program ended when the server was killed"
+[ "$ticks" -le $((hz * 3 / 10)) ] || fail "the program is busy without a server ($ticks ticks in 3 s)"
+! grep -Eq 'Sanitizer|runtime error|Segmentation|terminate called|Aborted' "$work/program.log" ||
+  fail "the program reported a crash"
+
+echo "--- server back, F1 plays again"
+pulse_start || { fail "the server did not start again"; exit 1; }
+record_play again press_play
+heard again || fail "not played again from the start"
+
+echo "--- SIGTERM"
+kill -TERM "$pid"
+wait_for 60 ended "$pid" || { fail "still running after SIGTERM"; kill -KILL "$pid"; }
+wait "$pid"
+rc=$?
+[ "$rc" -eq 0 ] || fail "exit code $rc"
+grep -q '^LatencyTime=binary:4:' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" 2>/dev/null ||
+  fail "settings not saved"
+if [ $failures -ne 0 ] || [ -s "$work/program.log" ]; then
+  echo "program output:"
+  sed 's/^/  /' "$work/program.log"
+fi
+
+[ $failures -eq 0 ] || { echo "$failures failure(s); server log:"; tail -20 "$work/pulse.log"; exit 1; }
+echo "system test passed"
