@@ -89,7 +89,9 @@ private:
 
 void toPcm16(const float* in, int16_t* out, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        const float v = std::nearbyint(in[i] * 32768.0f);
+        // A float file may hold anything: NaN reads as silence, the rest is
+        // clamped to the 16-bit range the meter takes.
+        const float v = std::isnan(in[i]) ? 0.0f : std::nearbyint(in[i] * 32768.0f);
         out[i] = static_cast<int16_t>(std::clamp(v, -32768.0f, 32767.0f));
     }
 }
