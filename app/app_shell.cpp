@@ -124,8 +124,8 @@ MainWindow* AppShell::createMainWindow() {
 bool AppShell::startUp() {
     m_frame = ctlFrameMetrics();
 
-    if (m_steps.clearWavPath)
-        m_steps.clearWavPath();
+    if (m_parts.audio)
+        m_parts.audio->clearWavPath();
 
     // A failed library start shows nothing of its own.
     if (!ctlInitialize(kAppName)) {
@@ -134,13 +134,13 @@ bool AppShell::startUp() {
     }
     m_libraryStarted = true;
 
-    if (m_steps.enumerateDevices) {
-        m_steps.enumerateDevices();
+    if (m_parts.audio) {
+        m_parts.audio->enumerateDevices();
         m_devicesEnumerated = true;
     }
-    if (m_steps.initOutputDevice) {
+    if (m_parts.audio) {
         std::string error;
-        if (!m_steps.initOutputDevice(error)) {
+        if (!m_parts.audio->initOutputDevice(error)) {
             message(QString::fromStdString(error), QStringLiteral("Init Error"), MessageIcon::None);
             return false;
         }
@@ -153,21 +153,21 @@ bool AppShell::startUp() {
         m_latency = stored;
     m_latencyLoaded = true;
 
-    if (m_steps.openStream) {
-        if (!m_steps.openStream(m_latency))
+    if (m_parts.audio) {
+        if (!m_parts.audio->openStream(m_latency))
             return false;
         m_streamOpen = true;
     }
-    if (m_steps.createEngine) {
-        if (!m_steps.createEngine()) {
+    if (m_parts.engine) {
+        if (!m_parts.engine->createEngine()) {
             message(QStringLiteral("Not enough memory, can't run this program"),
                     QStringLiteral("Fatal error"), MessageIcon::None, true);
             return false;
         }
         m_engineCreated = true;
     }
-    if (m_steps.createPanel) {
-        m_steps.createPanel(m_window->face());
+    if (m_parts.panel) {
+        m_parts.panel->createPanel(m_window->face());
         m_panelCreated = true;
     }
 
@@ -185,12 +185,12 @@ void AppShell::shutDown() {
 
     unregisterHotkeys();
     destroyContextMenu();
-    if (m_streamOpen && m_steps.stopStream)
-        m_steps.stopStream();
-    if (m_deviceReady && m_steps.releaseDevice)
-        m_steps.releaseDevice();
-    if (m_streamOpen && m_steps.freeBlockBuffer)
-        m_steps.freeBlockBuffer();
+    if (m_streamOpen)
+        m_parts.audio->stopStream();
+    if (m_deviceReady)
+        m_parts.audio->releaseDevice();
+    if (m_streamOpen)
+        m_parts.audio->freeBlockBuffer();
     m_streamOpen = false;
     m_deviceReady = false;
     // Only a latency that start-up actually read is written back; a start-up
@@ -198,16 +198,16 @@ void AppShell::shutDown() {
     // default.
     if (m_latencyLoaded)
         regWriteValue(kLatencyKey, kLatencyValue, &m_latency, sizeof m_latency);
-    if (m_steps.closeWav)
-        m_steps.closeWav();
-    if (m_devicesEnumerated && m_steps.releaseDeviceList)
-        m_steps.releaseDeviceList();
+    if (m_parts.audio)
+        m_parts.audio->closeWav();
+    if (m_devicesEnumerated)
+        m_parts.audio->releaseDeviceList();
     m_devicesEnumerated = false;
-    if (m_panelCreated && m_steps.destroyPanel)
-        m_steps.destroyPanel();
+    if (m_panelCreated)
+        m_parts.panel->destroyPanel();
     m_panelCreated = false;
-    if (m_engineCreated && m_steps.releaseEngine)
-        m_steps.releaseEngine();
+    if (m_engineCreated)
+        m_parts.engine->releaseEngine();
     m_engineCreated = false;
     if (m_libraryStarted)
         ctlShutdown();
@@ -234,7 +234,7 @@ void AppShell::closeAll() {
 }
 
 bool AppShell::streamRunning() const {
-    return m_steps.streamRunning ? m_steps.streamRunning() : false;
+    return m_parts.audio && m_parts.audio->streamRunning();
 }
 
 void AppShell::command(int id) {
@@ -242,20 +242,20 @@ void AppShell::command(int id) {
         return;
     switch (id) {
     case CmdZero:
-        if (m_steps.zero)
-            m_steps.zero();
+        if (m_parts.audio)
+            m_parts.audio->zero();
         break;
     case CmdPlay:
-        if (m_steps.play)
-            m_steps.play();
+        if (m_parts.audio)
+            m_parts.audio->play();
         break;
     case CmdStop:
-        if (m_steps.stop)
-            m_steps.stop();
+        if (m_parts.audio)
+            m_parts.audio->stop();
         break;
     case CmdSelectWav:
-        if (m_steps.selectWavFile)
-            m_steps.selectWavFile(m_window);
+        if (m_parts.audio)
+            m_parts.audio->selectWavFile(m_window);
         break;
     case CmdLatency200:
     case CmdLatency100:
@@ -299,7 +299,7 @@ void AppShell::latencyCommand(int id) {
     }
     m_latency = kLatencyValues[static_cast<size_t>(id - CmdLatency200)];
     refreshLatencyChecks();
-    if (m_steps.reopenStream && !m_steps.reopenStream(m_latency)) {
+    if (m_parts.audio && !m_parts.audio->reopenStream(m_latency)) {
         if (m_window)
             QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
     }

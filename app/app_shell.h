@@ -2,32 +2,31 @@
 // orders start-up, shut-down and command dispatch.
 //
 // Start-up (createMainWindow), in order:
-//    1 frame metrics                     7 stream open (steps.openStream)
-//    2 WAV path cleared (steps.clearWavPath)  8 engine (steps.createEngine)
-//    3 control library (ctlInitialize)   9 control panel (steps.createPanel)
-//    4 wave devices (steps.enumerateDevices) 10 hotkeys
-//    5 output device (steps.initOutputDevice) 11 right-click menu
+//    1 frame metrics                     7 stream open (audio->openStream)
+//    2 WAV path cleared (audio->clearWavPath)  8 engine (engine->createEngine)
+//    3 control library (ctlInitialize)   9 control panel (panel->createPanel)
+//    4 wave devices (audio->enumerateDevices) 10 hotkeys
+//    5 output device (audio->initOutputDevice) 11 right-click menu
 //    6 stored latency ("LatencyTime")   12 window drag, 13 window size
 // Any failing step ends start-up: the shut-down below runs for what was
 // built, "Failed to create window..." is shown, and no window is returned.
 //
 // Shut-down (after close-all), in order: hotkeys off; right-click menu
-// destroyed; stream stopped (steps.stopStream); device released
-// (steps.releaseDevice); block buffer freed (steps.freeBlockBuffer);
-// "LatencyTime" written; WAV file closed (steps.closeWav); device list
-// released (steps.releaseDeviceList); panel destroyed (steps.destroyPanel);
-// engine released (steps.releaseEngine); ctlShutdown; the event loop quits.
+// destroyed; stream stopped (audio->stopStream); device released
+// (audio->releaseDevice); block buffer freed (audio->freeBlockBuffer);
+// "LatencyTime" written; WAV file closed (audio->closeWav); device list
+// released (audio->releaseDeviceList); panel destroyed (panel->destroyPanel);
+// engine released (engine->releaseEngine); ctlShutdown; the event loop quits.
 //
-// Subsystems connect by filling ShellSteps before createMainWindow; a step
-// left empty is skipped (its subsystem is not part of the program). The
-// transport members answer the commands: until a transport is connected,
-// Play, Stop, Zero and Select do nothing and the stream never runs.
+// Subsystems join by setting their part in parts() before createMainWindow
+// (shell_parts.h); the steps of a part left out are skipped.
 //
 // Thread: main thread only. Stopping the stream blocks it until the stream
 // thread has ended.
 #pragma once
 
 #include "app/app_options.h"
+#include "app/shell_parts.h"
 #include "controls/ctl_window.h"
 
 #include <QImage>
@@ -42,43 +41,6 @@
 class HotkeyFilter;
 class MainWindow;
 class QMenu;
-
-// The start-up, shut-down and transport calls of the other subsystems.
-struct ShellSteps {
-    // Start-up. A bool step returns false on failure; a step that fails says
-    // so itself where its subsystem has a message ("Init Error" of the stream
-    // open), except where the shell shows the message (see below).
-    std::function<void()> clearWavPath;
-    std::function<void()> enumerateDevices;
-    // Fills `errorText` on failure; the shell shows it with caption "Init Error".
-    std::function<bool(std::string& errorText)> initOutputDevice;
-    std::function<bool(float latency)> openStream;
-    // Engine creation and its 44100 Hz / 2 channel format; on failure the
-    // shell shows "Not enough memory, can't run this program".
-    std::function<bool()> createEngine;
-    // Attaches the panel to the engine, creates its controls on `face` (the
-    // client area) and refreshes them.
-    std::function<void(QWidget* face)> createPanel;
-
-    // Shut-down.
-    std::function<void()> stopStream; // returns after the stream thread has ended
-    std::function<void()> releaseDevice;
-    std::function<void()> freeBlockBuffer;
-    std::function<void()> closeWav;
-    std::function<void()> releaseDeviceList;
-    std::function<void()> destroyPanel;
-    std::function<void()> releaseEngine;
-
-    // Transport.
-    std::function<bool()> streamRunning;
-    std::function<void()> play;
-    std::function<void()> stop;
-    std::function<void()> zero;
-    std::function<void(QWidget* owner)> selectWavFile;
-    // Reopens the stream at a new latency; false when that failed (the
-    // subsystem has shown "Init Error").
-    std::function<bool(float latency)> reopenStream;
-};
 
 enum class MessageIcon { None, Warning };
 
@@ -106,7 +68,7 @@ public:
     explicit AppShell(AppOptions options = {}, QObject* parent = nullptr);
     ~AppShell() override;
 
-    ShellSteps& steps() { return m_steps; }
+    ShellParts& parts() { return m_parts; }
     const AppOptions& options() const { return m_options; }
 
     // Creates the main window and runs start-up. nullptr when start-up failed
@@ -161,7 +123,7 @@ private:
                  bool applicationModal = false);
 
     AppOptions m_options;
-    ShellSteps m_steps;
+    ShellParts m_parts;
     QPointer<MainWindow> m_window;
     QString m_startupDir;
     QImage m_face, m_knob, m_buttonOn, m_buttonOff;

@@ -16,19 +16,6 @@ void reportOpenFailure(const char* line) {
     std::fprintf(stderr, "korvalo-cor: %s\n", line);
 }
 
-// Stream open failures show the device's error text; the shell then ends
-// start-up, or closes the program after a latency change.
-bool openStreamOrWarn(AppShell& shell, AudioPath& audio, float latency, bool reopen) {
-    const int r = reopen ? transportChangeLatency(&audio.transport, latency)
-                         : transportOpenStream(&audio.transport, latency);
-    if (r == 1)
-        return true;
-    if (shell.showMessage)
-        shell.showMessage(ShellMessage{QString::fromLocal8Bit(waveErrorText(&audio.device)),
-                                       QStringLiteral("Init Error"), MessageIcon::None, false});
-    return false;
-}
-
 } // namespace
 
 QString audioDeviceName(const AppOptions& options) {
@@ -37,47 +24,99 @@ QString audioDeviceName(const AppOptions& options) {
     return QString::fromLocal8Bit(qgetenv("KORVALO_WAVE_DEVICE"));
 }
 
-void connectAudio(AppShell& shell, AudioPath& audio, WavSelector& selector, MeterEngine** engine) {
+AudioShellPart::AudioShellPart(AudioPath& audio, WavSelector& selector, MeterEngine** engine)
+    : m_audio(audio), m_selector(selector) {
     Transport& t = audio.transport;
     t.device = &audio.device;
     t.source = &audio.source;
     t.selection = &audio.selection;
     t.engine = engine;
     t.reportOpenFailure = reportOpenFailure;
-    if (audio.deviceName.isEmpty())
-        audio.deviceName = audioDeviceName(shell.options());
+}
 
-    ShellSteps& s = shell.steps();
-    s.clearWavPath = [&audio] { audio.selection.currentPath.clear(); };
-    s.enumerateDevices = [] { waveEnumerateDevices(); };
-    s.initOutputDevice = [&audio](std::string& error) {
-        waveClearErrorText(&audio.device);
-        bool ok = waveInitDevice(&audio.device, kWaveOutput) == 1;
-        if (ok && !audio.deviceName.isEmpty())
-            ok = waveSelectDeviceByName(&audio.device,
-                                        audio.deviceName.toLocal8Bit().constData()) == 1;
-        if (!ok)
-            error = waveErrorText(&audio.device);
-        return ok;
-    };
-    s.openStream = [&shell, &audio](float latency) {
-        return openStreamOrWarn(shell, audio, latency, false);
-    };
-    s.reopenStream = [&shell, &audio](float latency) {
-        return openStreamOrWarn(shell, audio, latency, true);
-    };
+void AudioShellPart::join(AppShell& shell) {
+    m_shell = &shell;
+    shell.parts().audio = this;
+    if (m_audio.deviceName.isEmpty())
+        m_audio.deviceName = audioDeviceName(shell.options());
+}
 
-    s.stopStream = [&t] { transportStopThread(&t); };
-    s.releaseDevice = [&audio] { waveReleaseDevice(&audio.device); };
-    s.freeBlockBuffer = [&t] { transportFreeBlock(&t); };
-    s.closeWav = [&audio] { wavClose(&audio.source); };
-    s.releaseDeviceList = [] { waveReleaseDeviceList(); };
+bool AudioShellPart::openOrWarn(float latency, bool reopen) {
+    const int r = reopen ? transportChangeLatency(&m_audio.transport, latency)
+                         : transportOpenStream(&m_audio.transport, latency);
+    if (r == 1)
+        return true;
+    if (m_shell && m_shell->showMessage)
+        m_shell->showMessage(ShellMessage{QString::fromLocal8Bit(waveErrorText(&m_audio.device)),
+                                          QStringLiteral("Init Error"), MessageIcon::None, false});
+    return false;
+}
 
-    s.streamRunning = [&t] { return transportIsRunning(&t); };
-    s.play = [&t] { transportPlay(&t); };
-    s.stop = [&t] { transportStop(&t); };
-    s.zero = [&t] { transportZero(&t); };
-    s.selectWavFile = [&selector](QWidget* owner) { selector.select(owner); };
+void AudioShellPart::clearWavPath() {
+    m_audio.selection.currentPath.clear();
+}
+
+void AudioShellPart::enumerateDevices() {
+    waveEnumerateDevices();
+}
+
+bool AudioShellPart::initOutputDevice(std::string& error) {
+    waveClearErrorText(&m_audio.device);
+    bool ok = waveInitDevice(&m_audio.device, kWaveOutput) == 1;
+    if (ok && !m_audio.deviceName.isEmpty())
+        ok = waveSelectDeviceByName(&m_audio.device,
+                                    m_audio.deviceName.toLocal8Bit().constData()) == 1;
+    if (!ok)
+        error = waveErrorText(&m_audio.device);
+    return ok;
+}
+
+bool AudioShellPart::openStream(float latency) {
+    return openOrWarn(latency, false);
+}
+
+bool AudioShellPart::reopenStream(float latency) {
+    return openOrWarn(latency, true);
+}
+
+void AudioShellPart::stopStream() {
+    transportStopThread(&m_audio.transport);
+}
+
+void AudioShellPart::releaseDevice() {
+    waveReleaseDevice(&m_audio.device);
+}
+
+void AudioShellPart::freeBlockBuffer() {
+    transportFreeBlock(&m_audio.transport);
+}
+
+void AudioShellPart::closeWav() {
+    wavClose(&m_audio.source);
+}
+
+void AudioShellPart::releaseDeviceList() {
+    waveReleaseDeviceList();
+}
+
+bool AudioShellPart::streamRunning() {
+    return transportIsRunning(&m_audio.transport);
+}
+
+void AudioShellPart::play() {
+    transportPlay(&m_audio.transport);
+}
+
+void AudioShellPart::stop() {
+    transportStop(&m_audio.transport);
+}
+
+void AudioShellPart::zero() {
+    transportZero(&m_audio.transport);
+}
+
+void AudioShellPart::selectWavFile(QWidget* owner) {
+    m_selector.select(owner);
 }
 
 bool playStartupFile(AudioPath& audio, WavSelector& selector, const QString& path) {

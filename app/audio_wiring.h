@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/app_options.h"
+#include "app/shell_parts.h"
 #include "audio/transport.h"
 
 #include <QString>
@@ -24,9 +25,40 @@ struct AudioPath {
 // `--device NAME`, else $KORVALO_WAVE_DEVICE, else empty (the first device of the list).
 QString audioDeviceName(const AppOptions& options);
 
-// Fills the shell's audio steps. `engine` is the shell's engine variable,
-// which the stream feeds.
-void connectAudio(AppShell& shell, AudioPath& audio, WavSelector& selector, MeterEngine** engine);
+// The audio path as the shell drives it. `engine` is the engine variable the
+// stream feeds. Made before the shell, which it must outlive (the shell's
+// destructor may still shut down through it); join() then connects the two.
+class AudioShellPart final : public ShellAudio {
+public:
+    AudioShellPart(AudioPath& audio, WavSelector& selector, MeterEngine** engine);
+    // Becomes the shell's audio part; the device comes from its options.
+    void join(AppShell& shell);
+
+    void clearWavPath() override;
+    void enumerateDevices() override;
+    bool initOutputDevice(std::string& errorText) override;
+    bool openStream(float latency) override;
+    void stopStream() override;
+    void releaseDevice() override;
+    void freeBlockBuffer() override;
+    void closeWav() override;
+    void releaseDeviceList() override;
+    bool streamRunning() override;
+    void play() override;
+    void stop() override;
+    void zero() override;
+    void selectWavFile(QWidget* owner) override;
+    bool reopenStream(float latency) override;
+
+private:
+    // Stream open failures show the device's error text; the shell then ends
+    // start-up, or closes the program after a latency change.
+    bool openOrWarn(float latency, bool reopen);
+
+    AppShell* m_shell = nullptr;
+    AudioPath& m_audio;
+    WavSelector& m_selector;
+};
 
 // The FILE of the command line, once the main window is up: opened through
 // the same rules and messages as a choice in the file dialog, then played.

@@ -1,6 +1,7 @@
 #include "app/control_panel.h"
 
 #include "app/app_shell.h"
+#include "app/engine_owner.h"
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "app/wav_select.h"
@@ -303,17 +304,27 @@ int ControlPanel::onPhase(void* panel, int, float v) {
     return 1;
 }
 
-void connectPanel(AppShell& shell, WavSelector& selector, ControlPanel& panel,
-                  MeterEngine* const* engine, MeterWindowHooks& hooks) {
-    ShellSteps& s = shell.steps();
-    s.createPanel = [&shell, &panel, engine](QWidget* face) {
-        panel.attach(*engine);
-        panel.create(face, {shell.bitmap(531), shell.bitmap(530), shell.bitmap(509)});
-        panel.refresh();
-    };
-    s.destroyPanel = [&panel] { panel.destroy(); };
-    selector.refreshPanel = [&panel] { panel.refresh(); };
+ControlPanelPart::ControlPanelPart(WavSelector& selector, EngineOwner& engine) : m_engine(engine) {
+    selector.refreshPanel = [this] { m_panel.refresh(); };
+}
 
+void ControlPanelPart::join(AppShell& shell) {
+    m_shell = &shell;
+    shell.parts().panel = this;
+}
+
+void ControlPanelPart::createPanel(QWidget* face) {
+    m_panel.attach(m_engine.get());
+    if (m_shell)
+        m_panel.create(face, {m_shell->bitmap(531), m_shell->bitmap(530), m_shell->bitmap(509)});
+    m_panel.refresh();
+}
+
+void ControlPanelPart::destroyPanel() {
+    m_panel.destroy();
+}
+
+void ControlPanelPart::fillWindowHooks(MeterWindowHooks& hooks) {
     hooks.refreshPanel = [](void* p) { static_cast<ControlPanel*>(p)->refresh(); };
     hooks.setLevelButtons = [](void* p, const MeterParams& params) {
         static_cast<ControlPanel*>(p)->setLevelButtons(params);

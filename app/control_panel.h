@@ -12,6 +12,8 @@
 // Thread: main thread only.
 #pragma once
 
+#include "app/shell_parts.h"
+
 #include <QImage>
 
 class I2p;
@@ -102,13 +104,29 @@ private:
 };
 
 class AppShell;
+class EngineOwner;
 class WavSelector;
 struct MeterWindowHooks;
 
-// Joins a panel to the program: the shell's panel steps (attach, create and
-// refresh at start-up; destroy at shut-down), the refresh after a WAV file is
-// chosen, and the meter window's preset refresh and level buttons (filled
-// into `hooks`, which the caller installs). `engine` is the shell's engine
-// variable, set by the time the panel step runs.
-void connectPanel(AppShell& shell, WavSelector& selector, ControlPanel& panel,
-                  MeterEngine* const* engine, MeterWindowHooks& hooks);
+// The panel as the shell drives it (attach, create and refresh at start-up;
+// destroy at shut-down), the refresh after a WAV file is chosen, and what the
+// meter window asks of the panel: the preset refresh and the level buttons.
+// Made before the shell, which it must outlive; join() connects the two.
+class ControlPanelPart final : public ShellPanel {
+public:
+    ControlPanelPart(WavSelector& selector, EngineOwner& engine);
+    // Becomes the shell's panel part; the pictures come from the shell.
+    void join(AppShell& shell);
+
+    void createPanel(QWidget* face) override;
+    void destroyPanel() override;
+
+    ControlPanel& panel() { return m_panel; }
+    // The meter window's panel hooks, for meterWindowSetHooks.
+    static void fillWindowHooks(MeterWindowHooks& hooks);
+
+private:
+    AppShell* m_shell = nullptr;
+    EngineOwner& m_engine;
+    ControlPanel m_panel;
+};

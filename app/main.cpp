@@ -4,6 +4,7 @@
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
 #include "app/control_panel.h"
+#include "app/engine_owner.h"
 #include "app/main_window.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
@@ -51,28 +52,23 @@ int main(int argc, char** argv) {
     optionsInstallSettingsProvider();
     displayInstallHooks();
 
-    // The audio path outlives the shell, whose shut-down stops and releases it.
+    // The parts outlive the shell, whose shut-down stops and releases them:
+    // the engine last of all, after the audio path that feeds it.
+    EngineOwner engine;
     AudioPath audio;
     WavSelector wavSelector(audio);
-    MeterEngine* engine = nullptr;
+    AudioShellPart audioPart(audio, wavSelector, engine.slot());
+    ControlPanelPart panelPart(wavSelector, engine);
     AppShell shell(options);
-    connectAudio(shell, audio, wavSelector, &engine);
-    // The face's knobs and buttons, and what the meter window asks of the
-    // program: the panel's refresh and level buttons, the options dialog.
-    ControlPanel panel;
+    audioPart.join(shell);
+    panelPart.join(shell);
+    shell.parts().engine = &engine;
+    // What the meter window asks of the program: the panel's refresh and
+    // level buttons, the options dialog.
     MeterWindowHooks windowHooks;
-    connectPanel(shell, wavSelector, panel, &engine, windowHooks);
+    ControlPanelPart::fillWindowHooks(windowHooks);
     windowHooks.openOptions = optionsOpenFromMeterWindow;
     meterWindowSetHooks(std::move(windowHooks));
-    // The engine that the stream feeds: 44100 Hz stereo, released after the stream.
-    shell.steps().createEngine = [&engine] {
-        engine = meterCreate();
-        if (engine && meterSetFormat(&engine, 44100.0f, 2) == 1)
-            return true;
-        meterRelease(&engine);
-        return false;
-    };
-    shell.steps().releaseEngine = [&engine] { meterRelease(&engine); };
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
         if (MainWindow* w = shell.mainWindow())
@@ -95,7 +91,7 @@ int main(int argc, char** argv) {
             [&] {
                 if (shell.isShutDown())
                     return;
-                meterWindowShow(engine);
+                meterWindowShow(engine.get());
                 if (!playStartupFile(audio, wavSelector, options.wavFile))
                     std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
                                  options.wavFile.toLocal8Bit().constData());

@@ -6,6 +6,7 @@
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
 #include "app/control_panel.h"
+#include "app/engine_owner.h"
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "app/wav_select.h"
@@ -34,15 +35,12 @@ protected:
         AppOptions options;
         options.device = QStringLiteral("silent");
         shell = std::make_unique<AppShell>(options);
-        connectAudio(*shell, audio, selector, &engine);
+        audioPart.join(*shell);
+        panelPart.join(*shell);
+        shell->parts().engine = &engineOwner;
         MeterWindowHooks hooks;
-        connectPanel(*shell, selector, panel, &engine, hooks);
+        ControlPanelPart::fillWindowHooks(hooks);
         meterWindowSetHooks(std::move(hooks));
-        shell->steps().createEngine = [this] {
-            engine = meterCreate();
-            return meterSetFormat(&engine, 44100.0f, 2) == 1;
-        };
-        shell->steps().releaseEngine = [this] { meterRelease(&engine); };
         window = shell->createMainWindow();
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(panel.created());
@@ -62,10 +60,13 @@ protected:
     void selectFile() { ASSERT_TRUE(selector.adopt(QString::fromLocal8Bit(wav.path()))); }
 
     QTemporaryDir config;
+    EngineOwner engineOwner;
+    MeterEngine*& engine = *engineOwner.slot();
     AudioPath audio;
     WavSelector selector{audio};
-    MeterEngine* engine = nullptr;
-    ControlPanel panel;
+    AudioShellPart audioPart{audio, selector, engineOwner.slot()};
+    ControlPanelPart panelPart{selector, engineOwner};
+    ControlPanel& panel = panelPart.panel();
     std::unique_ptr<AppShell> shell;
     MainWindow* window = nullptr;
     TempFile wav{stereoWav(ramp(4410)), "tone.wav"};
@@ -324,15 +325,22 @@ TEST_F(PanelTest, KnobsOpenTheirEntryDialog) {
 }
 
 TEST_F(PanelTest, ShutDownDestroysThePanelBeforeTheEngine) {
+    struct Spy final : ShellEngine {
+        std::function<void()> onRelease;
+        bool createEngine() override { return false; }
+        void releaseEngine() override { onRelease(); }
+    } spy;
     const QPointer<QWidget> knob = panel.topKnob();
     MeterWindowContext* ctx = meterWindowContext(engine);
     bool panelGoneFirst = false;
-    shell->steps().releaseEngine = [&] {
+    spy.onRelease = [&] {
         panelGoneFirst = knob.isNull() && ctx->controlPanel == nullptr && !panel.created();
-        meterRelease(&engine);
+        engineOwner.releaseEngine();
     };
+    shell->parts().engine = &spy;
     shell->shutDown();
     EXPECT_TRUE(panelGoneFirst);
+    EXPECT_EQ(engine, nullptr);
 }
 
 } // namespace
@@ -340,5 +348,9 @@ TEST_F(PanelTest, ShutDownDestroysThePanelBeforeTheEngine) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    // As the program does: an engine going closes its meter window.
+    displayInstallHooks();
+    const int rc = RUN_ALL_TESTS();
+    displayRemoveHooks();
+    return rc;
 }

@@ -27,44 +27,41 @@
 namespace {
 
 // Records every subsystem call the shell makes, in order.
-struct FakeSubsystems {
+struct FakeSubsystems final : ShellAudio, ShellEngine, ShellPanel {
     QStringList calls;
     bool running = false, deviceOk = true, streamOk = true, engineOk = true, reopenOk = true;
     QList<float> reopened;
 
-    void connect(ShellSteps& s) {
-        auto rec = [this](const char* name) { return [this, name] { calls << name; }; };
-        // A step that can fail: recorded, then `ok` decides.
-        auto may = [this](const char* name, const bool& ok) {
-            return [this, name, &ok](auto&&...) {
-                calls << name;
-                return ok;
-            };
-        };
-        s.clearWavPath = rec("clearWavPath");
-        s.enumerateDevices = rec("enumerateDevices");
-        s.initOutputDevice = may("initOutputDevice", deviceOk); // leaves the error text empty
-        s.openStream = may("openStream", streamOk);
-        s.createEngine = may("createEngine", engineOk);
-        s.createPanel = [this](QWidget* face) {
-            calls << (face && face->objectName() == "panelFace" ? "createPanel" : "createPanel?");
-        };
-        s.stopStream = rec("stopStream");
-        s.releaseDevice = rec("releaseDevice");
-        s.freeBlockBuffer = rec("freeBlockBuffer");
-        s.closeWav = rec("closeWav");
-        s.releaseDeviceList = rec("releaseDeviceList");
-        s.destroyPanel = rec("destroyPanel");
-        s.releaseEngine = rec("releaseEngine");
-        s.streamRunning = [this] { return running; };
-        s.play = rec("play");
-        s.stop = rec("stop");
-        s.zero = rec("zero");
-        s.selectWavFile = [select = rec("selectWavFile")](QWidget*) { select(); };
-        s.reopenStream = [this, reopen = may("reopenStream", reopenOk)](float latency) {
-            reopened << latency;
-            return reopen();
-        };
+    void connect(ShellParts& parts) { parts = {this, this, this}; }
+    bool may(const char* name, bool ok) {
+        calls << name;
+        return ok;
+    }
+
+    void clearWavPath() override { calls << "clearWavPath"; }
+    void enumerateDevices() override { calls << "enumerateDevices"; }
+    // Leaves the error text empty.
+    bool initOutputDevice(std::string&) override { return may("initOutputDevice", deviceOk); }
+    bool openStream(float) override { return may("openStream", streamOk); }
+    bool createEngine() override { return may("createEngine", engineOk); }
+    void createPanel(QWidget* face) override {
+        calls << (face && face->objectName() == "panelFace" ? "createPanel" : "createPanel?");
+    }
+    void stopStream() override { calls << "stopStream"; }
+    void releaseDevice() override { calls << "releaseDevice"; }
+    void freeBlockBuffer() override { calls << "freeBlockBuffer"; }
+    void closeWav() override { calls << "closeWav"; }
+    void releaseDeviceList() override { calls << "releaseDeviceList"; }
+    void destroyPanel() override { calls << "destroyPanel"; }
+    void releaseEngine() override { calls << "releaseEngine"; }
+    bool streamRunning() override { return running; }
+    void play() override { calls << "play"; }
+    void stop() override { calls << "stop"; }
+    void zero() override { calls << "zero"; }
+    void selectWavFile(QWidget*) override { calls << "selectWavFile"; }
+    bool reopenStream(float latency) override {
+        reopened << latency;
+        return may("reopenStream", reopenOk);
     }
 };
 
@@ -88,7 +85,7 @@ private:
 
     MainWindow* start() {
         m_shell = std::make_unique<AppShell>();
-        m_fake.connect(m_shell->steps());
+        m_fake.connect(m_shell->parts());
         m_shell->showMessage = [this](const ShellMessage& m) { m_messages << m; };
         m_shell->openTarget = [this](const QString& t) { m_opened << t; };
         return m_shell->createMainWindow();

@@ -4,6 +4,7 @@
 #include "app/app_commands.h"
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
+#include "app/engine_owner.h"
 #include "app/main_window.h"
 #include "app/wav_select.h"
 #include "audio_test_support.h"
@@ -32,20 +33,17 @@ protected:
         if (options.device.isEmpty())
             options.device = QStringLiteral("silent");
         shell = std::make_unique<AppShell>(options);
-        connectAudio(*shell, audio, selector, &engine);
-        shell->steps().createEngine = [this] {
-            engine = meterCreate();
-            return meterSetFormat(&engine, 44100.0f, 2) == 1;
-        };
-        shell->steps().releaseEngine = [this] { meterRelease(&engine); };
+        audioPart.join(*shell);
+        shell->parts().engine = &engine;
         shell->showMessage = [this](const ShellMessage& m) { messages << m; };
         return shell->createMainWindow();
     }
 
     QTemporaryDir config;
+    EngineOwner engine;
     AudioPath audio;
     WavSelector selector{audio};
-    MeterEngine* engine = nullptr;
+    AudioShellPart audioPart{audio, selector, engine.slot()};
     std::unique_ptr<AppShell> shell;
     QList<ShellMessage> messages;
     int rejectedMessages = 0;
