@@ -234,6 +234,18 @@ void Dc::plotPixels(const QPoint* points, int count, const QColor& color) {
         return;
     }
     m_painter.setCompositionMode(ropMode(m_rop2));
+    if (m_painter.deviceTransform().type() > QTransform::TxTranslate) {
+        // A surface of several device pixels per pixel (a high-density
+        // screen): each pixel is a square of them, not one device dot.
+        std::vector<QRect> squares;
+        squares.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            squares.emplace_back(points[i], QSize(1, 1));
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(color);
+        m_painter.drawRects(squares.data(), count);
+        return;
+    }
     m_painter.setBrush(Qt::NoBrush);
     QPen pixelPen(color);
     pixelPen.setWidth(0);
