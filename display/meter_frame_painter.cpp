@@ -82,6 +82,41 @@ Side sideOf(const MeterLayout& L, int ch) {
     return s;
 }
 
+bool sameFill(const RasterFill& a, const RasterFill& b) {
+    return a.solid == b.solid && std::equal(a.px, a.px + (a.solid ? 1 : 64), b.px);
+}
+
+// Rows [y0, y1) of a bar lit up to d: the three zones from the zero line,
+// black above. Zone limits below the scale start at the zero line.
+void barRows(MeterSurface& s, const RenderPalette& pal, const Side& sd, int d, int Pn, int Pc,
+             int bottom, int y0, int y1) {
+    y0 = std::max(y0, kMeterBarTop);
+    y1 = std::min(y1, bottom);
+    if (y0 >= y1)
+        return;
+    const auto band = [&](int t, int b, const RasterFill& f) {
+        s.fill(sd.xb, std::max(t, y0), sd.xe, std::min(b, y1), f);
+    };
+    const int zn = std::max(Pn, 0);
+    const int zc = std::max(Pc, 0);
+    if (d > 0) {
+        if (d < Pn) {
+            band(bottom - d, bottom, pal.moy);
+        } else {
+            if (Pn >= 1)
+                band(bottom - Pn, bottom, pal.moy);
+            if (d < Pc) {
+                band(bottom - d, bottom - zn, pal.nom);
+            } else {
+                if (Pc >= 1)
+                    band(bottom - Pc, bottom - zn, pal.nom);
+                band(bottom - d, bottom - zc, pal.max);
+            }
+        }
+    }
+    s.fillSolid(sd.xb, y0, sd.xe, std::min(y1, bottom - std::max(d, 0)), pal.color[0]);
+}
+
 class FramePainter {
 public:
     FramePainter(MeterSurface& s, const RenderPalette& pal, const GlyphAtlas& glyphs,
@@ -155,6 +190,22 @@ bool meterDrawFrame(MeterSurface& surface, MeterFrame& f, const RenderPalette& p
     const bool peakOn = (in.peakOn & 1) != 0;
     const bool suppressPeak = linear && !peakOn;
 
+    // What the bars on the picture show decides how much must be drawn.
+    MeterDrawnState& drawn = surface.drawn;
+    const int key[kDrawnKeySize] = {L.bw, L.x0, L.x1, bottom, Pn, Pc, L.stereo ? 2 : 1};
+    const bool delta = drawn.known && std::equal(key, key + kDrawnKeySize, drawn.key) &&
+                       drawn.black == black && sameFill(drawn.zones[0], pal.moy) &&
+                       sameFill(drawn.zones[1], pal.nom) && sameFill(drawn.zones[2], pal.max);
+    if (!delta && L.bars) {
+        drawn = {};
+        drawn.known = true;
+        std::copy(key, key + kDrawnKeySize, drawn.key);
+        drawn.black = black;
+        drawn.zones[0] = pal.moy;
+        drawn.zones[1] = pal.nom;
+        drawn.zones[2] = pal.max;
+    }
+
     if (L.bars) {
         const int count = L.stereo ? 2 : 1;
         for (int ch = 0; ch < count; ++ch) {
@@ -166,26 +217,28 @@ bool meterDrawFrame(MeterSurface& surface, MeterFrame& f, const RenderPalette& p
             const int Pml = px(hold.maxLevel);
             const int d = std::min(peakOn ? Pp : px(r.level), H);
 
-            // Bar: three zones from the zero line up to d, black above. Zone
-            // limits below the scale start at the zero line.
-            const int zn = std::max(Pn, 0);
-            const int zc = std::max(Pc, 0);
-            if (d > 0) {
-                if (d < Pn) {
-                    surface.fill(sd.xb, bottom - d, sd.xe, bottom, pal.moy);
-                } else {
-                    if (Pn >= 1)
-                        surface.fill(sd.xb, bottom - Pn, sd.xe, bottom, pal.moy);
-                    if (d < Pc) {
-                        surface.fill(sd.xb, bottom - d, sd.xe, bottom - zn, pal.nom);
-                    } else {
-                        if (Pc >= 1)
-                            surface.fill(sd.xb, bottom - Pc, sd.xe, bottom - zn, pal.nom);
-                        surface.fill(sd.xb, bottom - d, sd.xe, bottom - zc, pal.max);
-                    }
+            // Bar: three zones from the zero line up to d, black above.
+            // Only the rows that change are drawn when the picture already
+            // shows this layout: those between the old and the new top, and
+            // those under last frame's indicator and label lines.
+            const auto rows = [&](int y0, int y1) {
+                barRows(surface, pal, sd, d, Pn, Pc, bottom, y0, y1);
+            };
+            if (!delta) {
+                rows(kMeterBarTop, bottom);
+            } else {
+                const int oldTop = bottom - std::max(drawn.bar[ch], 0);
+                const int newTop = bottom - std::max(d, 0);
+                rows(std::min(oldTop, newTop), std::max(oldTop, newTop));
+                if (drawn.indicator[ch] >= 0)
+                    rows(bottom - drawn.indicator[ch], bottom - drawn.indicator[ch] + 3);
+                for (int p : {hold.levelLabelPixel, hold.peakLabelPixel}) {
+                    if (p >= 0)
+                        rows(bottom - p - 9, bottom - p + 1);
                 }
             }
-            surface.fillSolid(sd.xb, kMeterBarTop, sd.xe, bottom - std::max(d, 0), black);
+            drawn.bar[ch] = d;
+            drawn.indicator[ch] = -1;
 
             if (L.wide()) {
                 for (int p : {hold.levelLabelPixel, hold.peakLabelPixel}) {
@@ -264,6 +317,7 @@ bool meterDrawFrame(MeterSurface& surface, MeterFrame& f, const RenderPalette& p
             if (!peakOn && !suppressPeak && Pp > 3 && Pp < H) {
                 const uint32_t pen = Pp > Pz ? pal.maxBorderPen : pal.maxColorPen;
                 surface.rectangle(sd.xb, bottom - Pp, sd.xe, bottom - Pp + 3, pen, blackFill);
+                drawn.indicator[ch] = Pp;
             }
         }
     }

@@ -11,8 +11,12 @@ DisplayFrameRenderer& DisplayFrameRenderer::instance() {
 
 void DisplayFrameRenderer::attach(const MeterWindow* window,
                                   std::shared_ptr<MeterSurface> surface) {
-    if (!m_glyphs)
-        m_glyphs = std::make_unique<GlyphAtlas>(ctlMakeFont(14, 400)); // palette font 4
+    if (surface) {
+        std::shared_ptr<const GlyphAtlas> atlas = glyphs(surface->ratio());
+        std::lock_guard<std::mutex> guard(surface->lock);
+        if (!surface->glyphs)
+            surface->glyphs = std::move(atlas);
+    }
     std::lock_guard<std::mutex> guard(m_registryLock);
     Slot* freeSlot = nullptr;
     for (Slot& s : m_slots) {
@@ -27,6 +31,15 @@ void DisplayFrameRenderer::attach(const MeterWindow* window,
         freeSlot->window = window;
         freeSlot->surface = std::move(surface);
     }
+}
+
+std::shared_ptr<const GlyphAtlas> DisplayFrameRenderer::glyphs(double ratio) {
+    for (const auto& g : m_glyphs) {
+        if (g->ratio() == ratio)
+            return g;
+    }
+    m_glyphs.push_back(std::make_shared<GlyphAtlas>(ctlMakeFont(14, 400), ratio)); // palette font 4
+    return m_glyphs.back();
 }
 
 void DisplayFrameRenderer::detach(const MeterWindow* window) {
@@ -71,7 +84,7 @@ void DisplayFrameRenderer::renderFrame(MeterFrame& frame) {
     {
         std::lock_guard<std::mutex> guard(surface->lock);
         surface->channels.store(frame.in.channels, std::memory_order_relaxed);
-        drew = meterDrawFrame(*surface, frame, m_palette, *m_glyphs);
+        drew = surface->glyphs && meterDrawFrame(*surface, frame, m_palette, *surface->glyphs);
         surface->lastFrame = frame;
         surface->hasLastFrame = true;
         // The warning box covers static parts too (title, mode box, scale):
@@ -86,7 +99,7 @@ void DisplayFrameRenderer::renderFrame(MeterFrame& frame) {
 }
 
 void DisplayFrameRenderer::redrawLastFrame(MeterSurface& surface) {
-    if (!surface.hasLastFrame || !m_glyphs)
+    if (!surface.hasLastFrame || !surface.glyphs)
         return;
     const MeterColorSetPtr set = GetMeterSettings()->colorSet.load();
     if (!set)
@@ -101,5 +114,5 @@ void DisplayFrameRenderer::redrawLastFrame(MeterSurface& surface) {
     }
     f.correlatorPixel = -1;
     surface.warningShown =
-        meterDrawFrame(surface, f, palette, *m_glyphs) && meterFrameShowsLossWarning(f.in);
+        meterDrawFrame(surface, f, palette, *surface.glyphs) && meterFrameShowsLossWarning(f.in);
 }

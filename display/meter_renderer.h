@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class MeterSurface;
 struct MeterWindow;
@@ -33,9 +34,12 @@ public:
     // until the next frame (none comes while the stream is stopped).
     void redrawLastFrame(MeterSurface& surface);
 
-    // Main thread: a window opened or closed. Attaching also prepares the
-    // glyphs on first use (they need the main thread's fonts).
+    // Main thread: a window opened or closed. Attaching gives a surface
+    // without glyphs those of its ratio.
     void attach(const MeterWindow* window, std::shared_ptr<MeterSurface> surface);
+    // Main thread: the labels' glyphs at `ratio` device pixels per logical
+    // pixel, made on first use (they need the main thread's fonts) and kept.
+    std::shared_ptr<const GlyphAtlas> glyphs(double ratio);
     void detach(const MeterWindow* window);
     std::shared_ptr<MeterSurface> find(const MeterWindow* window);
 
@@ -48,7 +52,8 @@ private:
 
     std::mutex m_registryLock; // guards m_slots; held for a lookup or an update only
     Slot m_slots[kSlots];
-    std::unique_ptr<GlyphAtlas> m_glyphs; // set once on the main thread before any attach
+    // Main thread only: the glyphs made so far, one set per ratio.
+    std::vector<std::shared_ptr<const GlyphAtlas>> m_glyphs;
 
     // Render thread only: the colour set last digested and its palette.
     MeterColorSetPtr m_colorSet;

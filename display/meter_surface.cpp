@@ -1,6 +1,7 @@
 #include "display/meter_surface.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -21,112 +22,171 @@ MeterSurface::~MeterSurface() {
         ::close(m_wakeFd);
 }
 
-void MeterSurface::Area::add(int al, int at, int ar, int ab) {
-    if (al >= ar || at >= ab)
+void MeterSurface::Changes::add(const Area& r) {
+    if (r.empty())
         return;
-    if (empty()) {
-        *this = {al, at, ar, ab};
+    auto grown = [&r](const Area& x) {
+        return Area{std::min(x.l, r.l), std::min(x.t, r.t), std::max(x.r, r.r), std::max(x.b, r.b)};
+    };
+    auto size = [](const Area& x) {
+        return static_cast<int64_t>(x.r - x.l) * static_cast<int64_t>(x.b - x.t);
+    };
+    // Touching or overlapping: one rectangle, without growing much in practice
+    // (a bar's zones, a label and its box).
+    for (int i = 0; i < n; ++i) {
+        const Area& x = a[i];
+        if (r.l <= x.r && x.l <= r.r && r.t <= x.b && x.t <= r.b) {
+            a[i] = grown(x);
+            return;
+        }
+    }
+    if (n < kMaxChanges) {
+        a[n++] = r;
         return;
     }
-    l = std::min(l, al);
-    t = std::min(t, at);
-    r = std::max(r, ar);
-    b = std::max(b, ab);
+    int best = 0;
+    int64_t bestCost = INT64_MAX;
+    for (int i = 0; i < n; ++i) {
+        const int64_t cost = size(grown(a[i])) - size(a[i]);
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = i;
+        }
+    }
+    a[best] = grown(a[best]);
 }
 
 void MeterSurface::bind() {
     // bits() detaches here, on the main thread and only if ever shared, so
     // that the render thread's writes never trigger a copy.
     m_pixels = image.isNull() ? nullptr : reinterpret_cast<uint32_t*>(image.bits());
-    m_frontPixels = m_front.isNull() ? nullptr : reinterpret_cast<uint32_t*>(m_front.bits());
     m_stride = image.isNull() ? 0 : static_cast<int>(image.bytesPerLine() / 4);
-    m_width = image.width();
-    m_height = image.height();
+    m_deviceWidth = image.width();
+    m_deviceHeight = image.height();
+    m_ratio = image.isNull() ? 1.0 : image.devicePixelRatio();
+    // The device size was rounded up from the logical one.
+    m_width = static_cast<int>(std::floor(m_deviceWidth / m_ratio + 1e-6));
+    m_height = static_cast<int>(std::floor(m_deviceHeight / m_ratio + 1e-6));
+    drawn = {};
 }
 
-void MeterSurface::resize(int width, int height) {
-    QImage next(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+void MeterSurface::changed(const Area& a) {
+    m_toCopy.add(a);
+    m_toShow.add(a);
+}
+
+void MeterSurface::resize(int width, int height, double ratio) {
+    ratio = ratio > 0 ? ratio : 1.0;
+    const int dw = static_cast<int>(std::ceil(std::max(width, 0) * ratio - 1e-9));
+    const int dh = static_cast<int>(std::ceil(std::max(height, 0) * ratio - 1e-9));
+    QImage next(dw, dh, QImage::Format_RGB32);
     next.fill(Qt::black);
-    QImage front = next.copy();
+    next.setDevicePixelRatio(ratio);
+    m_shown = next.copy();
     std::lock_guard<std::mutex> guard(lock);
     image.swap(next);
-    m_front.swap(front);
-    m_dirty = {};
-    m_missing = {};
+    m_toCopy.clear();
+    m_toShow.clear();
     bind();
 }
 
-void MeterSurface::adopt(QImage& face, QImage& spare) {
+void MeterSurface::adopt(QImage& face) {
     image.swap(face);
-    if (m_front.size() != image.size() || m_front.format() != image.format())
-        m_front.swap(spare);
-    if (m_front.size() != image.size() || m_front.format() != image.format())
-        m_front = image.copy(); // a spare of the wrong size: slower, still safe
-    // The back picture is whole again: nothing to catch up, all to show.
-    m_missing = {};
-    m_dirty = {0, 0, image.width(), image.height()};
     bind();
-}
-
-void MeterSurface::catchUp() {
-    if (m_missing.empty() || !m_pixels || !m_frontPixels)
-        return;
-    const Area a = m_missing;
-    m_missing = {};
-    const size_t bytes = static_cast<size_t>(a.r - a.l) * sizeof(uint32_t);
-    for (int y = a.t; y < a.b; ++y) {
-        const ptrdiff_t at = static_cast<ptrdiff_t>(y) * m_stride + a.l;
-        std::memcpy(m_pixels + at, m_frontPixels + at, bytes);
-    }
+    m_toCopy.clear();
+    changed({0, 0, m_deviceWidth, m_deviceHeight});
 }
 
 QImage MeterSurface::snapshot() {
     std::lock_guard<std::mutex> guard(lock);
-    catchUp();
     return image.copy();
 }
 
-void MeterSurface::present(QPainter& painter, const QRect& rect) {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        if (!m_dirty.empty()) {
-            // The back picture has all that is new: show it, and let the
-            // render thread bring the old front up to date before drawing.
-            catchUp();
-            image.swap(m_front);
-            m_missing = m_dirty;
-            m_dirty = {};
-            std::swap(m_pixels, m_frontPixels);
-        }
+int MeterSurface::takeChanged(QRect* out) {
+    std::lock_guard<std::mutex> guard(lock);
+    const int n = m_toShow.n;
+    for (int i = 0; i < n; ++i) {
+        const Area& a = m_toShow.a[i];
+        // Logical pixels covering every device pixel of the area.
+        const int l = static_cast<int>(std::floor(a.l / m_ratio));
+        const int t = static_cast<int>(std::floor(a.t / m_ratio));
+        const int r = static_cast<int>(std::ceil(a.r / m_ratio));
+        const int b = static_cast<int>(std::ceil(a.b / m_ratio));
+        out[i] = QRect(l, t, r - l, b - t);
     }
-    // Only the main thread swaps, so the front picture stays put while it is
-    // drawn; the render thread merely reads it in catchUp().
-    painter.drawImage(rect, m_front, rect);
+    m_toShow.clear();
+    return n;
 }
 
-void MeterSurface::fill(int l, int t, int r, int b, const RasterFill& f) {
+void MeterSurface::present(QPainter& painter, const QRegion& region) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (m_shown.size() != image.size() ||
+            m_shown.devicePixelRatio() != image.devicePixelRatio()) {
+            // A picture of another size came in: the copy is made whole once.
+            m_shown = QImage(image.size(), image.format());
+            m_shown.setDevicePixelRatio(image.devicePixelRatio());
+            m_toCopy.clear();
+            m_toCopy.add({0, 0, m_deviceWidth, m_deviceHeight});
+        }
+        auto* to = reinterpret_cast<uint32_t*>(m_shown.bits());
+        for (int i = 0; i < m_toCopy.n; ++i) {
+            const Area& a = m_toCopy.a[i];
+            const size_t bytes = static_cast<size_t>(a.r - a.l) * sizeof(uint32_t);
+            for (int y = a.t; y < a.b; ++y) {
+                const ptrdiff_t at = static_cast<ptrdiff_t>(y) * m_stride + a.l;
+                std::memcpy(to + at, m_pixels + at, bytes);
+            }
+        }
+        m_toCopy.clear();
+    }
+    // Only the main thread touches the shown copy: it is drawn off the lock.
+    // Rectangle by rectangle, so that two bars far apart do not bring the
+    // width between them along.
+    const double ratio = m_shown.devicePixelRatio();
+    for (const QRect& r : region) {
+        const QRectF source(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio);
+        painter.drawImage(QRectF(r), m_shown, source);
+    }
+}
+
+MeterSurface::Area MeterSurface::deviceArea(int l, int t, int r, int b) const {
     l = std::max(l, 0);
     t = std::max(t, 0);
     r = std::min(r, m_width);
     b = std::min(b, m_height);
     if (l >= r || t >= b || !m_pixels)
+        return {};
+    return {toDevice(l), toDevice(t), std::min(toDevice(r), m_deviceWidth),
+            std::min(toDevice(b), m_deviceHeight)};
+}
+
+void MeterSurface::fill(int l, int t, int r, int b, const RasterFill& f) {
+    fillDevice(deviceArea(l, t, r, b), f);
+}
+
+void MeterSurface::fillDevice(const Area& a, const RasterFill& f) {
+    if (a.empty())
         return;
-    catchUp();
-    m_dirty.add(l, t, r, b);
-    for (int y = t; y < b; ++y) {
+    changed(a);
+    // Patterns repeat every 8 logical pixels from the origin, as the static
+    // painter's brushes do; at a ratio of 1 a device pixel is a logical one.
+    const bool scaled = m_ratio != 1.0;
+    for (int y = a.t; y < a.b; ++y) {
         uint32_t* p = row(y);
         if (f.solid) {
-            std::fill(p + l, p + r, f.px[0]);
+            std::fill(p + a.l, p + a.r, f.px[0]);
             continue;
         }
-        const uint32_t* pat = f.px + (y & 7) * 8;
+        const int py = scaled ? static_cast<int>(y / m_ratio) : y;
+        const uint32_t* pat = f.px + (py & 7) * 8;
         // The line patterns light or darken whole rows: those fill like solids.
         if (std::all_of(pat + 1, pat + 8, [pat](uint32_t c) { return c == pat[0]; })) {
-            std::fill(p + l, p + r, pat[0]);
+            std::fill(p + a.l, p + a.r, pat[0]);
             continue;
         }
-        for (int x = l; x < r; ++x)
-            p[x] = pat[x & 7];
+        for (int x = a.l; x < a.r; ++x)
+            p[x] = pat[(scaled ? static_cast<int>(x / m_ratio) : x) & 7];
     }
 }
 
@@ -164,20 +224,22 @@ void MeterSurface::blendMask(int x, int y, const uint8_t* mask, int w, int h, in
                              uint32_t color) {
     if (!m_pixels)
         return;
-    catchUp();
-    m_dirty.add(std::max(x, 0), std::max(y, 0), std::min(x + w, m_width),
-                std::min(y + h, m_height));
+    const Area area{std::max(x, 0), std::max(y, 0), std::min(x + w, m_deviceWidth),
+                    std::min(y + h, m_deviceHeight)};
+    if (area.empty())
+        return;
+    changed(area);
     const uint32_t cr = (color >> 16) & 0xff, cg = (color >> 8) & 0xff, cb = color & 0xff;
     for (int j = 0; j < h; ++j) {
         const int yy = y + j;
-        if (yy < 0 || yy >= m_height)
+        if (yy < 0 || yy >= m_deviceHeight)
             continue;
         uint32_t* p = row(yy);
         const uint8_t* m = mask + static_cast<ptrdiff_t>(j) * stride;
         for (int i = 0; i < w; ++i) {
             const uint32_t a = m[i];
             const int xx = x + i;
-            if (a == 0 || xx < 0 || xx >= m_width)
+            if (a == 0 || xx < 0 || xx >= m_deviceWidth)
                 continue;
             const uint32_t d = p[xx];
             const uint32_t dr = (d >> 16) & 0xff, dg = (d >> 8) & 0xff, db = d & 0xff;

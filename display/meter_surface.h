@@ -1,19 +1,20 @@
 // The meter window's surface: the picture both painters draw into.
 //
 // Who owns what:
-//   - The render thread draws the moving parts of every frame into the back
+//   - The render thread draws the moving parts of every frame into the
 //     picture (`image`), with the plain raster operations below (no QPainter,
-//     no font, no allocation), records the area it changed, and rings `wake`
-//     so that the window asks for a repaint.
+//     no font, no allocation), records the rectangles it changed, and rings
+//     `wake` so that the window asks for a repaint of just those.
 //   - The main thread paints the static parts of a whole new face off the
-//     lock and puts it in as the back picture (adopt), and shows the front
-//     picture in its paint event (present).
-//   - Double buffering keeps the main thread's hold of `lock` to a swap of two
-//     pictures: present() swaps front and back when the back has changed and
-//     draws the front to the screen after letting go of the lock; the render
-//     thread brings the old front, now its back, up to date with the area it
-//     missed (catchUp) before its next drawing. So the render thread never
-//     waits on the main thread's drawing, only on a few pointer moves.
+//     lock and puts it in as the picture (adopt). It keeps its own copy of
+//     the picture to show: takeChanged() hands it the changed rectangles for
+//     update(rect), and present() copies only the changed rectangles from the
+//     picture under `lock` and draws the shown copy after letting go of it.
+//     So the render thread waits at most for a copy of what it changed
+//     itself, never for the window's drawing.
+//   - Coordinates are logical pixels (the layout's); the pictures hold
+//     ratio() device pixels per logical pixel, so a high-density screen gets
+//     sharp pixels instead of stretched ones.
 //   - The last frame drawn is kept (under `lock`) so that a new face gets its
 //     moving parts at once, not at the next frame, which never comes while
 //     the stream is stopped.
@@ -27,9 +28,14 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+
+class GlyphAtlas;
 
 // One 8 x 8 fill, solid or a pattern repeating from the surface origin.
 struct RasterFill {
@@ -38,41 +44,73 @@ struct RasterFill {
     static RasterFill solidColor(uint32_t rgb);
 };
 
+// What the bars on the picture show, so that the next frame draws only the
+// rows that change. Render thread, `lock` held; cleared by a new face or
+// size, which makes the next frame draw the bars whole.
+constexpr int kDrawnKeySize = 7;
+struct MeterDrawnState {
+    bool known = false;
+    int key[kDrawnKeySize] = {}; // layout and zone limits the bars were drawn for
+    RasterFill zones[3] = {};    // their fills: low, nominal, clip
+    uint32_t black = 0;
+    int bar[2] = {0, 0};         // lit height above the zero line (<= 0: none)
+    int indicator[2] = {-1, -1}; // peak indicator position, -1 = none
+};
+
 class MeterSurface {
 public:
+    // Changed rectangles kept apart before they merge into one.
+    static constexpr int kMaxChanges = 8;
+
     MeterSurface();
     ~MeterSurface();
     MeterSurface(const MeterSurface&) = delete;
     MeterSurface& operator=(const MeterSurface&) = delete;
 
-    // Main thread, without `lock` held: black pictures of this size.
-    void resize(int width, int height);
-    // Main thread, `lock` held: `face` (a whole new picture, painted off the
-    // lock) becomes the back picture, and `spare`, of the same size, the
-    // front one when the size changes; both come back with the old pictures.
-    void adopt(QImage& face, QImage& spare);
+    // Main thread, without `lock` held: a black picture of this logical size
+    // at `ratio` device pixels per logical pixel.
+    void resize(int width, int height, double ratio = 1.0);
+    // Main thread, `lock` held: `face` (a whole new picture of the same
+    // logical size and ratio, painted off the lock) becomes the picture; it
+    // comes back with the old one. All of it counts as changed.
+    void adopt(QImage& face);
     // A deep copy of the current picture (tests, screenshots). Takes `lock`.
     QImage snapshot();
-    // Main thread: draws `rect` of the picture with `painter` (the window's
-    // paint event). Holds `lock` only to swap the pictures.
-    void present(QPainter& painter, const QRect& rect);
+    // Main thread: the rectangles changed since the last call, in logical
+    // pixels, for the window's update(rect). Takes `lock` briefly. Returns
+    // how many were written to `out` (at most kMaxChanges).
+    int takeChanged(QRect* out);
+    // Main thread: draws `region` (logical pixels) of the picture with
+    // `painter` (the window's paint event). Holds `lock` only to copy the
+    // changed rectangles into the shown copy.
+    void present(QPainter& painter, const QRegion& region);
 
     std::mutex lock;
-    // The back picture, guarded by `lock`. Never copied shallowly: the render
-    // thread writes through `pixels`, so the picture must stay unshared.
+    // The picture, guarded by `lock`. Never copied shallowly: the render
+    // thread writes through raw pointers, so the picture must stay unshared.
     QImage image;
 
-    // Raster operations for the render thread; `lock` held. GDI rules: the
-    // rectangle covers [l, r) x [t, b), lines exclude their end point.
+    // Logical size and device pixels per logical pixel.
     int width() const { return m_width; }
     int height() const { return m_height; }
+    double ratio() const { return m_ratio; }
+    // A logical coordinate's device pixel edge; device rectangles follow the
+    // same rounding as QPainter's fills, so both painters meet exactly.
+    int toDevice(int v) const {
+        return m_ratio == 1.0 ? v : static_cast<int>(std::floor(v * m_ratio + 0.5));
+    }
+
+    // Raster operations for the render thread; `lock` held. Logical pixels,
+    // GDI rules: the rectangle covers [l, r) x [t, b), lines exclude their
+    // end point.
     void fill(int l, int t, int r, int b, const RasterFill& f);
     void fillSolid(int l, int t, int r, int b, uint32_t rgb);
     // Outline one pixel inside the area in `pen`, the inside with `f`.
     void rectangle(int l, int t, int r, int b, uint32_t pen, const RasterFill& f);
     void hline(int x0, int x1, int y, uint32_t rgb); // x0 to x1, either direction
     void vline(int x, int y0, int y1, uint32_t rgb);
-    // Blends `color` by an 8-bit coverage mask of w x h at (x, y).
+    // Blends `color` by an 8-bit coverage mask of w x h at (x, y), all in
+    // device pixels (the glyphs are rendered at the ratio).
     void blendMask(int x, int y, const uint8_t* mask, int w, int h, int stride, uint32_t color);
 
     // The render thread tells the window that new pixels wait to be shown
@@ -98,28 +136,42 @@ public:
     MeterFrame lastFrame{};
     bool hasLastFrame = false;
     bool warningShown = false;
+    // What the bars on the picture show (`lock`).
+    MeterDrawnState drawn;
+    // The glyphs at the picture's ratio; set by the main thread (`lock`).
+    std::shared_ptr<const GlyphAtlas> glyphs;
 
 private:
-    // A rectangle [l, r) x [t, b); empty when l >= r.
+    // A rectangle [l, r) x [t, b) in device pixels; empty when l >= r.
     struct Area {
         int l = 0, t = 0, r = 0, b = 0;
         bool empty() const { return l >= r || t >= b; }
-        void add(int al, int at, int ar, int ab);
+    };
+    // Up to kMaxChanges rectangles; a new one merges with one it touches,
+    // or, when all are taken, with the one that grows least.
+    struct Changes {
+        Area a[kMaxChanges];
+        int n = 0;
+        void add(const Area& r);
+        void clear() { n = 0; }
     };
 
     uint32_t* row(int y) { return m_pixels + static_cast<ptrdiff_t>(y) * m_stride; }
-    void bind(); // `lock` held: the raw pointers follow the two pictures
-    // `lock` held: copies into the back picture what the front one has and it
-    // lacks since the last swap; every drawing does so first. No allocation.
-    void catchUp();
+    void bind();                 // `lock` held: the raw pointer follows the picture
+    void changed(const Area& a); // `lock` held
+    // Device area of a logical rectangle clipped to the picture; empty if none.
+    Area deviceArea(int l, int t, int r, int b) const;
+    void fillDevice(const Area& a, const RasterFill& f);
 
-    QImage m_front;                    // shown by present(); swapped under `lock`
-    uint32_t* m_pixels = nullptr;      // bits of `image`
-    uint32_t* m_frontPixels = nullptr; // bits of the front picture (read only)
-    int m_stride = 0;                  // pixels per line, both pictures
-    int m_width = 0;
+    QImage m_shown;               // main thread only: what present() draws
+    uint32_t* m_pixels = nullptr; // bits of `image`
+    int m_stride = 0;             // pixels per line
+    int m_width = 0;              // logical size
     int m_height = 0;
-    Area m_dirty;   // changed in `image` since the last swap (`lock`)
-    Area m_missing; // in the front picture but not yet in `image` (`lock`)
+    int m_deviceWidth = 0;
+    int m_deviceHeight = 0;
+    double m_ratio = 1.0;
+    Changes m_toCopy; // changed in `image`, not yet in m_shown (`lock`)
+    Changes m_toShow; // changed, not yet handed to the window (`lock`)
     int m_wakeFd = -1;
 };

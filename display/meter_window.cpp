@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -122,16 +123,21 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
         QString::fromLocal8Bit(p.windowName, strnlen(p.windowName, sizeof p.windowName)));
     setGeometry(rect.x, rect.y, std::max(rect.width, 1), std::max(rect.height, 1));
 
-    m_surface->resize(width(), height());
+    m_surface->resize(width(), height(), devicePixelRatioF());
     DisplayFrameRenderer::instance().attach(this, m_surface);
     if (m_surface->wakeFd() >= 0) {
         m_wake = new QSocketNotifier(m_surface->wakeFd(), QSocketNotifier::Read, this);
         connect(m_wake, &QSocketNotifier::activated, this, [this] {
             m_surface->drainWake();
-            if (m_surface->faceStale.exchange(false))
+            if (m_surface->faceStale.exchange(false)) {
                 invalidateFace();
-            else
-                update();
+                return;
+            }
+            // Only what the frames changed is painted and sent to the screen.
+            QRect changed[MeterSurface::kMaxChanges];
+            const int n = m_surface->takeChanged(changed);
+            for (int i = 0; i < n; ++i)
+                update(changed[i]);
         });
     }
     buildMenus();
@@ -426,28 +432,35 @@ void MeterWindow::paintStaticNow() {
     m_staticDirty = false;
     // The new face is painted off the surface's lock; the render thread only
     // waits for the swap and one frame drawn again onto it.
-    QImage face(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    // Drawn at the screen's pixel density; the face keeps logical coordinates.
+    const int w = std::max(width(), 1), h = std::max(height(), 1);
+    const double ratio = devicePixelRatioF();
+    QImage face(static_cast<int>(std::ceil(w * ratio - 1e-9)),
+                static_cast<int>(std::ceil(h * ratio - 1e-9)), QImage::Format_RGB32);
+    face.setDevicePixelRatio(ratio);
     face.fill(Qt::black);
     {
         MeterParams p{};
         meterGetParams(engine(), &p);
         Dc dc(face);
-        meterPaintStatic(dc, face.width(), face.height(), m_surface->channels.load(), p);
+        meterPaintStatic(dc, w, h, m_surface->channels.load(), p);
     }
-    QImage spare;
-    if (m_surface->width() != face.width() || m_surface->height() != face.height())
-        spare = QImage(face.size(), QImage::Format_RGB32);
+    std::shared_ptr<const GlyphAtlas> glyphs = DisplayFrameRenderer::instance().glyphs(ratio);
     std::lock_guard<std::mutex> guard(m_surface->lock);
-    m_surface->adopt(face, spare);
+    m_surface->adopt(face);
+    m_surface->glyphs = std::move(glyphs);
     DisplayFrameRenderer::instance().redrawLastFrame(*m_surface);
-    // `face` and `spare` now hold the old pictures and go when the lock has
-    // been let go of (declared before the guard, they outlive it).
+    // `face` now holds the old picture and goes when the lock has been let
+    // go of (declared before the guard, it outlives it).
 }
 
 void MeterWindow::paintEvent(QPaintEvent* event) {
+    // Moved to a screen of another density: a new face, shown whole.
+    if (m_surface->ratio() != devicePixelRatioF() && !m_staticDirty)
+        invalidateFace();
     paintStaticNow();
     QPainter painter(this);
-    m_surface->present(painter, event->rect());
+    m_surface->present(painter, event->region());
 }
 
 void MeterWindow::resizeEvent(QResizeEvent* event) {

@@ -15,9 +15,11 @@
 
 #include <QApplication>
 #include <QPaintEngine>
+#include <QRegion>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -76,17 +78,32 @@ protected:
         return meterDrawFrame(s, f, pal, *glyphs);
     }
 
+    // 2 x 2 blocks (on even coordinates) inside `area` whose four pixels
+    // differ: none where logical pixels were stretched to twice the size.
+    static int mixedBlocks(const QImage& img, const QRect& area) {
+        int n = 0;
+        for (int y = area.top() & ~1; y + 1 <= area.bottom() && y + 1 < img.height(); y += 2)
+            for (int x = area.left() & ~1; x + 1 <= area.right() && x + 1 < img.width(); x += 2) {
+                const QRgb p = img.pixel(x, y);
+                n += img.pixel(x + 1, y) != p || img.pixel(x, y + 1) != p ||
+                     img.pixel(x + 1, y + 1) != p;
+            }
+        return n;
+    }
+
     static uint32_t at(MeterSurface& s, int x, int y) { return s.image.pixel(x, y) | 0xff000000u; }
 
     // The static face of a 180-pixel-wide stereo window on a black ground.
-    static QImage paintStatic(int h, int minDb) {
+    static QImage paintStatic(int h, int minDb, double ratio = 1.0) {
         MeterParams p{};
         std::strcpy(p.windowName, "Korvalo");
         p.left.displayFlags = kBarsAndCorrelator;
         p.left.peakOn = 1;
         p.left.L_MinDB = minDb;
         p.left.L_MaxDB = 6;
-        QImage img(180, h, QImage::Format_RGB32);
+        QImage img(static_cast<int>(180 * ratio), static_cast<int>(h * ratio),
+                   QImage::Format_RGB32);
+        img.setDevicePixelRatio(ratio);
         img.fill(Qt::black);
         {
             Dc dc(img); // done drawing before the image is copied out
@@ -345,6 +362,110 @@ TEST_F(RenderTest, AFrameThroughTheRendererAllocatesNothing) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_GT(f.hold[0].levelLabelPixel, 0); // it did draw
     renderer.detach(window);
+}
+
+// Frames after the first draw only what changed and report it: the picture
+// must still equal one drawn whole, every changed pixel must lie in a
+// reported rectangle, and a small move must report a small area.
+TEST_F(RenderTest, FramesDrawOnlyWhatChangesAndReportIt) {
+    MeterSurface s, fresh;
+    s.resize(400, 600);
+    const MeterLayout L = meterComputeLayout(400, 600, 2, kMeterShowBars);
+    const int barArea = 2 * L.bw * L.H;
+    QRect changed[MeterSurface::kMaxChanges];
+    MeterFrame f = frame(kMeterShowBars);
+    f.in.peakOn = 0;
+    // Left level, left peak, right level, right maximum; the largest report allowed.
+    const struct {
+        float level, peak, right, maxRight;
+        int maxArea;
+    } steps[] = {{-20, -10, -30, -25, 400 * 600}, {-19, -9, -30, -25, barArea / 4},
+                 {-40, -30, -5, -2, barArea},     {-41, -30, -5, -2, barArea / 4},
+                 {-200, -200, -200, -2, barArea}, {2, 4, -1, 3, 400 * 600}};
+    for (const auto& st : steps) {
+        f.reading[0] = {st.peak, st.level, st.level, st.peak, st.level, st.peak, st.level - 12, 12};
+        f.reading[1] = {st.right, st.right, st.right,     st.right,
+                        st.right, st.right, st.right - 6, 6};
+        f.hold[0].maxLevel = st.level;
+        f.hold[1].maxPeak = f.reading[1].shownMaxPeak = st.maxRight;
+        const QImage before = s.snapshot();
+        s.takeChanged(changed);
+        MeterFrame whole = f;
+        ASSERT_TRUE(draw(s, f));
+        const int n = s.takeChanged(changed);
+        int area = 0;
+        QRegion reported;
+        for (int i = 0; i < n; ++i) {
+            reported += changed[i];
+            area += changed[i].width() * changed[i].height();
+        }
+        EXPECT_LE(area, st.maxArea) << st.level;
+        const QImage after = s.snapshot();
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 400; ++x)
+                ASSERT_TRUE(before.pixel(x, y) == after.pixel(x, y) ||
+                            reported.contains(QPoint(x, y)))
+                    << x << "," << y;
+        // The same frame on a picture that never showed an earlier one.
+        fresh.resize(400, 600);
+        for (MeterHold& h : whole.hold)
+            h.peakLabelPixel = h.levelLabelPixel = h.rangeHighPixel = h.rangeLowPixel = -1;
+        draw(fresh, whole);
+        ASSERT_EQ(after, fresh.snapshot()) << st.level;
+    }
+}
+
+// At a high-density ratio the renderer's fills meet the static painter's to
+// the device pixel, and the labels' glyphs carry detail finer than a logical
+// pixel instead of being logical pixels stretched.
+TEST_F(RenderTest, HighDensityPicturesMatchTheStaticPainterAndKeepGlyphDetail) {
+    for (double ratio : {1.25, 1.5, 2.0}) {
+        MeterSurface s;
+        s.resize(181, 600, ratio);
+        EXPECT_EQ(std::tuple(s.width(), s.height()), std::tuple(181, 600)) << ratio;
+        EXPECT_EQ(s.image.size(), QSize(std::ceil(181 * ratio), std::ceil(600 * ratio)));
+        QImage painted(s.image.size(), QImage::Format_RGB32);
+        painted.setDevicePixelRatio(ratio);
+        painted.fill(Qt::black);
+        {
+            Dc dc(painted);
+            std::lock_guard<std::mutex> guard(s.lock);
+            for (int i = 0; i < 7; ++i) {
+                const QRect r(3 + 11 * i, 5 + 7 * i, 1 + 3 * i, 2 + i);
+                dc.fillRect(r.left(), r.top(), r.right() + 1, r.bottom() + 1, QColor(Qt::white));
+                s.fillSolid(r.left(), r.top(), r.right() + 1, r.bottom() + 1, 0xffffff);
+            }
+        }
+        EXPECT_EQ(s.snapshot().convertToFormat(QImage::Format_RGB32),
+                  painted.convertToFormat(QImage::Format_RGB32))
+            << ratio;
+    }
+    MeterSurface s;
+    s.resize(400, 600, 2.0);
+    const GlyphAtlas sharp(ctlMakeFont(14, 400), 2.0);
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        sharp.draw(s, 10, 100, "-12.50", 0xffffff);
+    }
+    const QRect text(20, 200, 2 * sharp.textWidth("-12.50"), 2 * sharp.cellHeight());
+    EXPECT_GT(mixedBlocks(s.snapshot(), text), 10);
+    EXPECT_EQ(sharp.cellHeight(), glyphs->cellHeight());
+}
+
+// The static face at twice the density: scale lines are whole device rows
+// (not one dot per logical pixel), the labels are drawn at full resolution.
+TEST_F(RenderTest, StaticFaceAtTwiceTheDensity) {
+    const QImage img = paintStatic(359, -40, 2.0);
+    const MeterLayout L = meterComputeLayout(180, 359, 2, kBarsAndCorrelator);
+    const uint32_t markPen = ctlColor(14).rgb() & 0xffffff;
+    for (const ScaleMark& m : dbScalePlan(300, -40, 6).marks) {
+        if (m.style != MarkStyle::Major)
+            continue;
+        for (int y = 2 * (L.bottom - m.p - 1); y < 2 * (L.bottom - m.p + 1); ++y)
+            for (int x = 2 * L.scaleX; x < 2 * (L.scaleX + 30); ++x)
+                ASSERT_EQ(img.pixel(x, y) & 0xffffff, markPen) << m.value << " " << x << "," << y;
+    }
+    EXPECT_GT(mixedBlocks(img, QRect(2 * L.scaleX, 0, 60, img.height())), 50);
 }
 
 // A screen stand-in that, whenever the window draws the picture onto it, asks
