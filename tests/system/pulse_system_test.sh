@@ -77,10 +77,10 @@ settled() {
 # heard NAME: the play must reach the monitor identical to the file after the
 # pre-roll. A gap of silence in the middle, where the server ran dry because
 # the machine was too busy to feed it in time, is no fault of the program's:
-# the file is then played again (F2, F1), three tries in all.
+# the file is then played again (F2, F1), five tries in all.
 heard() {
   local try
-  for try in 1 2 3; do
+  for try in 1 2 3 4 5; do
     [ $try -eq 1 ] || record_play "$1-$try" press_play
     wait_for 60 settled
     cat "$work/compare.txt"
