@@ -39,10 +39,10 @@ QFont artFont(int pixelSize, QFont::Weight weight, bool italic) {
     return f;
 }
 
-void brushRows(QImage& image, int top, int bottom, double strength, uint32_t seed) {
+void brushRows(QImage& image, int top, int bottom, double strength, uint32_t seed, int streak) {
     ArtRandom rng{seed};
     const int width = image.width();
-    const int streak = 48; // length of the moving average that draws a streak
+    // `streak` is the length of the moving average that draws a streak.
     std::vector<double> raw(size_t(width + streak));
     for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y) {
         for (double& v : raw)

@@ -26,8 +26,9 @@ QImage newImage(int width, int height, QColor fill);
 QFont artFont(int pixelSize, QFont::Weight weight = QFont::Bold, bool italic = false);
 
 // Adds horizontal brushed-metal grain to the rows [top, bottom) of an opaque
-// image: long streaks of +-strength levels plus a faint per-pixel grain.
-void brushRows(QImage& image, int top, int bottom, double strength, uint32_t seed);
+// image: streaks about `streak` pixels long of +-strength levels plus a faint
+// per-pixel grain.
+void brushRows(QImage& image, int top, int bottom, double strength, uint32_t seed, int streak = 48);
 
 // Text printed on the face, with a soft dark shadow one pixel below that keeps
 // small letters legible on a textured ground.

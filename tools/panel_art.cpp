@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -76,15 +77,17 @@ void buttonWell(QPainter& p, int x, int y) {
     insetBox(p, QRectF(x - 2, y - 2, buttonWidth + 4, buttonHeight + 4), 2.5, QColor(9, 9, 10));
 }
 
-void drawBaseplate(QImage& face) {
+void drawBaseplate(QImage& face, int scale) {
     {
         QPainter p(&face);
-        QLinearGradient g(0, 0, 0, faceHeight);
+        QLinearGradient g(0, 0, 0, face.height());
         g.setColorAt(0, faceTop);
         g.setColorAt(1, faceBottom);
         p.fillRect(face.rect(), g);
     }
-    brushRows(face, 0, faceHeight, 3.0, 0x13572468u);
+    // The grain works on image pixels: at a larger scale its streaks grow
+    // with the picture so the metal looks the same.
+    brushRows(face, 0, face.height(), 3.0, 0x13572468u, 48 * scale);
 }
 
 // An engraved rule: a dark groove with a lit edge under it.
@@ -241,10 +244,11 @@ QPointF polar(QPointF c, double radius, double degrees) {
 
 } // namespace
 
-QImage drawPanelFace() {
-    QImage face = newImage(faceWidth, faceHeight, faceBottom);
-    drawBaseplate(face);
+QImage drawPanelFace(int scale) {
+    QImage face = newImage(faceWidth * scale, faceHeight * scale, faceBottom);
+    drawBaseplate(face, scale);
     QPainter p(&face);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
@@ -261,12 +265,13 @@ QImage drawPanelFace() {
     return face;
 }
 
-QImage drawPanelKnob(int size) {
+QImage drawPanelKnob(int size, int scale) {
     // Round controls are drawn through a circular mask whose image is ORed
     // over the cleared background, so everything outside the circle must
     // stay pure black.
-    QImage knob = newImage(size, size, Qt::black);
+    QImage knob = newImage(size * scale, size * scale, Qt::black);
     QPainter p(&knob);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     const double s = size / 24.0;
     const QPointF c(size / 2.0, size / 2.0);
@@ -318,18 +323,20 @@ QImage drawPanelKnob(int size) {
     p.end();
 
     // Antialiasing leaves faint colour just outside the circle; clear it.
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const double dx = x + 0.5 - size / 2.0, dy = y + 0.5 - size / 2.0;
-            if (dx * dx + dy * dy > (size / 2.0) * (size / 2.0))
+    const int n = size * scale;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const double dx = x + 0.5 - n / 2.0, dy = y + 0.5 - n / 2.0;
+            if (dx * dx + dy * dy > (n / 2.0) * (n / 2.0))
                 knob.setPixel(x, y, qRgb(0, 0, 0));
         }
     return knob;
 }
 
-QImage drawPanelButton(bool on) {
-    QImage img = newImage(buttonWidth, buttonHeight, QColor(9, 9, 10));
+QImage drawPanelButton(bool on, int scale) {
+    QImage img = newImage(buttonWidth * scale, buttonHeight * scale, QColor(9, 9, 10));
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF body(0, 0, buttonWidth, buttonHeight);
 
@@ -372,25 +379,28 @@ QImage drawPanelButton(bool on) {
     return img;
 }
 
-QImage drawWindowIcon(bool meterIcon) {
-    const int n = 48;
-    QImage icon(n, n, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 0, n);
-    g.setColorAt(0, QColor(70, 72, 78));
-    g.setColorAt(1, QColor(28, 29, 32));
-    p.setPen(QPen(QColor(10, 10, 12), 1.5));
-    p.setBrush(g);
-    p.drawRoundedRect(QRectF(1.5, 1.5, n - 3, n - 3), 8, 8);
+namespace {
 
-    // Two level bars; the meter window's icon adds the correlator's arc.
+// The window icons are laid out on a 48-unit grid; the PNGs and the SVG are
+// drawn from the same parts.
+constexpr int iconGrid = 48;
+const QRectF iconPlate(1.5, 1.5, iconGrid - 3, iconGrid - 3);
+constexpr qreal iconPlateRadius = 8, iconFrameWidth = 1.5, iconSegmentRadius = 1;
+const QColor iconTop(70, 72, 78), iconBottom(28, 29, 32), iconFrame(10, 10, 12);
+
+struct IconSegment {
+    QRectF rect;
+    QColor colour;
+};
+
+// Two level bars; the meter window's icon leaves room above them for the
+// correlator's arc.
+std::vector<IconSegment> iconSegments(bool meterIcon) {
     const std::array<int, 2> lit{meterIcon ? 8 : 9, meterIcon ? 6 : 7};
     const int segments = 10;
     const qreal barTop = meterIcon ? 16 : 8, barBottom = 40;
     const qreal step = (barBottom - barTop) / segments;
-    p.setPen(Qt::NoPen);
+    std::vector<IconSegment> out;
     for (int column = 0; column < 2; ++column) {
         for (int i = 0; i < segments; ++i) {
             QColor c = i >= 8   ? QColor(235, 70, 45)
@@ -398,10 +408,32 @@ QImage drawWindowIcon(bool meterIcon) {
                                 : QColor(70, 200, 90);
             if (i >= lit[size_t(column)])
                 c = c.darker(400);
-            p.setBrush(c);
-            p.drawRoundedRect(
-                QRectF(column ? 26 : 10, barBottom - (i + 1) * step + 0.6, 12, step - 1.2), 1, 1);
+            out.push_back(
+                {QRectF(column ? 26 : 10, barBottom - (i + 1) * step + 0.6, 12, step - 1.2), c});
         }
+    }
+    return out;
+}
+
+} // namespace
+
+QImage drawWindowIcon(bool meterIcon, int size) {
+    QImage icon(size, size, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(size) / iconGrid, qreal(size) / iconGrid);
+    QLinearGradient g(0, 0, 0, iconGrid);
+    g.setColorAt(0, iconTop);
+    g.setColorAt(1, iconBottom);
+    p.setPen(QPen(iconFrame, iconFrameWidth));
+    p.setBrush(g);
+    p.drawRoundedRect(iconPlate, iconPlateRadius, iconPlateRadius);
+
+    p.setPen(Qt::NoPen);
+    for (const IconSegment& s : iconSegments(meterIcon)) {
+        p.setBrush(s.colour);
+        p.drawRoundedRect(s.rect, iconSegmentRadius, iconSegmentRadius);
     }
     if (meterIcon) {
         p.setPen(QPen(QColor(238, 166, 58), 2.2, Qt::SolidLine, Qt::RoundCap));
@@ -411,6 +443,34 @@ QImage drawWindowIcon(bool meterIcon) {
         p.drawLine(QPointF(24, 13), polar(QPointF(24, 13), 7, 60));
     }
     return icon;
+}
+
+QString drawWindowIconSvg() {
+    const auto num = [](qreal v) { return QString::number(v, 'g', 6); };
+    QString svg;
+    svg += QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                          "viewBox=\"0 0 %1 %1\">\n")
+               .arg(iconGrid);
+    svg += QStringLiteral("  <defs>\n    <linearGradient id=\"plate\" x1=\"0\" y1=\"0\" x2=\"0\" "
+                          "y2=\"%1\" gradientUnits=\"userSpaceOnUse\">\n"
+                          "      <stop offset=\"0\" stop-color=\"%2\"/>\n"
+                          "      <stop offset=\"1\" stop-color=\"%3\"/>\n"
+                          "    </linearGradient>\n  </defs>\n")
+               .arg(iconGrid)
+               .arg(iconTop.name(), iconBottom.name());
+    svg += QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
+                          "fill=\"url(#plate)\" stroke=\"%6\" stroke-width=\"%7\"/>\n")
+               .arg(num(iconPlate.x()), num(iconPlate.y()), num(iconPlate.width()),
+                    num(iconPlate.height()), num(iconPlateRadius), iconFrame.name(),
+                    num(iconFrameWidth));
+    for (const IconSegment& s : iconSegments(false))
+        svg += QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
+                              "fill=\"%6\"/>\n")
+                   .arg(num(s.rect.x()), num(s.rect.y()), num(s.rect.width()), num(s.rect.height()),
+                        num(iconSegmentRadius), s.colour.name());
+    svg += QStringLiteral("</svg>\n");
+    return svg;
 }
 
 QImage drawPanelProof(int scale) {

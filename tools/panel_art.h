@@ -4,10 +4,17 @@
 
 #include <QImage>
 
-QImage drawPanelFace();                // 500: 250 x 279
-QImage drawPanelKnob(int size);        // 509 at 24, 1507 at 32: black outside the circle
-QImage drawPanelButton(bool on);       // 530 on, 531 off: 19 x 15
-QImage drawWindowIcon(bool meterIcon); // 100 (main window), 101 (meter window): 48 x 48
+#include <QString>
+
+// `scale` draws the same picture with `scale` image pixels per pixel of the
+// program's layout: 2 gives the pictures for high-density screens
+// (500@2x.png, ...), whose layout coordinates stay those of scale 1.
+QImage drawPanelFace(int scale = 1);            // 500: 250 x 279
+QImage drawPanelKnob(int size, int scale = 1);  // 509 at 24, 1507 at 32: black outside the circle
+QImage drawPanelButton(bool on, int scale = 1); // 530 on, 531 off: 19 x 15
+QImage drawWindowIcon(bool meterIcon, int size = 48); // 100 (main window), 101 (meter window)
+// Icon 100 as scalable vector graphics, from the same parts as the PNG.
+QString drawWindowIconSvg();
 
 // The face with the knobs and buttons laid on it as the program shows them,
 // pointers included, enlarged `scale` times: a proof to look at, never a
