@@ -8,7 +8,7 @@ source "$KC_ROOT/scripts/setup.sh"
 kc_install_packages
 kc_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # The program runs from build/, so a FILE given relative to here is made
-# absolute first; without a FILE the bundled demo plays.
+# absolute first; without a FILE, --demo plays the bundled demo.
 args=()
 has_file=0
 while [ $# -gt 0 ]; do
@@ -20,6 +20,6 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-[ "$has_file" -eq 1 ] || args+=("$KC_ROOT/build/demo/korvalo-demo.wav")
+[ "$has_file" -eq 1 ] || args+=(--demo)
 cd "$KC_ROOT/build"
 exec ./korvalo-cor "${args[@]}"

@@ -1,5 +1,7 @@
 #include "app/app_options.h"
 
+#include "app/install_paths.h"
+
 #ifndef KC_VERSION
 #define KC_VERSION "1.0.0"
 #endif
@@ -15,6 +17,8 @@ AppOptions parseAppOptions(const QStringList& args) {
             o.help = true;
         } else if (!optionsEnded && a == QLatin1String("--version")) {
             o.version = true;
+        } else if (!optionsEnded && a == QLatin1String("--demo")) {
+            o.demo = true;
         } else if (!optionsEnded && a == QLatin1String("--device")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("--device needs a device name");
@@ -32,6 +36,20 @@ AppOptions parseAppOptions(const QStringList& args) {
             o.error = QStringLiteral("only one WAV file can be given (%1, %2)").arg(o.wavFile, a);
             return o;
         }
+    }
+    if (o.demo && !o.help && !o.version) {
+        if (!o.wavFile.isEmpty()) {
+            o.error = QStringLiteral("--demo plays the bundled demo; no WAV file can be given "
+                                     "with it (%1)")
+                          .arg(o.wavFile);
+            return o;
+        }
+        o.wavFile = findInstalledFile(InstalledFile::Demo);
+        if (o.wavFile.isEmpty())
+            o.error = QStringLiteral("--demo: the bundled demo korvalo-demo.wav is not installed "
+                                     "(looked in %1)")
+                          .arg(installedFileCandidates(InstalledFile::Demo, programDirectory())
+                                   .join(QStringLiteral(", ")));
     }
     return o;
 }
@@ -73,12 +91,17 @@ QStringList withoutQtOptions(const QStringList& args) {
 QString appUsageText() {
     return QStringLiteral(
         "Usage: korvalo-cor [--device NAME] [FILE.wav]\n"
+        "       korvalo-cor [--device NAME] --demo\n"
         "Korvalo Cor. - a stereo audio level meter. It plays a 16-bit stereo 44.1 kHz\n"
         "WAV file through the sound card and meters exactly what it plays.\n"
         "\n"
         "  --device NAME  play through this output device (an ALSA PCM name such as\n"
         "                 \"default\" or \"hw:0,0\"); without it the default device\n"
-        "  FILE.wav       the WAV file to play; without it the bundled demo\n"
+        "  FILE.wav       the WAV file to open and play at once, with the meter window\n"
+        "                 open; without it the program starts stopped, with no file\n"
+        "                 (F5 chooses one)\n"
+        "  --demo         play the bundled demo (korvalo-demo.wav, installed with the\n"
+        "                 program under share/korvalo-cor/) like a FILE.wav\n"
         "  --help         print this help and exit\n"
         "  --version      print the version and exit\n"
         "  --analyze ...  measure files without playing them: korvalo-cor --analyze --help\n"

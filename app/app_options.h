@@ -1,6 +1,7 @@
 // The program's command line.
 //
 //   korvalo-cor [--device NAME] [FILE.wav]
+//   korvalo-cor [--device NAME] --demo
 //   korvalo-cor --help | --version
 //
 // Parsed before anything else starts, so --help and --version work without a
@@ -11,8 +12,9 @@
 #include <QStringList>
 
 struct AppOptions {
-    QString device;  // output device name for the wave device layer; empty = the default device
-    QString wavFile; // WAV file to open at start-up; empty = none given
+    QString device;    // output device name for the wave device layer; empty = the default device
+    QString wavFile;   // WAV file to open at start-up; empty = none given
+    bool demo = false; // --demo: wavFile is the bundled demo (app/install_paths.h)
     bool help = false;
     bool version = false;
     QString error; // set when the command line is not understood

@@ -2,6 +2,7 @@
 
 #include "app/app_commands.h"
 #include "app/hotkey_filter.h"
+#include "app/install_paths.h"
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "controls/ctl_core.h"
@@ -91,7 +92,7 @@ const QImage& AppShell::bitmap(int resource) const {
 }
 
 QString AppShell::readmePath() const {
-    return QDir(m_startupDir).filePath(QStringLiteral("readme.txt"));
+    return readmeFor(m_startupDir);
 }
 
 void AppShell::message(const QString& text, const QString& caption, MessageIcon icon,

@@ -97,7 +97,8 @@ public:
     // Check marks of the "&Latency" items from the current latency.
     void refreshLatencyChecks();
 
-    // The start-up directory and the readme's place in it.
+    // The start-up directory and the readme's place: in it, or else where
+    // the readme was installed (app/install_paths.h).
     QString startupDirectory() const { return m_startupDir; }
     QString readmePath() const;
 

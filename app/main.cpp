@@ -5,6 +5,7 @@
 #include "app/audio_wiring.h"
 #include "app/control_panel.h"
 #include "app/engine_owner.h"
+#include "app/install_paths.h"
 #include "app/main_window.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvalo-cor"));
     QApplication::setApplicationVersion(appVersion());
+    QGuiApplication::setDesktopFileName(desktopFileName());
     // The shut-down sequence ends the event loop itself, after the settings
     // are saved; a closing message box must not end it early.
     QApplication::setQuitOnLastWindowClosed(false);
