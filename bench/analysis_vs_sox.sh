@@ -22,7 +22,7 @@ wall() { # wall seconds of one run of the command
   t0=$(date +%s.%N)
   "$@" >/dev/null 2>&1
   t1=$(date +%s.%N)
-  echo "$t1 - $t0" | bc -l
+  awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.6f\n", b - a}'
 }
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
@@ -39,7 +39,7 @@ compare() { # compare LABEL ARGS...: the analysis with ARGS against sox
   a=$(median <"$work/a")
   b=$(median <"$work/b")
   printf '%-28s analysis %.3f s  sox stats %.3f s  ratio %.3f\n' "$label" "$a" "$b" \
-    "$(echo "$a / $b" | bc -l)"
+    "$(awk -v a="$a" -v b="$b" 'BEGIN {print a / b}')"
 }
 
 compare "--no-loudness" --no-loudness
