@@ -9,6 +9,12 @@
 //       is dark; prints what it found either way.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
 //       saves the meter window's client, or only its level scale column.
+//   kc-display-probe sharp WINDOW-ID OUT.png WIDTH HEIGHT
+//       the window at twice the density: takes a screenshot into OUT.png and
+//       exits 0 when the client is 2 WIDTH x 2 HEIGHT pixels and the scale
+//       column's labels are drawn at full resolution: many 2 x 2 blocks on
+//       even coordinates have pixels that differ, where text drawn at the
+//       logical size and stretched would have none.
 #include "display/meter_layout.h"
 #include "tests/system/x11_probe_util.h"
 #include "tools/wav_writer.h"
@@ -90,6 +96,35 @@ int shot(const char* windowId, const char* out, bool scaleOnly) {
     return img.save(QString::fromLocal8Bit(out)) ? 0 : 1;
 }
 
+int checkSharp(const char* windowId, const char* out, int width, int height) {
+    Window win = 0;
+    Display* dpy = probe::open(windowId, win);
+    if (!dpy)
+        return 1;
+    const QImage img = probe::grab(dpy, win);
+    XCloseDisplay(dpy);
+    if (img.isNull()) {
+        std::printf("no such window\n");
+        return 1;
+    }
+    img.save(QString::fromLocal8Bit(out));
+    const MeterLayout L = meterComputeLayout(width, height, 2, 0x10000001);
+    std::printf("client %dx%d for a %dx%d window, layout %s\n", img.width(), img.height(), width,
+                height, L.fits() ? "fits" : "none");
+    if (img.width() != 2 * width || img.height() != 2 * height || !L.fits())
+        return 1;
+    int mixed = 0, blocks = 0;
+    for (int y = 0; y + 1 < img.height(); y += 2)
+        for (int x = 2 * L.scaleX; x < 2 * (L.scaleX + 30); x += 2) {
+            const QRgb p = img.pixel(x, y);
+            ++blocks;
+            mixed += img.pixel(x + 1, y) != p || img.pixel(x, y + 1) != p ||
+                     img.pixel(x + 1, y + 1) != p;
+        }
+    std::printf("scale column: %d of %d 2x2 blocks mixed\n", mixed, blocks);
+    return mixed >= 40 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -99,8 +134,11 @@ int main(int argc, char** argv) {
         return checkBars(argv[2], argv[3]);
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
         return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
+    if (argc == 6 && std::strcmp(argv[1], "sharp") == 0)
+        return checkSharp(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     std::fprintf(stderr,
-                 "usage: %s wav OUT.wav SECONDS | bars|shot WINDOW-ID OUT.png [scale]\n",
+                 "usage: %s wav OUT.wav SECONDS | bars|shot WINDOW-ID OUT.png [scale]"
+                 " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
                  argv[0]);
     return 2;
 }
