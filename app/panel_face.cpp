@@ -1,6 +1,7 @@
 #include "app/panel_face.h"
 
 #include "controls/ctl_draw.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_window.h"
 #include "platform/dc.h"
 
@@ -17,14 +18,22 @@ PanelFace::PanelFace(const QImage& bitmap, QWidget* parent) : QWidget(parent), m
 }
 
 void PanelFace::paintEvent(QPaintEvent*) {
-    if (m_surface.size() != size()) {
-        m_surface = QImage(size(), QImage::Format_RGB32);
-        m_surface.fill(Qt::black);
-        Dc dc(m_surface);
-        ctlBlitWhole(dc, 0, 0, m_bitmap);
+    const qreal dpr = devicePixelRatioF();
+    if (m_surface.isNull() || m_surfaceSize != size() || m_surface.devicePixelRatio() != dpr) {
+        QImage logical(size(), QImage::Format_RGB32);
+        logical.fill(Qt::black);
+        {
+            Dc dc(logical);
+            ctlBlitWhole(dc, 0, 0, m_bitmap);
+        }
+        // On a high-density screen the face comes from its 2x drawing.
+        const QImage hiRes = dpr != 1.0 ? ctlHiResPicture(m_bitmap) : QImage();
+        m_surface =
+            ctlHiResSurface(logical, logical, hiRes, QRect(QPoint(0, 0), m_bitmap.size()), dpr);
+        m_surfaceSize = size();
     }
     QPainter p(this);
-    p.drawImage(0, 0, m_surface);
+    p.drawImage(QPointF(0, 0), m_surface);
 }
 
 void PanelFace::mousePressEvent(QMouseEvent* event) {

@@ -36,8 +36,11 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    QImage m_bitmap;  // bitmap 500, shared with the shell
-    QImage m_surface; // the face as last painted, redrawn only when the size changes
+    QImage m_bitmap; // bitmap 500, shared with the shell
+    // The face as last painted, at the screen's device pixel ratio; redrawn
+    // only when the size or the ratio changes.
+    QImage m_surface;
+    QSize m_surfaceSize;
     WindowDrag m_drag;
     QMenu* m_contextMenu = nullptr;
 };

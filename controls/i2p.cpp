@@ -1,6 +1,7 @@
 #include "controls/i2p.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "platform/dc.h"
 
 #include <QKeyEvent>
@@ -147,9 +148,15 @@ void I2p::enabledChanged() {
 void I2p::paintEvent(QPaintEvent* /*event*/) {
     QImage surface(size(), QImage::Format_RGB32);
     surface.fill(Qt::black);
+    const QImage& picture = m_state != 0.0f ? m_on : m_off;
+    const qreal dpr = devicePixelRatioF();
+    const QImage hiRes = dpr != 1.0 ? ctlHiResPicture(picture) : QImage();
+    QImage plain; // what the marks are drawn over, for the 2x picture
     {
         Dc dc(surface);
-        ctlBlit(dc, m_state != 0.0f ? m_on : m_off, 0, 0, width(), height());
+        ctlBlit(dc, picture, 0, 0, width(), height());
+        if (!hiRes.isNull())
+            plain = surface.copy();
         if (!controlEnabled()) {
             if (!m_disabled.isNull()) {
                 ctlBlit(dc, m_disabled, 0, 0, width(), height());
@@ -160,7 +167,12 @@ void I2p::paintEvent(QPaintEvent* /*event*/) {
             ctlDrawCorner(dc, 0, 0);
         }
     }
-    QPainter(this).drawImage(0, 0, surface);
+    if (hiRes.isNull()) {
+        QPainter(this).drawImage(0, 0, surface);
+        return;
+    }
+    const QRect where(QPoint(0, 0), picture.size().boundedTo(size()));
+    QPainter(this).drawImage(QPointF(0, 0), ctlHiResSurface(surface, plain, hiRes, where, dpr));
 }
 
 void I2p::mousePressEvent(QMouseEvent* event) {

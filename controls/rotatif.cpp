@@ -1,6 +1,7 @@
 #include "controls/rotatif.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
 #include "controls/precision_slider.h"
 #include "controls/text_entry_dialog.h"
@@ -562,6 +563,8 @@ void Rotatif::render() {
     const QWidget* p = parentWidget();
     dc.fillRect(0, 0, w, h, p ? p->palette().brush(p->backgroundRole()) : QBrush(Qt::black));
     ctlBlitRound(dc, m_picture, m_mask, 0, 0, w, h);
+    if (devicePixelRatioF() != 1.0)
+        m_plain = m_surface.copy(); // what the pointer and marks are drawn over
     if (!controlEnabled()) {
         ctlDrawCross(dc, 4, 4, w - 4, h - 4);
         return;
@@ -629,7 +632,12 @@ void Rotatif::paintEvent(QPaintEvent* /*event*/) {
     render();
     QPainter painter(this);
     painter.setClipRegion(m_shape);
-    painter.drawImage(0, 0, m_surface);
+    const qreal dpr = devicePixelRatioF();
+    const QImage hiRes = dpr != 1.0 ? ctlHiResPicture(m_picture) : QImage();
+    if (hiRes.isNull())
+        painter.drawImage(0, 0, m_surface);
+    else
+        painter.drawImage(QPointF(0, 0), ctlHiResSurface(m_surface, m_plain, hiRes, rect(), dpr));
 }
 
 // ---- creation --------------------------------------------------------------

@@ -1,0 +1,88 @@
+// The main window's pictures on a high-density screen (run with
+// QT_SCALE_FACTOR=2): the face, a knob and a button show their 2x drawings
+// pixel for pixel instead of the 1x pictures stretched, while their logical
+// sizes stay those of the 1x pictures.
+#include "app/panel_face.h"
+#include "controls/ctl_core.h"
+#include "controls/ctl_notifier.h"
+#include "controls/i2p.h"
+#include "controls/rotatif.h"
+#include "resources/resource_path.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage picture(int number) {
+    return QImage(resourcePath(number)).convertToFormat(QImage::Format_RGB32);
+}
+
+QImage hiRes(int number) {
+    return QImage(QStringLiteral(":/res/%1@2x.png").arg(number))
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage shown(QWidget& w) {
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Share of the pixels of `area` (device pixels) where `a` and `b` agree.
+double agreement(const QImage& a, const QImage& b, const QRect& area) {
+    int same = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            same += a.pixel(x, y) == b.pixel(x, y);
+    return double(same) / (area.width() * area.height());
+}
+
+class HiDpi : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(qApp->devicePixelRatio(), 2.0) << "run with QT_SCALE_FACTOR=2";
+        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+    }
+    void TearDown() override { ctlShutdown(); }
+};
+
+TEST_F(HiDpi, FaceShowsItsTwiceDenseDrawing) {
+    PanelFace face(picture(500), nullptr);
+    EXPECT_EQ(face.size(), QSize(PanelFace::kWidth, PanelFace::kHeight));
+    const QImage img = shown(face);
+    ASSERT_EQ(img.size(), QSize(2 * PanelFace::kWidth, 2 * PanelFace::kHeight));
+    EXPECT_EQ(agreement(img, hiRes(500), img.rect()), 1.0);
+}
+
+TEST_F(HiDpi, KnobAndButtonShowTheirTwiceDenseDrawingsUnderTheirMarks) {
+    QWidget parent;
+    parent.resize(100, 100);
+    Rotatif* knob = ctlCreateKnob(&parent, 1, 0, 0, 0x011000A0, picture(509), 13, 12, 240, 300, 0,
+                                  1, 0.5f, 0.1f, nullptr, nullptr);
+    ASSERT_NE(knob, nullptr);
+    EXPECT_EQ(knob->size(), QSize(24, 24));
+    const QImage k = shown(*knob);
+    ASSERT_EQ(k.size(), QSize(48, 48));
+    // Inside the disc the 2x knob shows, but for the pointer drawn over it.
+    const double disc = agreement(k, hiRes(509), QRect(8, 8, 32, 32));
+    EXPECT_GT(disc, 0.7);
+    EXPECT_LT(disc, 1.0);
+
+    I2p* button = ctlCreateButton(&parent, 2, 40, 0, kI2pToggle, picture(531), picture(530),
+                                  QImage(), nullptr, nullptr);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->size(), QSize(19, 15));
+    for (int on : {0, 1}) {
+        button->command(kCtlCmdSetValue, ctlValueBits(float(on)));
+        const QImage b = shown(*button);
+        ASSERT_EQ(b.size(), QSize(38, 30));
+        EXPECT_EQ(agreement(b, hiRes(on ? 530 : 531), b.rect()), 1.0) << "state " << on;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
