@@ -8,8 +8,3 @@ add_test(NAME pulse_system_test
           $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-pulse-probe>)
 set_tests_properties(pulse_system_test PROPERTIES LABELS system TIMEOUT 300
   SKIP_RETURN_CODE 77)
-# Sanitizers slow the audio threads down several times: those builds play at
-# the longest latency, so that the test checks the program, not the timing.
-if(KC_SANITIZE)
-  set_tests_properties(pulse_system_test PROPERTIES ENVIRONMENT "KC_SLOW_BUILD=1")
-endif()
