@@ -27,14 +27,9 @@ set(KC_DATA_SUBDIR ${CMAKE_INSTALL_DATADIR}/korvalo-cor)
 set(KC_RELEASE_DATE 2026-12-08) # date of the release PROJECT_VERSION names
 
 # The lookup's two steps: relative to the program's folder, then absolute.
+set(_full_data ${CMAKE_INSTALL_FULL_DATADIR}/korvalo-cor)
 file(RELATIVE_PATH _bin_to_doc ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DOCDIR})
-file(RELATIVE_PATH _bin_to_data ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${KC_DATA_SUBDIR})
-if(IS_ABSOLUTE ${CMAKE_INSTALL_DATADIR})
-  set(_full_data ${CMAKE_INSTALL_DATADIR}/korvalo-cor)
-else()
-  set(_full_data ${CMAKE_INSTALL_PREFIX}/${KC_DATA_SUBDIR})
-endif()
+file(RELATIVE_PATH _bin_to_data ${CMAKE_INSTALL_FULL_BINDIR} ${_full_data})
 set_source_files_properties(${PROJECT_SOURCE_DIR}/app/install_paths.cpp
   TARGET_DIRECTORY kc_app
   PROPERTIES COMPILE_DEFINITIONS
