@@ -1,6 +1,7 @@
 // One display frame as the render thread runs it: the ballistics of the frame
 // and the moving parts drawn into the meter window's surface, on a tall
-// narrow client (the default window) and on a full-HD one.
+// narrow client (the default window), on a full-HD one and at twice the
+// density; and the same frame shown by the main thread.
 #include "controls/ctl_core.h"
 #include "display/meter_renderer.h"
 #include "display/meter_surface.h"
@@ -12,17 +13,21 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QRegion>
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <thread>
 
 namespace {
 
 // Runs the benchmark's frames against `surface`.
-void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& surface) {
+// `shown` runs after each frame (the main thread's part), when given.
+void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& surface,
+               const std::function<void()>& shown = {}) {
     // Any unique address identifies a window to the renderer.
     static int windowTag = 0;
     auto* window = reinterpret_cast<const MeterWindow*>(&windowTag);
@@ -63,6 +68,8 @@ void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& sur
         f.in.crossSum = 1470 * a * a * 0.3f;
         meterProcessFrame(f);
         benchmark::DoNotOptimize(f.levels[0].peak);
+        if (shown)
+            shown();
     }
     state.counters["lockBusy"] =
         benchmark::Counter(static_cast<double>(lockBusy), benchmark::Counter::kAvgIterations);
@@ -73,10 +80,42 @@ void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& sur
 
 void displayFrame(benchmark::State& state) {
     auto surface = std::make_shared<MeterSurface>();
-    surface->resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    surface->resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                    static_cast<double>(state.range(2)) / 4);
     runFrames(state, surface);
 }
-BENCHMARK(displayFrame)->Args({180, 1080})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+// Width, height, device pixels per logical pixel x 4.
+BENCHMARK(displayFrame)
+    ->Args({180, 1080, 4})
+    ->Args({1920, 1080, 4})
+    ->Args({180, 1080, 8})
+    ->Unit(benchmark::kMicrosecond);
+
+// A frame as the whole program handles it: drawn by the render thread, then
+// on the main thread the changed rectangles taken and the picture shown in
+// just those (a QImage stands in for the window's backing store).
+void displayFrameShown(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto surface = std::make_shared<MeterSurface>();
+    surface->resize(width, height);
+    QImage screen(width, height, QImage::Format_RGB32);
+    QPainter painter(&screen);
+    int64_t shownPixels = 0;
+    runFrames(state, surface, [&] {
+        QRect changed[MeterSurface::kMaxChanges];
+        const int n = surface->takeChanged(changed);
+        QRegion region;
+        for (int i = 0; i < n; ++i) {
+            region += changed[i];
+            shownPixels += static_cast<int64_t>(changed[i].width()) * changed[i].height();
+        }
+        surface->present(painter, region);
+    });
+    state.counters["shownPixels"] =
+        benchmark::Counter(static_cast<double>(shownPixels), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(displayFrameShown)->Args({180, 1080})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
 // The same frames while the main thread shows the window as fast as it can:
 // the render thread must not wait behind the window's painting. `lockBusy` is

@@ -1,52 +1,130 @@
 #!/usr/bin/env bash
-# Whole-program CPU while playing with the meter window open at 30 frames per
-# second: the real program under Xvfb with the silent device (paced like a
-# sound card, no sound card needed). Prints user + system CPU over wall time,
-# read from /proc/<pid>/stat. Budget: 1 % of one core at the default
-# 180-pixel-wide window, 2 % at a 1920 x 1080 one (WIDTH 1920).
-#   bench/display_cpu.sh PROGRAM WAV [SECONDS] [WIDTH]
+# Whole-program CPU while playing with the meter window open: the real program
+# under Xvfb with the silent device (paced like a sound card, no sound card
+# needed). Prints user and system CPU over wall time, read from
+# /proc/<pid>/stat, for each window size asked for, with the machine noted.
+#
+# The audio paces the display: a frame is published at most once per block,
+# so the frame rate asked for is reached only when the latency (the block
+# duration) is short enough; at 20 ms and 30 frames per second it is.
+# Budget: 1 % of one core at 180 x 1080, 2 % at 1920 x 1080.
+#
+#   bench/display_cpu.sh PROGRAM WAV [options]
+#     --seconds S     measured time per size (10)
+#     --latency MS    the stored latency in milliseconds (20)
+#     --fps N         the stored display frame rate, 2..30 (30)
+#     --size WxH      a window size; repeat for several (180x1080 and 1920x1080)
+#     --bench PATH    also run the per-frame benchmark (display_bench)
+#   The older form PROGRAM WAV [SECONDS] [WIDTH] measures one WIDTH x 1080 window.
 set -uo pipefail
+[ $# -ge 2 ] || { sed -n '2,/^set /p' "$0" | sed '$d'; exit 2; }
 program=$(readlink -f "$1")
 wav=$(readlink -f "$2")
-seconds=${3:-10}
-width=${4:-}
+shift 2
+seconds=10 latency=20 fps=30 bench= sizes=()
+if [[ $# -gt 0 && $1 != --* ]]; then
+  seconds=$1
+  [ $# -ge 2 ] && sizes=("$2x1080")
+  shift $(($# >= 2 ? 2 : 1))
+fi
+while [ $# -gt 0 ]; do
+  case $1 in
+  --seconds) seconds=$2 ;;
+  --latency) latency=$2 ;;
+  --fps) fps=$2 ;;
+  --size) sizes+=("$2") ;;
+  --bench) bench=$(readlink -f "$2") ;;
+  *) echo "unknown option $1"; exit 2 ;;
+  esac
+  shift 2
+done
+[ ${#sizes[@]} -gt 0 ] || sizes=(180x1080 1920x1080)
 
+# The screen holds the largest window with room to spare.
 if [ -z "${KC_IN_XVFB:-}" ]; then
-  exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" bash "$0" "$@"
+  sw=1024 sh=768
+  for s in "${sizes[@]}"; do
+    w=${s%x*} h=${s#*x}
+    ((w + 64 > sw)) && sw=$((w + 64))
+    ((h + 64 > sh)) && sh=$((h + 64))
+  done
+  exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 ${sw}x${sh}x24 -nolisten tcp" \
+    bash "$0" "$program" "$wav" --seconds "$seconds" --latency "$latency" --fps "$fps" \
+    $(printf -- '--size %s ' "${sizes[@]}") ${bench:+--bench "$bench"}
 fi
 export QT_QPA_PLATFORM=xcb
 work=$(mktemp -d)
 pid=
 trap '[ -n "$pid" ] && { kill -TERM "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; }; rm -rf "$work"' EXIT
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
-mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/korvalo-cor"
-# 30 display frames per second (the stored "nbFperS", 4 bytes little-endian).
-printf '[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]\nnbFperS=binary:4:1e000000\n' \
-  > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
-# A stored window of WIDTH x 1080 at the top left corner (edges inclusive).
+export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config DBUS_SESSION_BUS_ADDRESS=disabled:
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+
 le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-if [ -n "$width" ]; then
-  printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:%s\nWindow y0=binary:4:%s\nWindow x1=binary:4:%s\nWindow y1=binary:4:%s\n' \
-    "$(le32 0)" "$(le32 0)" "$(le32 $((width - 1)))" "$(le32 1079)" >> "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
-fi
+# The latency is stored in seconds as a little-endian float.
+lefloat() { perl -e 'print unpack("H*", pack("f<", $ARGV[0]))' "$1"; }
+latency_s=$(awk -v ms="$latency" 'BEGIN { printf "%.6f", ms / 1000 }')
 
-"$program" --device silent "$wav" > "$work/program.log" 2>&1 &
-pid=$!
-for _ in $(seq 300); do
-  xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 && break
-  sleep 0.1
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores, $(uname -r)"
+echo "latency $latency ms, $fps display frames per second, ${seconds} s per size"
+status=0
+for size in "${sizes[@]}"; do
+  width=${size%x*} height=${size#*x}
+  rm -rf "$XDG_CONFIG_HOME"
+  mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
+  # The frame rate ("nbFperS", 4 bytes little-endian), the latency, and the
+  # stored window at the top left corner (edges inclusive).
+  {
+    printf '[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]\nnbFperS=binary:4:%s\n\n' "$(le32 "$fps")"
+    printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n' "$(lefloat "$latency_s")"
+    printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:%s\nWindow y0=binary:4:%s\nWindow x1=binary:4:%s\nWindow y1=binary:4:%s\n' \
+      "$(le32 0)" "$(le32 0)" "$(le32 $((width - 1)))" "$(le32 $((height - 1)))"
+  } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
+
+  "$program" --device silent "$wav" > "$work/program.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 300); do
+    xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 && break
+    sleep 0.1
+  done
+  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
+  if [ -z "$win" ]; then
+    echo "$size: no meter window"
+    cat "$work/program.log"
+    status=1
+  else
+    sleep 2 # start-up done, playing
+    geometry=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
+    stat() { awk '{ print $14, $15 }' "/proc/$pid/stat"; }
+    # Per thread: tid, user + system ticks (the name may hold spaces).
+    threads() { for t in /proc/$pid/task/*; do echo "${t##*/} $(sed 's/.*) //' "$t/stat" | awk '{ print $12 + $13 }')"; done; }
+    t0=$(date +%s.%N)
+    read -r u0 s0 < <(stat)
+    threads > "$work/threads0"
+    sleep "$seconds"
+    t1=$(date +%s.%N)
+    read -r u1 s1 < <(stat)
+    threads > "$work/threads1"
+    awk -v u="$((u1 - u0))" -v s="$((s1 - s0))" -v t0="$t0" -v t1="$t1" -v hz="$(getconf CLK_TCK)" \
+      -v size="$size" -v geometry="$geometry" 'BEGIN {
+      wall = t1 - t0
+      printf "%s (window %s): CPU %.2f s (user %.2f, system %.2f) over %.2f s wall: %.2f %% of one core\n",
+        size, geometry, (u + s) / hz, u / hz, s / hz, wall, 100 * (u + s) / hz / wall }'
+    # The threads that used any CPU, the main thread first (its id is the pid).
+    join "$work/threads0" "$work/threads1" | while read -r tid c0 c1; do
+      [ "$c1" -gt "$c0" ] || continue
+      name=$(cat "/proc/$pid/task/$tid/comm" 2>/dev/null)
+      [ "$tid" = "$pid" ] && name="main thread"
+      awk -v t="$tid" -v n="$name" -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v w="$seconds" \
+        'BEGIN { printf "  thread %s (%s): %.2f %%\n", t, n, 100 * c / hz / w }'
+    done
+  fi
+  kill -TERM "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  pid=
 done
-xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 ||
-  { echo "no meter window"; cat "$work/program.log"; exit 1; }
-sleep 2 # start-up done, playing
-win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' | head -1)
-echo "meter window: $(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')"
-
-ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
-hz=$(getconf CLK_TCK)
-t0=$(date +%s.%N); c0=$(ticks)
-sleep "$seconds"
-t1=$(date +%s.%N); c1=$(ticks)
-awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$hz" 'BEGIN {
-  cpu = (c1 - c0) / hz; wall = t1 - t0;
-  printf "CPU %.2f s over %.2f s wall: %.2f %% of one core\n", cpu, wall, 100 * cpu / wall }'
+if [ -n "$bench" ]; then
+  echo "per-frame benchmark:"
+  QT_QPA_PLATFORM=offscreen "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>&1 |
+    grep -E '^(Benchmark|display).*(median|Time)'
+fi
+exit $status

@@ -145,6 +145,10 @@ void MeterSurface::present(QPainter& painter, const QRegion& region) {
     // width between them along.
     const double ratio = m_shown.devicePixelRatio();
     for (const QRect& r : region) {
+        if (ratio == 1.0) {
+            painter.drawImage(r.topLeft(), m_shown, r); // a plain copy of lines
+            continue;
+        }
         const QRectF source(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio);
         painter.drawImage(QRectF(r), m_shown, source);
     }
