@@ -430,9 +430,9 @@ void MeterWindow::paintStaticNow() {
     if (!m_staticDirty)
         return;
     m_staticDirty = false;
-    // The new face is painted off the surface's lock; the render thread only
-    // waits for the swap and one frame drawn again onto it.
-    // Drawn at the screen's pixel density; the face keeps logical coordinates.
+    // The new face is painted off the surface's lock, at the screen's pixel
+    // density in logical coordinates; the render thread only waits for it to
+    // be put in and the last frame drawn again onto it.
     const int w = std::max(width(), 1), h = std::max(height(), 1);
     const double ratio = devicePixelRatioF();
     QImage face(static_cast<int>(std::ceil(w * ratio - 1e-9)),
