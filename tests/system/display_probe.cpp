@@ -34,17 +34,24 @@ int writeWav(const char* path, double seconds) {
     return writeWavFile(path, samples, 44100, 2) ? 0 : 1;
 }
 
-int checkBars(const char* windowId, const char* out) {
+// The client pixels of the window named by `windowId`; null, having said
+// why, when there is no such window.
+QImage grabWindow(const char* windowId) {
     Window win = 0;
     Display* dpy = probe::open(windowId, win);
     if (!dpy)
-        return 1;
+        return {};
     const QImage img = probe::grab(dpy, win);
     XCloseDisplay(dpy);
-    if (img.isNull()) {
+    if (img.isNull())
         std::printf("no such window\n");
+    return img;
+}
+
+int checkBars(const char* windowId, const char* out) {
+    const QImage img = grabWindow(windowId);
+    if (img.isNull())
         return 1;
-    }
     img.save(QString::fromLocal8Bit(out));
     const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
     std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
@@ -79,12 +86,7 @@ int checkBars(const char* windowId, const char* out) {
 }
 
 int shot(const char* windowId, const char* out, bool scaleOnly) {
-    Window win = 0;
-    Display* dpy = probe::open(windowId, win);
-    if (!dpy)
-        return 1;
-    QImage img = probe::grab(dpy, win);
-    XCloseDisplay(dpy);
+    QImage img = grabWindow(windowId);
     if (img.isNull())
         return 1;
     if (scaleOnly) {
@@ -97,16 +99,9 @@ int shot(const char* windowId, const char* out, bool scaleOnly) {
 }
 
 int checkSharp(const char* windowId, const char* out, int width, int height) {
-    Window win = 0;
-    Display* dpy = probe::open(windowId, win);
-    if (!dpy)
+    const QImage img = grabWindow(windowId);
+    if (img.isNull())
         return 1;
-    const QImage img = probe::grab(dpy, win);
-    XCloseDisplay(dpy);
-    if (img.isNull()) {
-        std::printf("no such window\n");
-        return 1;
-    }
     img.save(QString::fromLocal8Bit(out));
     const MeterLayout L = meterComputeLayout(width, height, 2, 0x10000001);
     std::printf("client %dx%d for a %dx%d window, layout %s\n", img.width(), img.height(), width,
