@@ -15,6 +15,13 @@ set -uo pipefail
 for tool in pulseaudio parec pactl; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
+# PulseAudio's client library is not built for ThreadSanitizer: its threaded
+# main loop's locking shows up as races and unlocks by a wrong thread that are
+# not the program's. The other builds run the test.
+if ldd "$(readlink -f "$1")" 2>/dev/null | grep -q libtsan; then
+  echo "SKIP: libpulse is not instrumented for ThreadSanitizer"
+  exit 77
+fi
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/pulse_lib.sh"
 program=$(readlink -f "$1")
