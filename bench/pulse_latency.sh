@@ -52,15 +52,11 @@ for entry in "200 cdcc4c3e" "100 cdcccc3d" "50 cdcc4c3d" "30 8fc2f53c" "20 0ad7a
   pulse_spawn "$work/program-$1.log" "$program" --device pulse "$work/noise.wav"
   pid=$spawned
   win=
-  find_window() {
-    win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo Cor\.$' 2>/dev/null | head -1)
-    [ -n "$win" ]
-  }
   focused() {
     xdotool windowfocus "$win" 2>/dev/null
     [ "$(xdotool getwindowfocus getwindowpid 2>/dev/null)" = "$pid" ]
   }
-  if ! wait_for 60 find_window || ! wait_for 10 focused || ! sound_after "$seen" > /dev/null; then
+  if ! wait_for 60 find_window '^Korvalo Cor\.$' || ! wait_for 10 focused || ! sound_after "$seen" > /dev/null; then
     echo "$1 ms: the program did not start playing"; cat "$work/program-$1.log"; exit 1
   fi
   : > "$work/times.txt"

@@ -11,11 +11,6 @@ probe=$(readlink -f "$2")
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# --all: without it xdotool takes a window matching any one of the criteria.
-find_window() {
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo Cor\.$' 2>/dev/null | head -1)
-  [ -n "$win" ]
-}
 probe_face() { "$probe" check "$win" 250 278 :/res/500.png > "$work/probe.txt" 2>&1; }
 
 sorry_box() {
@@ -42,7 +37,7 @@ run() {
   fi
   pid=$!
   # Generous limits: sanitizer builds on a shared, loaded machine start slowly.
-  if ! wait_for 90 find_window; then
+  if ! wait_for 90 find_window '^Korvalo Cor\.$'; then
     fail "$name: no visible window 'Korvalo Cor.'"
     kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
     cat "$work/$name.log"

@@ -15,16 +15,11 @@ mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
 printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:0a000000\nWindow y0=binary:4:0a000000\nWindow x1=binary:4:bd000000\nWindow y1=binary:4:35010000\n' \
   > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
-find_meter() {
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
-  [ -n "$win" ]
-}
-
 "$probe" wav "$work/sine-left.wav" 20 || { echo "FAIL: cannot write the WAV"; exit 1; }
 "$program" --device silent "$work/sine-left.wav" > "$work/program.log" 2>&1 &
 pid=$!
 status=0
-if wait_for 30 find_meter; then
+if wait_for 30 find_window '^Korvalo$'; then
   sleep 1.2
   "$probe" sharp "$win" "$shot" 180 300 || { echo "FAIL: not drawn at twice the density (screenshot $shot)"; status=1; }
 else

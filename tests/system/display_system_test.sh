@@ -12,16 +12,11 @@ probe=$(readlink -f "$2")
 shot=$3
 export XDG_CONFIG_HOME=$work/config
 
-find_meter() {
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
-  [ -n "$win" ]
-}
-
 "$probe" wav "$work/sine-left.wav" 20 || { echo "FAIL: cannot write the WAV"; exit 1; }
 "$program" --device silent "$work/sine-left.wav" > "$work/program.log" 2>&1 &
 pid=$!
 status=0
-if wait_for 30 find_meter; then
+if wait_for 30 find_window '^Korvalo$'; then
   sleep 1.2
   "$probe" bars "$win" "$shot" || { echo "FAIL: bars not as expected (screenshot $shot)"; status=1; }
 else

@@ -47,10 +47,6 @@ chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
 export XDG_CONFIG_HOME=$work/config
 
-find_window() {
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -1)
-  [ -n "$win" ]
-}
 stop_program() {
   kill -TERM "$pid"
   wait_for 60 ended "$pid" || { fail "$1: still running after SIGTERM"; kill -KILL "$pid"; }

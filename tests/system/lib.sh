@@ -51,5 +51,13 @@ wait_for() {
   done
 }
 
+# find_window NAME-REGEX: a visible window of the program $pid whose name
+# matches; its id is left in $win. --all: without it xdotool takes a window
+# matching any one of the criteria.
+find_window() {
+  win=$(xdotool search --all --onlyvisible --pid "$pid" --name "$1" 2>/dev/null | head -1)
+  [ -n "$win" ]
+}
+
 # ended PID: the process is gone.
 ended() { ! kill -0 "$1" 2>/dev/null; }

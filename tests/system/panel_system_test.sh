@@ -21,15 +21,9 @@ export XDG_CONFIG_HOME=$work/config
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-find_meter() {
-  meter=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
-  [ -n "$meter" ]
-}
+find_meter() { find_window '^Korvalo$' && meter=$win; }
 no_meter() { ! find_meter; }
-find_main() {
-  main=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo Cor\.$' 2>/dev/null | head -1)
-  [ -n "$main" ]
-}
+find_main() { find_window '^Korvalo Cor\.$' && main=$win; }
 shot() { "$probe" shot "$meter" "$@"; }
 differs() { ! cmp -s "$1" "$2"; }
 # scale_moved BEFORE: the scale column now differs from BEFORE.

@@ -44,10 +44,6 @@ grep -qx pulse "$work/devices.txt" || { fail "\"pulse\" is not listed"; cat "$wo
 # Left and right differ, and the noise reaches every bit of the samples.
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2 sine 440 sine 660 synth whitenoise amod 0.1 vol 0.7
 
-find_window() {
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo Cor\.$' 2>/dev/null | head -1)
-  [ -n "$win" ]
-}
 # No window manager runs: give a window of the program the input focus, as a
 # click would, so that it is active and takes its hot keys.
 focused() {
@@ -58,7 +54,7 @@ focused() {
 # program may become active only after the first press).
 sounding() { [ "$(tr -d '\0' < "$recording" | head -c 1 | wc -c)" -gt 0 ]; }
 press_play() {
-  wait_for 30 find_window && wait_for 10 focused || { echo "the program does not get the focus"; return; }
+  wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused || { echo "the program does not get the focus"; return; }
   for _ in 1 2 3 4 5; do
     xdotool key F1
     wait_for 5 sounding && return
@@ -90,7 +86,7 @@ heard() {
     pulse_stop_record
     [ "$compared" -eq 2 ] || return "$compared"
     echo "note: playing again"
-    wait_for 30 find_window && wait_for 10 focused && xdotool key F2
+    wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused && xdotool key F2
   done
   return 1
 }
