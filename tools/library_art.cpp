@@ -86,9 +86,10 @@ void noteSymbol(QPainter& p, QPointF o, int kind, int row) {
 
 } // namespace
 
-QImage drawSmallButton(bool on) {
-    QImage img = newImage(24, 16, dialogGrey);
+QImage drawSmallButton(bool on, int scale) {
+    QImage img = newImage(24 * scale, 16 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     buttonCap(p, QRectF(0, 0, 24, 16), on);
     const QRectF window(6, 5, 12, 6);
@@ -102,9 +103,10 @@ QImage drawSmallButton(bool on) {
     return img;
 }
 
-QImage drawLargeButton(bool on) {
-    QImage img = newImage(33, 23, dialogGrey);
+QImage drawLargeButton(bool on, int scale) {
+    QImage img = newImage(33 * scale, 23 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r(0, 0, 33, 23);
     buttonCap(p, r, on);
@@ -116,9 +118,10 @@ QImage drawLargeButton(bool on) {
     return img;
 }
 
-QImage drawIndicator(bool on) {
-    QImage img = newImage(16, 16, dialogGrey);
+QImage drawIndicator(bool on, int scale) {
+    QImage img = newImage(16 * scale, 16 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(8, 8);
     p.setPen(Qt::NoPen);
@@ -135,9 +138,10 @@ QImage drawIndicator(bool on) {
     return img;
 }
 
-QImage drawNoteValues() {
-    QImage img = newImage(160, 96, dialogGrey);
+QImage drawNoteValues(int scale) {
+    QImage img = newImage(160 * scale, 96 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 5; ++col) {
@@ -154,9 +158,10 @@ QImage drawNoteValues() {
     return img;
 }
 
-QImage drawSliderTrack(bool vertical) {
-    QImage img = newImage(17, 128, dialogGrey);
+QImage drawSliderTrack(bool vertical, int scale) {
+    QImage img = newImage(17 * scale, 128 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(110, 110, 112), 1));
     for (int y = 4; y <= 124; y += 8) {
@@ -169,9 +174,10 @@ QImage drawSliderTrack(bool vertical) {
     return vertical ? img : transposed(img);
 }
 
-QImage drawSliderThumb(bool vertical) {
-    QImage img = newImage(15, 20, dialogGrey);
+QImage drawSliderThumb(bool vertical, int scale) {
+    QImage img = newImage(15 * scale, 20 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     raisedBox(p, QRectF(0, 0, 15, 20), QColor(246, 246, 244), QColor(176, 176, 174), darkFrame);
     p.setPen(QPen(QColor(120, 120, 122), 1));
@@ -183,25 +189,29 @@ QImage drawSliderThumb(bool vertical) {
     return vertical ? img : transposed(img);
 }
 
-QImage drawDialogTexture() {
-    const int n = 64;
+QImage drawDialogTexture(int scale) {
+    const int tile = 64, n = tile * scale;
     ArtRandom rng{0x5EED1512u};
     // Value noise on lattices that divide the tile, wrapped at the edges, so
-    // the tile repeats without a seam; a fine grain on top.
+    // the tile repeats without a seam; a fine grain on top. The lattices are
+    // laid out in layout pixels and sampled at each image pixel's centre, so
+    // a larger scale shows the same clouds with a finer grain.
     auto layer = [&](int cells, double amplitude) {
         std::vector<double> lattice(size_t(cells * cells));
         for (double& v : lattice)
             v = amplitude * rng.signedUnit();
         std::vector<double> out(size_t(n * n));
-        const double cell = double(n) / cells;
+        const double cell = double(tile) / cells;
         auto at = [&](int i, int j) {
             return lattice[size_t(((j + cells) % cells) * cells + (i + cells) % cells)];
         };
         auto smooth = [](double t) { return t * t * (3 - 2 * t); };
+        auto layout = [scale](int px) { return (px + 0.5) / scale - 0.5; };
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) {
-                const int i = int(x / cell), j = int(y / cell);
-                const double u = smooth(x / cell - i), v = smooth(y / cell - j);
+                const double lx = layout(x) / cell, ly = layout(y) / cell;
+                const int i = int(std::floor(lx)), j = int(std::floor(ly));
+                const double u = smooth(lx - i), v = smooth(ly - j);
                 const double top = at(i, j) + (at(i + 1, j) - at(i, j)) * u;
                 const double bottom = at(i, j + 1) + (at(i + 1, j + 1) - at(i, j + 1)) * u;
                 out[size_t(y * n + x)] = top + (bottom - top) * v;
@@ -221,9 +231,10 @@ QImage drawDialogTexture() {
     return img;
 }
 
-QImage drawCloseBox() {
-    QImage img = newImage(12, 12, dialogGrey);
+QImage drawCloseBox(int scale) {
+    QImage img = newImage(12 * scale, 12 * scale, dialogGrey);
     QPainter p(&img);
+    p.scale(scale, scale);
     raisedBox(p, QRectF(0, 0, 12, 12), QColor(240, 240, 238), QColor(184, 184, 182), darkFrame);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(30, 30, 32), 1.6, Qt::SolidLine, Qt::RoundCap));

@@ -1,6 +1,6 @@
 // Draws every numbered picture of the program and writes them as PNG files
-// named by number into a folder (normally resources/), the main window's
-// pictures also at twice the density as <number>@2x.png:
+// named by number into a folder (normally resources/), each also at twice the
+// density as <number>@2x.png:
 //   kc-make-artwork OUTPUT_DIR [--proof FILE.png]
 // --proof also writes the panel as the program shows it, enlarged, to check
 // the artwork by eye.
@@ -68,37 +68,37 @@ int main(int argc, char** argv) {
     if (!makeDir(dir.path()))
         return 1;
 
-    const std::vector<std::pair<QString, std::function<QImage()>>> pictures{
-        {"100", [] { return drawWindowIcon(false); }},
-        {"101", [] { return drawWindowIcon(true); }},
-        {"500", [] { return drawPanelFace(); }},
-        {"509", [] { return drawPanelKnob(24); }},
-        {"530", [] { return drawPanelButton(true); }},
-        {"531", [] { return drawPanelButton(false); }},
-        {"500@2x", [] { return drawPanelFace(2); }},
-        {"509@2x", [] { return drawPanelKnob(24, 2); }},
-        {"530@2x", [] { return drawPanelButton(true, 2); }},
-        {"531@2x", [] { return drawPanelButton(false, 2); }},
-        {"1500", [] { return drawSmallButton(false); }},
-        {"1501", [] { return drawSmallButton(true); }},
-        {"1502", [] { return drawLargeButton(false); }},
-        {"1503", [] { return drawLargeButton(true); }},
-        {"1504", [] { return drawIndicator(false); }},
-        {"1505", [] { return drawIndicator(true); }},
+    // Every picture at its layout size and, for high-density screens, at
+    // twice that (<number>@2x.png).
+    const std::vector<std::pair<QString, std::function<QImage(int)>>> pictures{
+        {"100", [](int s) { return drawWindowIcon(false, 48 * s); }},
+        {"101", [](int s) { return drawWindowIcon(true, 48 * s); }},
+        {"500", [](int s) { return drawPanelFace(s); }},
+        {"509", [](int s) { return drawPanelKnob(24, s); }},
+        {"530", [](int s) { return drawPanelButton(true, s); }},
+        {"531", [](int s) { return drawPanelButton(false, s); }},
+        {"1500", [](int s) { return drawSmallButton(false, s); }},
+        {"1501", [](int s) { return drawSmallButton(true, s); }},
+        {"1502", [](int s) { return drawLargeButton(false, s); }},
+        {"1503", [](int s) { return drawLargeButton(true, s); }},
+        {"1504", [](int s) { return drawIndicator(false, s); }},
+        {"1505", [](int s) { return drawIndicator(true, s); }},
         {"1506", drawNoteValues},
-        {"1507", [] { return drawPanelKnob(32); }},
-        {"1508", [] { return drawSliderTrack(true); }},
-        {"1509", [] { return drawSliderThumb(true); }},
-        {"1510", [] { return drawSliderTrack(false); }},
-        {"1511", [] { return drawSliderThumb(false); }},
+        {"1507", [](int s) { return drawPanelKnob(32, s); }},
+        {"1508", [](int s) { return drawSliderTrack(true, s); }},
+        {"1509", [](int s) { return drawSliderThumb(true, s); }},
+        {"1510", [](int s) { return drawSliderTrack(false, s); }},
+        {"1511", [](int s) { return drawSliderThumb(false, s); }},
         {"1512", drawDialogTexture},
         {"1513", drawCloseBox},
     };
     for (const auto& [number, draw] : pictures) {
-        const QString path = dir.filePath(number + ".png");
-        if (!draw().save(path, "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
+        for (int scale : {1, 2}) {
+            const QString path = dir.filePath(number + (scale == 1 ? ".png" : "@2x.png"));
+            if (!draw(scale).save(path, "PNG")) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                return 1;
+            }
         }
     }
     if (args.size() == 4 && !drawPanelProof(3).save(args[3], "PNG")) {
