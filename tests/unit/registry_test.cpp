@@ -3,7 +3,6 @@
 #include "tests/unit/registry_test_util.h"
 
 #include <array>
-#include <cstring>
 #include <filesystem>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -15,12 +14,10 @@ namespace {
 
 constexpr const char* kDemo = "Zandel_Audio\\demo";
 
-float readFloat(const char* key, const char* name, float dflt, int* result = nullptr) {
-    float v = dflt;
-    int r = regReadValue(key, name, &v, sizeof v);
-    if (result)
-        *result = r;
-    return v;
+// The value read over `v`, and the read's result.
+template <class T> std::pair<T, int> readAs(const char* key, const char* name, T v) {
+    const int r = regReadValue(key, name, &v, sizeof v);
+    return {v, r};
 }
 
 // The file's inode: a rewrite replaces it, an untouched file keeps it.
@@ -33,72 +30,57 @@ ino_t inode(const std::filesystem::path& p) {
 using RegistryContract = RegistryTestBase;
 
 TEST_F(RegistryContract, MissingKeyLeavesDefaultAndCreatesNothing) {
-    int r = 1;
-    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.1f, &r), 0.1f);
-    EXPECT_EQ(r, 0);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
     EXPECT_FALSE(std::filesystem::exists(folder()));
     // A key that exists but lacks the value, and a parent key, behave the same.
     const float other = 1.0f;
     ASSERT_EQ(regWriteValue(kDemo, "Other", &other, 4), 1);
-    for (const char* key : {kDemo, "Zandel_Audio"}) {
-        EXPECT_EQ(readFloat(key, key == kDemo ? "LatencyTime" : "Other", 0.1f, &r), 0.1f) << key;
-        EXPECT_EQ(r, 0) << key;
-    }
+    for (const char* key : {kDemo, "Zandel_Audio"})
+        EXPECT_EQ(readAs(key, key == kDemo ? "LatencyTime" : "Other", 0.1f), std::pair(0.1f, 0))
+            << key;
 }
 
 TEST_F(RegistryContract, WriteCreatesWholePathAndReadsBackExactBytes) {
     const float latency = 0.05f;
     ASSERT_EQ(regWriteValue("Zandel_Audio\\TRLX\\Meter\\Korvalo Cor", "nbFperS", &latency, 4), 1);
     EXPECT_EQ(regStorePath(), file().string());
-    int r = 0;
-    EXPECT_EQ(readFloat("Zandel_Audio\\TRLX\\Meter\\Korvalo Cor", "nbFperS", 0.f, &r), 0.05f);
-    EXPECT_EQ(r, 1);
+    EXPECT_EQ(readAs("Zandel_Audio\\TRLX\\Meter\\Korvalo Cor", "nbFperS", 0.f),
+              std::pair(0.05f, 1));
     // Human-readable, key paths and names as given.
     const std::string text = fileText();
     EXPECT_NE(text.find("[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]"), std::string::npos) << text;
     EXPECT_NE(text.find("nbFperS=binary:4:"), std::string::npos) << text;
 
     // 44 bytes, every position distinct; an empty value leaves the buffer alone.
-    std::array<unsigned char, 44> ctx{}, back{};
+    std::array<unsigned char, 44> ctx{};
     for (size_t i = 0; i < ctx.size(); ++i)
         ctx[i] = static_cast<unsigned char>(0xF0 - i * 5);
     ASSERT_EQ(regWriteValue("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Dial_tCtx", ctx.data(), 44), 1);
-    EXPECT_EQ(regReadValue("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Dial_tCtx", back.data(), 44), 1);
-    EXPECT_EQ(back, ctx);
+    EXPECT_EQ(readAs("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Dial_tCtx", decltype(ctx){}),
+              std::pair(ctx, 1));
     ASSERT_EQ(regWriteValue(kDemo, "empty", nullptr, 0), 1);
-    unsigned char probe = 0x5A;
-    EXPECT_EQ(regReadValue(kDemo, "empty", &probe, 1), 1);
-    EXPECT_EQ(probe, 0x5A);
+    EXPECT_EQ(readAs(kDemo, "empty", uint8_t{0x5A}), std::pair(uint8_t{0x5A}, 1));
 }
 
 TEST_F(RegistryContract, TypeAndSizeRules) {
     const uint32_t dword = 0x3dcccccd;
     ASSERT_EQ(regWriteTyped(kDemo, "LatencyTime", RegType::Dword, &dword, 4), 1);
-    int r = 1;
-    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.1f, &r), 0.1f);
-    EXPECT_EQ(r, 0);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
     ASSERT_EQ(regWriteTyped(kDemo, "Name", RegType::String, "abcd", 4), 1);
     char text[4] = {'x', 'x', 'x', 'x'};
     EXPECT_EQ(regReadValue(kDemo, "Name", text, 4), 0);
     // Rewriting as binary replaces the type.
     ASSERT_EQ(regWriteValue(kDemo, "LatencyTime", &dword, 4), 1);
-    uint32_t got = 0;
-    EXPECT_EQ(regReadValue(kDemo, "LatencyTime", &got, 4), 1);
-    EXPECT_EQ(got, dword);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0u), std::pair(dword, 1));
 
     // Larger than offered: refused, caller's bytes untouched.
     const uint64_t big = 0x1122334455667788ull;
     ASSERT_EQ(regWriteValue(kDemo, "Big", &big, 8), 1);
-    uint32_t small = 0xDEADBEEF;
-    EXPECT_EQ(regReadValue(kDemo, "Big", &small, 4), 0);
-    EXPECT_EQ(small, 0xDEADBEEFu);
+    EXPECT_EQ(readAs(kDemo, "Big", 0xDEADBEEFu), std::pair(0xDEADBEEFu, 0));
     // Shorter than offered: fills its own length only.
-    const uint16_t two = 0xABCD;
-    ASSERT_EQ(regWriteValue(kDemo, "Two", &two, 2), 1);
-    unsigned char dest[4] = {1, 2, 3, 4};
-    EXPECT_EQ(regReadValue(kDemo, "Two", dest, 4), 1);
-    EXPECT_EQ(std::memcmp(dest, &two, 2), 0);
-    EXPECT_TRUE(dest[2] == 3 && dest[3] == 4);
+    using Four = std::array<uint8_t, 4>;
+    ASSERT_EQ(regWriteValue(kDemo, "Two", Four{0xCD, 0xAB}.data(), 2), 1);
+    EXPECT_EQ(readAs(kDemo, "Two", Four{1, 2, 3, 4}), std::pair(Four{0xCD, 0xAB, 3, 4}, 1));
 
     // Bad arguments fail instead of touching memory.
     EXPECT_EQ(regReadValue(kDemo, "Two", nullptr, 4), 0);
@@ -117,20 +99,13 @@ TEST_F(RegistryContract, NamesSurviveAnyBytesAndMatchWithoutCase) {
         }
     n = 0;
     for (const char* k : keys)
-        for (const char* name : names) {
-            int v = -1;
-            ++n;
-            EXPECT_EQ(regReadValue(k, name, &v, 4), 1) << k << "/" << name;
-            EXPECT_EQ(v, n) << k << "/" << name;
-        }
+        for (const char* name : names)
+            EXPECT_EQ(readAs(k, name, -1), std::pair(++n, 1)) << k << "/" << name;
     // Registry names ignore case; the first spelling stays in the file.
-    int v = 0;
-    EXPECT_EQ(regReadValue("ZANDEL_AUDIO\\trlx\\korvalo cor.", "WINDOW X0", &v, 4), 1);
-    EXPECT_EQ(v, 1);
-    int w = 99;
+    EXPECT_EQ(readAs("ZANDEL_AUDIO\\trlx\\korvalo cor.", "WINDOW X0", 0), std::pair(1, 1));
+    const int w = 99;
     ASSERT_EQ(regWriteValue("zandel_audio\\TRLX\\KORVALO COR.", "window X0", &w, 4), 1);
-    EXPECT_EQ(regReadValue("Zandel_Audio\\TRLX\\Korvalo Cor.", "Window x0", &v, 4), 1);
-    EXPECT_EQ(v, 99);
+    EXPECT_EQ(readAs("Zandel_Audio\\TRLX\\Korvalo Cor.", "Window x0", 0), std::pair(99, 1));
     EXPECT_NE(fileText().find("[Zandel_Audio\\TRLX\\Korvalo Cor.]"), std::string::npos);
     EXPECT_EQ(fileText().find("KORVALO"), std::string::npos);
 }
@@ -153,10 +128,10 @@ TEST_F(RegistryDamage, DamagedLinesAreSkippedAndGoodValuesKept) {
     for (int i = 0; i < 4096; ++i)
         garbage += static_cast<char>((i * 7919) & 0xFF);
     setFileText(garbage);
-    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.1f), 0.1f);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
     const float a = 0.03f;
     ASSERT_EQ(regWriteValue(kDemo, "LatencyTime", &a, 4), 1);
-    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.1f), 0.03f);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.03f, 1));
 
     setFileText("[Zandel_Audio\\demo]\n"
                 "Good=binary:4:cdcccc3d\r\n"
@@ -169,18 +144,13 @@ TEST_F(RegistryDamage, DamagedLinesAreSkippedAndGoodValuesKept) {
                 "[Zandel_Audio\\demo]\n"
                 "Later=binary:4:0000803f\n"
                 "Cut=binary:4:0000");
-    int r = 0;
-    for (const char* bad : {"WrongSize", "BadHex", "NoType", "Lost", "Cut"}) {
-        EXPECT_EQ(readFloat(kDemo, bad, 7.f, &r), 7.f) << bad;
-        EXPECT_EQ(r, 0) << bad;
-    }
+    for (const char* bad : {"WrongSize", "BadHex", "NoType", "Lost", "Cut"})
+        EXPECT_EQ(readAs(kDemo, bad, 7.f), std::pair(7.f, 0)) << bad;
     // The next save keeps every good value.
     const float c = 0.5f;
     ASSERT_EQ(regWriteValue(kDemo, "Cut", &c, 4), 1);
-    EXPECT_EQ(readFloat(kDemo, "Good", 0.f, &r), 0.1f);
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(readFloat(kDemo, "Later", 0.f), 1.0f);
-    EXPECT_EQ(readFloat(kDemo, "Cut", 0.f), 0.5f);
+    for (auto [name, value] : {std::pair{"Good", 0.1f}, {"Later", 1.0f}, {"Cut", 0.5f}})
+        EXPECT_EQ(readAs(kDemo, name, 0.f), std::pair(value, 1)) << name;
 }
 
 TEST_F(RegistryDamage, FileCutAtAnyLengthNeverGivesWrongBytes) {
@@ -193,8 +163,7 @@ TEST_F(RegistryDamage, FileCutAtAnyLengthNeverGivesWrongBytes) {
         setFileText(full.substr(0, len));
         int complete = 0;
         for (int i = 0; i < 4; ++i) {
-            uint32_t v = 0xFFFFFFFF;
-            const int r = regReadValue(kDemo, names[i], &v, 4);
+            const auto [v, r] = readAs(kDemo, names[i], 0xFFFFFFFFu);
             EXPECT_EQ(v, r ? values[i] : 0xFFFFFFFFu) << "cut at " << len;
             complete += r;
         }
@@ -232,7 +201,7 @@ TEST_F(RegistryDamage, UnusableLocationsFailQuietly) {
     const int r = regWriteValue(kDemo, "LatencyTime", &b, 4);
     EXPECT_TRUE(r == 0 || geteuid() == 0);
     // Whatever the write did, the stored value is whole.
-    EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f), r ? 0.05f : 0.2f);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.f), std::pair(r ? 0.05f : 0.2f, 1));
     std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
 }
 
@@ -281,8 +250,7 @@ TEST_F(RegistryDamage, WriteRefusesFileItCouldNotReadWhole) {
             GTEST_SKIP() << "running as root and unable to drop the capabilities that bypass "
                             "file permissions, so no file is unreadable";
         EXPECT_EQ(regWriteValue(kDemo, "New", &b, 4), 0);
-        float got = 0.f;
-        EXPECT_EQ(regReadValue(kDemo, "Keep", &got, 4), 0); // reads as missing
+        EXPECT_EQ(readAs(kDemo, "Keep", 0.f).second, 0); // reads as missing
         EXPECT_EQ(inode(file()), before) << "the file was replaced";
         EXPECT_EQ(std::filesystem::file_size(file()), size);
         expectNoTemporaryFiles();
@@ -310,12 +278,8 @@ TEST_F(RegistryFormat, ByteOrderMarkAndCrlfKeepTheFirstSection) {
         SCOPED_TRACE(c.name);
         setFileText(c.text);
         for (int round = 0; round < 2; ++round) {
-            int r = 0;
-            EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f, &r), 0.1f);
-            EXPECT_EQ(r, 1);
-            int32_t x0 = 0;
-            EXPECT_EQ(regReadValue("Zandel_Audio\\TRLX\\Korvalo Cor.", "Window x0", &x0, 4), 1);
-            EXPECT_EQ(x0, 7);
+            EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.f), std::pair(0.1f, 1));
+            EXPECT_EQ(readAs("Zandel_Audio\\TRLX\\Korvalo Cor.", "Window x0", 0), std::pair(7, 1));
             const float other = 1.f;
             ASSERT_EQ(regWriteValue("Zandel_Audio\\other", "v", &other, 4), 1);
         }
@@ -343,10 +307,9 @@ TEST_F(RegistryFormat, SymbolicLinkIsWrittenThrough) {
         EXPECT_TRUE(fs::is_symlink(file()));
         EXPECT_TRUE(fs::is_symlink(dotfiles / "korvalo.ini"));
         ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(dotfiles / "real.ini")));
-        EXPECT_EQ(readFloat(kDemo, "LatencyTime", 0.f), 0.5f);
-        unsigned char keep = 0;
-        EXPECT_EQ(regReadValue(kDemo, "Keep", &keep, 1), targetExists ? 1 : 0);
-        EXPECT_EQ(keep, targetExists ? 0x2a : 0);
+        EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.f), std::pair(0.5f, 1));
+        const std::pair<uint8_t, int> keep = targetExists ? std::pair(0x2a, 1) : std::pair(0, 0);
+        EXPECT_EQ(readAs(kDemo, "Keep", uint8_t{0}), keep);
         for (const auto& e : fs::directory_iterator(dotfiles))
             EXPECT_EQ(e.path().filename().string().find(".tmp."), std::string::npos) << e.path();
     }
@@ -376,10 +339,8 @@ TEST_F(RegistryBatch, EqualsSequenceOfSingleWrites) {
     prepare();
     EXPECT_EQ(regWriteValues(kDemo, batch, std::size(batch)), 5);
     EXPECT_EQ(fileText(), sequential);
-    uint32_t got = 0;
-    EXPECT_EQ(regReadValue(kDemo, "BORDER", &got, 4), 1);
-    EXPECT_EQ(got, 3u);                                // the last write of a name wins
-    EXPECT_EQ(regWriteValues(kDemo, batch + 2, 2), 0); // nothing writable: nothing written
+    EXPECT_EQ(readAs(kDemo, "BORDER", 0u), std::pair(3u, 1)); // the last write of a name wins
+    EXPECT_EQ(regWriteValues(kDemo, batch + 2, 2), 0);        // nothing writable: nothing written
     EXPECT_EQ(fileText(), sequential);
 }
 
@@ -409,9 +370,7 @@ TEST_F(RegistryBatch, ReadsFollowFileChangedInPlace) {
             else
                 out << text; // rewrites the same inode
         }
-        uint32_t got = 0;
-        EXPECT_EQ(regReadValue(kDemo, "V", &got, 4), 1);
-        EXPECT_EQ(got, v);
+        EXPECT_EQ(readAs(kDemo, "V", 0u), std::pair(v, 1));
     }
 }
 
