@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -185,26 +187,77 @@ void ctlFrame(Dc& dc, uint32_t style, int l, int t, int r, int b) {
     dc.rectangle(l, t, r, b);
 }
 
+bool ctlHiResDc(Dc& dc) {
+    return dc.isActive() && dc.painter().deviceTransform().type() > QTransform::TxTranslate;
+}
+
+void ctlSmoothPolygon(Dc& dc, const QPointF* points, int count) {
+    if (count < 2 || !dc.isActive())
+        return;
+    QPainter& p = dc.painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen = dc.pen();
+    if (pen.style() != Qt::NoPen) {
+        pen.setCosmetic(false);
+        pen.setWidthF(std::max(1, pen.width()));
+        pen.setJoinStyle(Qt::MiterJoin);
+    }
+    p.setPen(pen);
+    p.setBrush(dc.brush());
+    // Pixel centres sit half a pixel into each pixel.
+    p.translate(0.5, 0.5);
+    p.drawPolygon(points, count, Qt::OddEvenFill);
+    p.restore();
+}
+
+namespace {
+
+void polygon(Dc& dc, std::initializer_list<QPoint> points) {
+    if (ctlHiResDc(dc)) {
+        std::vector<QPointF> exact(points.begin(), points.end());
+        ctlSmoothPolygon(dc, exact.data(), int(exact.size()));
+    } else {
+        dc.polygon(points.begin(), int(points.size()));
+    }
+}
+
+} // namespace
+
 void ctlDrawCross(Dc& dc, int l, int t, int r, int b) {
     const int R = r - 1, B = b - 1;
     const int g = std::max(3, std::min(R - l, B - t) / 5);
     dc.selectPen(ctlPen(0));
     dc.selectBrush(ctlBrush(15));
-    const QPoint first[4] = {{l + g, t}, {R, B - g}, {R - g, B}, {l, t + g}};
-    const QPoint second[4] = {{l, B - g}, {R - g, t}, {R, t + g}, {l + g, B}};
-    dc.polygon(first, 4);
-    dc.polygon(second, 4);
+    polygon(dc, {{l + g, t}, {R, B - g}, {R - g, B}, {l, t + g}});
+    polygon(dc, {{l, B - g}, {R - g, t}, {R, t + g}, {l + g, B}});
 }
 
 void ctlDrawCorner(Dc& dc, int x, int y) {
     dc.selectPen(ctlPen(0));
     dc.selectBrush(ctlBrush(2));
-    const QPoint triangle[3] = {{x, y}, {x + 5, y}, {x, y + 5}};
-    dc.polygon(triangle, 3);
+    polygon(dc, {{x, y}, {x + 5, y}, {x, y + 5}});
 }
 
 void ctlDrawDot(Dc& dc, int x, int y) {
     dc.selectPen(ctlPen(0));
     dc.selectBrush(ctlBrush(2));
-    dc.ellipse(x - 2, y - 2, x + 2, y + 2);
+    if (!ctlHiResDc(dc)) {
+        dc.ellipse(x - 2, y - 2, x + 2, y + 2);
+        return;
+    }
+    // The ellipse covers the pixels whose centres lie in (x - 2, y - 2) to
+    // (x + 2, y + 2); its outline is the ring of pixels just inside that edge.
+    QPainter& p = dc.painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen = dc.pen();
+    pen.setCosmetic(false);
+    pen.setWidthF(1.0);
+    p.setPen(pen);
+    p.setBrush(dc.brush());
+    p.drawEllipse(QRectF(x - 1.5, y - 1.5, 3.0, 3.0));
+    p.restore();
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QString>
 #include <cstdint>
 
@@ -55,12 +56,26 @@ void ctlLine(Dc& dc, uint32_t style, int x0, int y0, int x1, int y1);
 void ctlBox(Dc& dc, uint32_t style, int l, int t, int r, int b);
 // ctlBox without the fill.
 void ctlFrame(Dc& dc, uint32_t style, int l, int t, int r, int b);
+// The marks below, like the knob's pointer, are pixel-exact on a surface of
+// one device pixel per pixel. On a surface of a higher device pixel ratio (a
+// high-density screen) they are the same shapes drawn smoothly at the device's
+// resolution: a one-pixel outline runs through the centres of its corner
+// pixels, so the shape is the polygon through those centres, filled and
+// stroked one (logical) pixel wide.
+//
 // The disabled mark: a white cross with a black outline over (l, t, r, b).
 void ctlDrawCross(Dc& dc, int l, int t, int r, int b);
 // Focus mark of rectangular controls: a small bright red triangle.
 void ctlDrawCorner(Dc& dc, int x, int y);
 // Focus mark of round controls: a small bright red dot.
 void ctlDrawDot(Dc& dc, int x, int y);
+
+// True when `dc` paints a surface of more than one device pixel per pixel.
+bool ctlHiResDc(Dc& dc);
+// Dc::polygon on such a surface, from exact coordinates (whole numbers are
+// pixel centres): filled with the selected brush, outlined with the selected
+// pen, antialiased at the device's resolution.
+void ctlSmoothPolygon(Dc& dc, const QPointF* points, int count);
 
 // Library lifetime (called by ctlInitialize / ctlShutdown only).
 void ctlReleaseRoundMasks();

@@ -1,10 +1,15 @@
 #include "controls/ctl_hires.h"
 
+#include "controls/ctl_draw.h"
+#include "platform/dc.h"
+
 #include <QDir>
 #include <QHash>
 #include <QPainter>
+#include <QPixmap>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -86,4 +91,38 @@ QImage ctlHiResSurface(const QImage& drawn, const QImage& plain, const QImage& h
         }
     }
     return out;
+}
+
+void ctlBlitSharp(Dc& dc, const QImage& bitmap, int x, int y, int w, int h) {
+    if (!ctlHiResDc(dc)) {
+        ctlBlit(dc, bitmap, x, y, w, h);
+        return;
+    }
+    w = std::min(w, bitmap.width());
+    h = std::min(h, bitmap.height());
+    if (w <= 0 || h <= 0)
+        return;
+    const QImage hiRes = ctlHiResPicture(bitmap);
+    const QImage& source = hiRes.isNull() ? bitmap : hiRes;
+    const qreal k = qreal(source.width()) / bitmap.width();
+    QPainter& p = dc.painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    // A 1x picture keeps its hard pixels; the 2x drawing is resampled only
+    // when the screen's ratio is not 2.
+    p.setRenderHint(QPainter::SmoothPixmapTransform,
+                    !hiRes.isNull() && p.deviceTransform().m11() != k);
+    p.drawImage(QRectF(x, y, w, h), source, QRectF(0, 0, w * k, h * k));
+    p.restore();
+}
+
+QIcon ctlIcon(const QImage& picture) {
+    QIcon icon(QPixmap::fromImage(picture));
+    const QImage hiRes = ctlHiResPicture(picture);
+    if (!hiRes.isNull()) {
+        QPixmap twice = QPixmap::fromImage(hiRes);
+        twice.setDevicePixelRatio(2.0);
+        icon.addPixmap(twice);
+    }
+    return icon;
 }

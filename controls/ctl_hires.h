@@ -1,16 +1,29 @@
 // Pictures on high-density screens.
 //
-// Controls keep their layout in logical pixels and draw with GDI rules on a
-// surface of their logical size. On a screen whose device pixel ratio is
-// above 1, a picture that has a drawing at twice the density
+// Controls keep their layout in logical pixels and draw with GDI rules. On a
+// screen whose device pixel ratio is above 1 they paint a surface of that
+// ratio: a picture that has a drawing at twice the density
 // (":/res/<number>@2x.png" beside ":/res/<number>.png") is shown from that
-// drawing instead of being stretched; what the control draws over its picture
-// (pointer, focus mark, disabled cross) keeps its logical pixels.
+// drawing instead of being stretched, and what the control draws over it
+// (pointer, focus mark, disabled cross) is drawn at the device's resolution
+// (ctl_draw.h).
 //
 // Thread: main thread only.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
+
+class Dc;
+
+// A window icon of `picture` that a high-density screen shows from the
+// picture's 2x drawing when it has one.
+QIcon ctlIcon(const QImage& picture);
+
+// ctlBlit on a surface of any device pixel ratio: at 1 exactly ctlBlit; above
+// it the bitmap's top-left w x h is drawn over the logical rectangle at
+// (x, y) from its 2x drawing when it has one.
+void ctlBlitSharp(Dc& dc, const QImage& bitmap, int x, int y, int w, int h);
 
 // The 2x drawing of `picture` when it is one of the numbered pictures that has
 // one, else a null image. The picture is recognised by its pixels, so a copy

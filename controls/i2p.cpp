@@ -1,6 +1,7 @@
 #include "controls/i2p.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 #include "controls/ctl_hires.h"
 #include "platform/dc.h"
 
@@ -8,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
+
+#include <cmath>
 
 namespace {
 
@@ -146,20 +149,19 @@ void I2p::enabledChanged() {
 }
 
 void I2p::paintEvent(QPaintEvent* /*event*/) {
-    QImage surface(size(), QImage::Format_RGB32);
+    // Painted at the screen's device pixel ratio; at 1 pixel for pixel.
+    const qreal dpr = devicePixelRatioF();
+    QImage surface(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)),
+                   QImage::Format_RGB32);
+    surface.setDevicePixelRatio(dpr);
     surface.fill(Qt::black);
     const QImage& picture = m_state != 0.0f ? m_on : m_off;
-    const qreal dpr = devicePixelRatioF();
-    const QImage hiRes = dpr != 1.0 ? ctlHiResPicture(picture) : QImage();
-    QImage plain; // what the marks are drawn over, for the 2x picture
     {
         Dc dc(surface);
-        ctlBlit(dc, picture, 0, 0, width(), height());
-        if (!hiRes.isNull())
-            plain = surface.copy();
+        ctlBlitSharp(dc, picture, 0, 0, width(), height());
         if (!controlEnabled()) {
             if (!m_disabled.isNull()) {
-                ctlBlit(dc, m_disabled, 0, 0, width(), height());
+                ctlBlitSharp(dc, m_disabled, 0, 0, width(), height());
             } else {
                 ctlDrawCross(dc, 0, 0, width(), height());
             }
@@ -167,12 +169,7 @@ void I2p::paintEvent(QPaintEvent* /*event*/) {
             ctlDrawCorner(dc, 0, 0);
         }
     }
-    if (hiRes.isNull()) {
-        QPainter(this).drawImage(0, 0, surface);
-        return;
-    }
-    const QRect where(QPoint(0, 0), picture.size().boundedTo(size()));
-    QPainter(this).drawImage(QPointF(0, 0), ctlHiResSurface(surface, plain, hiRes, where, dpr));
+    QPainter(this).drawImage(QPointF(0, 0), surface);
 }
 
 void I2p::mousePressEvent(QMouseEvent* event) {

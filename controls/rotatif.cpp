@@ -1,6 +1,7 @@
 #include "controls/rotatif.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 #include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
 #include "controls/precision_slider.h"
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <QTimerEvent>
 #include <QWheelEvent>
@@ -557,14 +559,20 @@ void Rotatif::showMenu(QPoint at) {
 // ---- painting --------------------------------------------------------------
 
 void Rotatif::render() {
-    Dc dc(m_surface);
     const int w = width(), h = height();
+    const qreal dpr = devicePixelRatioF();
+    const QSize device(int(std::ceil(w * dpr)), int(std::ceil(h * dpr)));
+    if (m_surface.size() != device)
+        m_surface = QImage(device, QImage::Format_RGB32);
+    m_surface.setDevicePixelRatio(dpr);
+    Dc dc(m_surface);
     // What shows outside the knob's circle.
     const QWidget* p = parentWidget();
     dc.fillRect(0, 0, w, h, p ? p->palette().brush(p->backgroundRole()) : QBrush(Qt::black));
-    ctlBlitRound(dc, m_picture, m_mask, 0, 0, w, h);
-    if (devicePixelRatioF() != 1.0)
-        m_plain = m_surface.copy(); // what the pointer and marks are drawn over
+    if (dpr == 1.0)
+        ctlBlitRound(dc, m_picture, m_mask, 0, 0, w, h);
+    else
+        ctlBlitSharp(dc, m_picture, 0, 0, w, h); // paintEvent clips to the disc
     if (!controlEnabled()) {
         ctlDrawCross(dc, 4, 4, w - 4, h - 4);
         return;
@@ -619,6 +627,21 @@ void Rotatif::paintPointer(Dc& dc) {
         B += QPoint(rnd(0.7f * L * c), rnd(-0.7f * L * s));
         D = QPoint(rnd(0.3f * L * c), rnd(-0.3f * L * s));
     }
+    if (ctlHiResDc(dc)) {
+        // The same needle from its exact angle, not from whole pixels.
+        QPointF b(m_centreX, m_centreY), d(L * c, -L * s);
+        if (style & kKnobShortPointer) {
+            b += 0.7f * d;
+            d *= 0.3;
+        }
+        const QPointF e(-0.5f * W * s, 0.5f * W * c), t = b + d;
+        const QPointF poly[4] = {{b.x() + e.x(), b.y() - e.y()},
+                                 {b.x() - e.x(), b.y() + e.y()},
+                                 {t.x() - e.x(), t.y() + e.y()},
+                                 {t.x() + e.x(), t.y() - e.y()}};
+        ctlSmoothPolygon(dc, poly, 4);
+        return;
+    }
     const QPoint p(rnd(-0.5f * W * s), rnd(0.5f * W * c));
     const QPoint T = B + D;
     const QPoint poly[4] = {{B.x() + p.x(), B.y() - p.y()},
@@ -631,13 +654,16 @@ void Rotatif::paintPointer(Dc& dc) {
 void Rotatif::paintEvent(QPaintEvent* /*event*/) {
     render();
     QPainter painter(this);
-    painter.setClipRegion(m_shape);
-    const qreal dpr = devicePixelRatioF();
-    const QImage hiRes = dpr != 1.0 ? ctlHiResPicture(m_picture) : QImage();
-    if (hiRes.isNull())
-        painter.drawImage(0, 0, m_surface);
-    else
-        painter.drawImage(QPointF(0, 0), ctlHiResSurface(m_surface, m_plain, hiRes, rect(), dpr));
+    if (m_mask && devicePixelRatioF() != 1.0) {
+        // The disc's edge at the screen's resolution, where the pictures
+        // turn black.
+        QPainterPath disc;
+        disc.addEllipse(QRectF(0, 0, m_mask->width(), m_mask->height()));
+        painter.setClipPath(disc);
+    } else {
+        painter.setClipRegion(m_shape);
+    }
+    painter.drawImage(QPointF(0, 0), m_surface);
 }
 
 // ---- creation --------------------------------------------------------------

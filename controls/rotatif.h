@@ -123,8 +123,7 @@ private:
     int m_lastX = 0, m_lastY = 0;
     int m_wheelRest = 0; // wheel delta x 5 not yet turned into steps (below 120)
     QBasicTimer m_delay; // Rot_Latency after a press
-    QImage m_surface;    // the knob as painted, reused by every repaint
-    QImage m_plain;      // on a high-density screen: the surface before the pointer and marks
+    QImage m_surface;    // the knob as painted at the screen's ratio, reused by every repaint
     QRegion m_shape;     // the part of the knob shown: its disc
     QMenu* m_menu = nullptr;
     QAction* m_currentItem = nullptr;

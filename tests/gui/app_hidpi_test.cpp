@@ -1,16 +1,23 @@
 // The main window's pictures on a high-density screen (run with
 // QT_SCALE_FACTOR=2): the face, a knob and a button show their 2x drawings
 // pixel for pixel instead of the 1x pictures stretched, while their logical
-// sizes stay those of the 1x pictures.
+// sizes stay those of the 1x pictures; the marks drawn over them are drawn at
+// the screen's resolution, and every numbered picture has its 2x drawing.
 #include "app/panel_face.h"
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_notifier.h"
 #include "controls/i2p.h"
 #include "controls/rotatif.h"
 #include "resources/resource_path.h"
 
 #include <QApplication>
+#include <QFocusEvent>
+#include <QIcon>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -34,6 +41,25 @@ double agreement(const QImage& a, const QImage& b, const QRect& area) {
         for (int x = area.left(); x <= area.right(); ++x)
             same += a.pixel(x, y) == b.pixel(x, y);
     return double(same) / (area.width() * area.height());
+}
+
+// Aligned 2 x 2 blocks of `img` that hold `colour`, and how many of those
+// also hold another colour: a mark drawn at ratio 1 and stretched fills whole
+// blocks; drawn at the screen's resolution its edges cut through them.
+struct Blocks {
+    int with = 0, mixed = 0;
+};
+Blocks blocksOf(const QImage& img, QColor colour) {
+    Blocks b;
+    for (int y = 0; y + 1 < img.height(); y += 2)
+        for (int x = 0; x + 1 < img.width(); x += 2) {
+            int n = 0;
+            for (QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)})
+                n += QColor(img.pixel(x + d.x(), y + d.y())) == colour;
+            b.with += n > 0;
+            b.mixed += n > 0 && n < 4;
+        }
+    return b;
 }
 
 class HiDpi : public ::testing::Test {
@@ -76,6 +102,64 @@ TEST_F(HiDpi, KnobAndButtonShowTheirTwiceDenseDrawingsUnderTheirMarks) {
         const QImage b = shown(*button);
         ASSERT_EQ(b.size(), QSize(38, 30));
         EXPECT_EQ(agreement(b, hiRes(on ? 530 : 531), b.rect()), 1.0) << "state " << on;
+    }
+}
+
+TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
+    QWidget parent;
+    parent.resize(100, 100);
+    const auto knob = [&] { // pointer outlined and filled in colour 3
+        return ctlCreateKnob(&parent, 1, 0, 0, 0x01100033, picture(509), 12, 12, 240, 300, 0, 1,
+                             0.3f, 0.1f, nullptr, nullptr);
+    };
+    const auto button = [&] {
+        return ctlCreateButton(&parent, 2, 40, 0, kI2pToggle, picture(531), picture(530), QImage(),
+                               nullptr, nullptr);
+    };
+    struct Row {
+        const char* mark;
+        std::function<CtlControl*()> make;
+        bool focused, enabled;
+        QColor colour;
+    };
+    const Row rows[] = {
+        {"knob pointer", knob, false, true, ctlColor(3)},
+        {"knob focus dot", knob, true, true, ctlColor(2)},
+        {"knob disabled cross", knob, false, false, ctlColor(15)},
+        {"button focus corner", button, true, true, ctlColor(2)},
+        {"button disabled cross", button, false, false, ctlColor(15)},
+    };
+    for (const Row& r : rows) {
+        std::unique_ptr<CtlControl> c(r.make());
+        ASSERT_NE(c, nullptr) << r.mark;
+        if (r.focused) {
+            QFocusEvent in(QEvent::FocusIn);
+            QApplication::sendEvent(c.get(), &in);
+        }
+        if (!r.enabled)
+            c->command(kCtlCmdDisable, 0);
+        const Blocks b = blocksOf(shown(*c), r.colour);
+        EXPECT_GE(b.with, 3) << r.mark;
+        EXPECT_GE(b.mixed, b.with / 3) << r.mark << " drawn in 2 x 2 blocks";
+    }
+}
+
+TEST_F(HiDpi, EveryPictureAndTheWindowIconsHaveTheirTwiceDenseDrawings) {
+    for (int i = 0; i < kCtlBitmapCount; ++i) {
+        const QImage twice = ctlHiResPicture(ctlBitmap(i));
+        EXPECT_EQ(twice.size(), ctlBitmap(i).size() * 2) << 1500 + i;
+    }
+    for (int number : {100, 101}) {
+        const QImage icon(resourcePath(number));
+        const QImage want = hiRes(number);
+        ASSERT_EQ(want.size(), icon.size() * 2) << number;
+        // The main window's icon and the meter window's, made from the file.
+        for (const QIcon& shownIcon : {ctlIcon(icon), QIcon(resourcePath(number))}) {
+            const QImage got =
+                shownIcon.pixmap(icon.size(), 2.0).toImage().convertToFormat(QImage::Format_RGB32);
+            ASSERT_EQ(got.size(), want.size()) << number;
+            EXPECT_EQ(agreement(got, want, got.rect()), 1.0) << number;
+        }
     }
 }
 
