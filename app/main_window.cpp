@@ -3,6 +3,7 @@
 #include "app/app_commands.h"
 #include "app/app_shell.h"
 #include "app/panel_face.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_window.h"
 
 #include <QAction>
@@ -52,7 +53,7 @@ MainWindow::MainWindow(AppShell& shell) : QWidget(nullptr), m_shell(shell) {
                    Qt::WindowCloseButtonHint);
     const QImage& icon = shell.bitmap(100);
     if (!icon.isNull())
-        setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+        setWindowIcon(ctlIcon(icon)); // with its 2x drawing for high-density screens
 
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QString::fromUtf8(kMainMenuName));
