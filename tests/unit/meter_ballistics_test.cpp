@@ -1,5 +1,4 @@
-// Coefficients, per-frame ballistics, correlation and display values, driven
-// directly on engine records and frames (no thread involved).
+// Ballistics and display values on engine records and frames, no thread involved.
 #include "meter/meter_ballistics.h"
 #include "meter/meter_display_values.h"
 #include "meter/meter_engine_record.h"
@@ -8,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -43,9 +43,8 @@ ChannelParams params(int fps = 10) {
 void runConstant(MeterFrame& f, const MeterFrameInput& in, float a, float c = 1.0f) {
     f.in = in;
     const float n = static_cast<float>(in.sampleCount);
-    for (MeterChannelSums& s : f.in.sums) {
+    for (MeterChannelSums& s : f.in.sums)
         s = {a, a * n, a * a * n};
-    }
     f.in.crossSum = c * a * a * n;
     meterProcessFrame(f);
 }
@@ -60,9 +59,9 @@ protected:
 // they shape; these are the ones no frame below shows.
 TEST(MeterCoefficients, FallbackRateRangeStepOffsetAndScaleChangeReset) {
     Prepared fallback(params(0)); // unusable stored rate: 10 frames per second
-    EXPECT_EQ(fallback.e.coeff.samplesPerFrame, 4410u);
-    EXPECT_FLOAT_EQ(fallback.e.coeff.rangeStep, 0.02f);
-    EXPECT_EQ(fallback.e.levelResetSeq.load(), 0u);
+    const MeterEngine& f = fallback.e;
+    EXPECT_EQ(std::pair(f.coeff.samplesPerFrame, f.levelResetSeq.load()), std::pair(4410u, 0u));
+    EXPECT_FLOAT_EQ(f.coeff.rangeStep, 0.02f);
     ChannelParams p = params(10);
     p.linearScale = 1;
     p.dbOffsetOn = 1;
@@ -103,15 +102,13 @@ TEST_F(MeterBallistics, AttackLimitsTheRiseTo48DbPerSecond) {
     p.attackOn = 1;
     p.Attack = 48.0f;
     Prepared pr(p);
-    frame.levels[0].average = 0.001f;
-    frame.levels[0].power = 0.001f;
-    float average = frame.levels[0].average, power = frame.levels[0].power;
+    frame.levels[0].average = frame.levels[0].power = 0.001f;
+    float average = 0.001f, power = 0.001f;
     for (int i = 0; i < 3; ++i) {
         runConstant(frame, pr.input(4410), 1.0f);
         EXPECT_NEAR(20.0f * std::log10(frame.levels[0].average / average), 4.8f, 1e-3);
         EXPECT_NEAR(10.0f * std::log10(frame.levels[0].power / power), 4.8f, 1e-3);
-        average = frame.levels[0].average;
-        power = frame.levels[0].power;
+        std::tie(average, power) = std::tuple(frame.levels[0].average, frame.levels[0].power);
     }
     // From silence the rise starts at the 1e-10 floor.
     frame = {};
@@ -167,9 +164,9 @@ TEST_F(MeterBallistics, CorrelationHoldsItsExtremeAndReleases) {
 TEST(MeterDisplayValues, ScaleValuesAndBounds) {
     EXPECT_NEAR(meterScaleValue(0.5f, MeterQuantity::Peak, 0, 0.0f), -6.0206f, 1e-4);
     EXPECT_NEAR(meterScaleValue(0.25f, MeterQuantity::Power, 0, 7.0f), -6.0206f + 7.0f, 1e-4);
-    EXPECT_EQ(meterScaleValue(9e-11f, MeterQuantity::Average, 0, 7.0f), -200.0f);
     EXPECT_NEAR(meterScaleValue(0.25f, MeterQuantity::Power, 1, 0.0f), 0.5f, 1e-6);
     EXPECT_NEAR(meterScaleValue(0.5f, MeterQuantity::Peak, 1, 20.0f), 5.0f, 1e-5);
+    EXPECT_EQ(meterScaleValue(9e-11f, MeterQuantity::Average, 0, 7.0f), -200.0f);
     const MeterScaleBounds b = meterScaleBounds(-20.0f, 0.0f, 1);
     EXPECT_NEAR(b.lo, 0.1f, 1e-7);
     EXPECT_NEAR(b.hi, 1.0f, 1e-7);

@@ -1,6 +1,4 @@
-// The engine through its public operations: framing of fed blocks, the two
-// hand-off modes, deferred destruction, resets, delay lines and the readings
-// of known signals.
+// The meter engine through its public operations.
 #include "meter/meter_display_values.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
@@ -13,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -62,9 +61,8 @@ TEST_F(MeterEngineTest, BlocksAccumulateUntilTheFrameBoundaryAndKeepThePhase) {
 TEST_F(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
     changeLeft([](ChannelParams& c) { c.nbFperS = 25; });
     const auto block = stereoBlock(441, silence, silence);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         feed(block);
-    }
     EXPECT_EQ(engine->coeff.samplesPerFrame, 1763u);
     feed(block);
     ASSERT_TRUE(renderer.waitFrames(1));
@@ -122,11 +120,9 @@ TEST_F(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
     meterFeed(&engine, block.data(), 4410 * 2);
     ASSERT_TRUE(renderer.waitFrames(1));
     const MeterFrame f = renderer.last();
-    EXPECT_EQ(f.in.sampleCount, 4410u);
-    EXPECT_FLOAT_EQ(f.levels[0].peak, 0.25f);
-    EXPECT_EQ(f.levels[1].peak, 0.0f);
-    EXPECT_EQ(f.in.crossSum, 0.0f);
-    EXPECT_EQ(f.correlation, 0.0f);
+    EXPECT_EQ(std::tuple(f.in.sampleCount, f.levels[0].peak, f.levels[1].peak, f.in.crossSum,
+                         f.correlation),
+              std::tuple(4410u, 0.25f, 0.0f, 0.0f, 0.0f));
 }
 
 TEST_F(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
@@ -142,9 +138,8 @@ TEST_F(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
     renderer.open();
     ASSERT_TRUE(renderer.waitFrames(1));
     // Wait until the render thread is idle again, then publish once more.
-    while (engine->renderBusy.load() != 0) {
+    while (engine->renderBusy.load() != 0)
         std::this_thread::yield();
-    }
     feed(block);
     ASSERT_TRUE(renderer.waitFrames(2));
     EXPECT_EQ(renderer.last().in.lostFrames, 5); // the count travels with the next frame
@@ -159,9 +154,8 @@ TEST_F(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
     const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
     std::thread stream([&] {
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 6; ++i)
             feed(block);
-        }
     });
     ASSERT_TRUE(renderer.waitEntered(1));
     while (meterIsFeeding(&engine) == 0) {
@@ -179,9 +173,8 @@ TEST_F(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) 
     feed(block);
     ASSERT_TRUE(renderer.waitEntered(1));
     std::thread stream([&] { feed(block); }); // waits for the held frame
-    while (meterIsFeeding(&engine) == 0) {
+    while (meterIsFeeding(&engine) == 0)
         std::this_thread::yield();
-    }
     meterRelease(&engine);
     EXPECT_NE(std::atomic_ref<MeterEngine*>(engine).load(), nullptr); // nothing freed yet
     renderer.open();
@@ -209,17 +202,15 @@ TEST_F(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
     feed(quiet);
     ASSERT_TRUE(renderer.waitFrames(3));
     f = renderer.last();
-    EXPECT_EQ(f.levels[0].peak, 0.0f);
-    EXPECT_EQ(f.levels[1].power, 0.0f);
-    EXPECT_EQ(engine->coeffValid, 1);
+    EXPECT_EQ(std::tuple(f.levels[0].peak, f.levels[1].power, engine->coeffValid),
+              std::tuple(0.0f, 0.0f, 1));
 
     // A change of scale mode restarts levels, maxima and range.
     changeLeft([](ChannelParams& c) { c.linearScale = 1; });
     feed(quiet);
     ASSERT_TRUE(renderer.waitFrames(4));
-    f = renderer.last();
-    EXPECT_EQ(f.hold[0].maxPeak, 0.0f); // linear scale: silence is amplitude 0
-    EXPECT_EQ(f.in.scaleMode, 1);
+    f = renderer.last(); // linear scale: silence is amplitude 0
+    EXPECT_EQ(std::tuple(f.hold[0].maxPeak, f.in.scaleMode), std::tuple(0.0f, 1));
 }
 
 TEST_F(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
@@ -245,9 +236,9 @@ TEST_F(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
     const float* data = engine->delay[0].data.get();
     const uint32_t write = engine->delay[0].write;
     EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-    EXPECT_EQ(engine->delay[0].data.get(), data);
-    EXPECT_EQ(engine->delay[0].write, write);
-    EXPECT_EQ(engine->delay[0].size, 88202u);
+    EXPECT_EQ(
+        std::tuple(engine->delay[0].data.get(), engine->delay[0].write, engine->delay[0].size),
+        std::tuple(data, write, 88202u));
     EXPECT_EQ(meterSetFormat(&engine, 0.0f, 2), 0);
     EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 0), 0);
     MeterEngine* none = nullptr;
@@ -292,12 +283,9 @@ public:
 
 TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     FakeSettings settings;
-    settings.values.Delay = 7.0f;
-    settings.values.Attack = std::nanf("");
-    settings.values.L_MinDB = -500.0f;
-    settings.values.Max_DBperS = 0.0f;
-    settings.values.nbFperS = 0;
-    settings.values.PhaseRelease = 31.0f;
+    MeterSettingsValues& v = settings.values;
+    std::tie(v.Delay, v.Attack, v.L_MinDB, v.Max_DBperS, v.nbFperS, v.PhaseRelease) =
+        std::tuple(7.0f, std::nanf(""), -500.0f, 0.0f, 0, 31.0f);
     meterInstallSettingsProvider(&settings);
     MeterEngine* e = meterCreate();
     ASSERT_NE(e, nullptr);
@@ -306,12 +294,9 @@ TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     MeterParams p;
     meterGetParams(e, &p);
     EXPECT_STREQ(p.windowName, "Korvalo");
-    EXPECT_EQ(p.left.Delay, 2.0f);
-    EXPECT_EQ(p.left.Attack, 0.1f);
-    EXPECT_EQ(p.left.L_MinDB, -180.0f);
-    EXPECT_EQ(p.left.Max_DBperS, 0.1f);
-    EXPECT_EQ(p.left.nbFperS, 10);
-    EXPECT_EQ(p.left.PhaseRelease, 30.0f);
+    const ChannelParams& c = p.left;
+    EXPECT_EQ(std::tuple(c.Delay, c.Attack, c.L_MinDB, c.Max_DBperS, c.nbFperS, c.PhaseRelease),
+              std::tuple(2.0f, 0.1f, -180.0f, 0.1f, 10, 30.0f));
     // An over-long window name never runs past its field.
     std::memset(p.windowName, 'x', sizeof p.windowName);
     meterSetParams(e, &p);
@@ -335,9 +320,8 @@ TEST(MeterEngineRelease, ReleaseFromTheOwnerIsSafeWhateverTheFeederIsDoing) {
         const auto block = stereoBlock(
             64, [](uint32_t i) { return int16_t(i * 97); }, silence);
         while (!stop.load()) {
-            if (meterIsFeeding(&engine) == 0) {
+            if (meterIsFeeding(&engine) == 0)
                 meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
-            }
             feeds.fetch_add(1);
         }
     });
@@ -350,14 +334,12 @@ TEST(MeterEngineRelease, ReleaseFromTheOwnerIsSafeWhateverTheFeederIsDoing) {
         meterSetLossOptions(e, round % 2, 1); // both hand-off modes
         std::atomic_ref<MeterEngine*>(engine).store(e);
         const long seen = feeds.load();
-        while (feeds.load() < seen + 1 + round % 7) {
+        while (feeds.load() < seen + 1 + round % 7)
             std::this_thread::yield();
-        }
         meterRelease(&engine);
         // A release that came during a block is finished by the feeder.
-        while (std::atomic_ref<MeterEngine*>(engine).load() != nullptr) {
+        while (std::atomic_ref<MeterEngine*>(engine).load() != nullptr)
             std::this_thread::yield();
-        }
     }
     stop.store(true);
     feeder.join();

@@ -1,5 +1,4 @@
-// The display settings behind a real engine: a release deferred to the end
-// of a block fed on the stream thread saves them on the main thread.
+// A release deferred to the stream thread saves the settings on the main thread.
 #include "meter/meter_engine.h"
 #include "options/meter_settings.h"
 #include "options/meter_settings_provider.h"

@@ -1,5 +1,4 @@
-// Helpers shared by the meter tests: a renderer that records every frame it is
-// handed (and can be held to play a slow display), and block builders.
+// Meter test helpers: a frame-recording (and holdable) renderer, block builders.
 #pragma once
 
 #include "meter/meter_frame.h"
