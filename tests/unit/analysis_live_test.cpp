@@ -1,7 +1,5 @@
-// The offline analysis against the live program: a 16-bit stereo 44.1 kHz
-// file played through the transport and the silent device, every display
-// frame captured from the render thread, must give the very frames (bit for
-// bit) that the analysis computes for the same file and settings.
+// A file played live through the transport and the silent device must give,
+// bit for bit, the display frames the offline analysis computes for it.
 #include "analysis/analysis.h"
 #include "audio/transport.h"
 #include "meter/meter_hooks.h"

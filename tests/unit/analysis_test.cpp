@@ -1,7 +1,5 @@
-// Offline analysis figures against closed forms and against `sox FILE -n
-// stats`, loudness against the EBU reference tone, other containers and
-// depths against the same signal in 16-bit WAV, and the outcome for files
-// that cannot be read.
+// Offline analysis against closed forms, `sox FILE -n stats` and the EBU
+// reference tone; other containers and depths; files that cannot be read.
 #include "analysis/analysis.h"
 #include "analysis/analysis_report.h"
 #include "options/meter_preset.h"
@@ -45,16 +43,17 @@ protected:
     AnalysisOptions options;
 };
 
-// One second of stereo frames from a function of the frame index.
-template <typename F> std::vector<int16_t> stereo(F f, int frames = 44100) {
+// Stereo frames (one second by default) from a function of the frame index per channel.
+template <typename L, typename R> std::vector<int16_t> stereo(L l, R r, int frames = 44100) {
     std::vector<int16_t> s(2 * frames);
     for (int i = 0; i < frames; ++i) {
-        auto [l, r] = f(i);
-        s[2 * i] = static_cast<int16_t>(l);
-        s[2 * i + 1] = static_cast<int16_t>(r);
+        s[2 * i] = static_cast<int16_t>(l(i));
+        s[2 * i + 1] = static_cast<int16_t>(r(i));
     }
     return s;
 }
+
+constexpr auto zero = [](int) { return 0; };
 
 // 441 Hz: 100 samples per period, so the sample at a quarter period is the crest.
 int sine(int i, double amplitude) {
@@ -97,7 +96,11 @@ void expectDb(double got, double want, double tolerance, const std::string& what
 TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
     const double fs = 32767.0, m20 = 32767.0 * 0.1;
     const double sineRms = 20 * std::log10(32767.0 / 32768.0 / std::sqrt(2.0));
-    const double m20Peak = 20 * std::log10(std::lround(m20) / 32768.0);
+    const double m20Peak = 20 * std::log10(std::lround(m20) / 32768.0), m20Rms = m20Peak - 3.0103;
+    const auto full = [&](int i) { return sine(i, fs); };
+    const auto low = [&](int i) { return sine(i, m20); };
+    const auto lowInverted = [&](int i) { return -sine(i, m20); };
+    const auto square = [](int i) { return (i / 50) % 2 ? -32768 : 32767; };
     const struct Row {
         const char* name;
         std::vector<int16_t> samples;
@@ -105,55 +108,12 @@ TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
         double correlation;
         uint64_t clipped[2];
     } rows[] = {
-        {"full-scale sine",
-         stereo([&](int i) {
-             return std::pair{sine(i, fs), sine(i, fs)};
-         }),
-         {-0.0003, -0.0003},
-         {sineRms, sineRms},
-         1.0,
-         {0, 0}},
-        {"-20 dBFS sine",
-         stereo([&](int i) {
-             return std::pair{sine(i, m20), sine(i, m20)};
-         }),
-         {m20Peak, m20Peak},
-         {m20Peak - 3.0103, m20Peak - 3.0103},
-         1.0,
-         {0, 0}},
-        {"square",
-         stereo([](int i) {
-             const int v = (i / 50) % 2 ? -32768 : 32767;
-             return std::pair{v, v};
-         }),
-         {0.0, 0.0},
-         {-0.0001, -0.0001},
-         1.0,
-         {44100, 44100}},
-        {"silence",
-         stereo([](int) {
-             return std::pair{0, 0};
-         }),
-         {-kInf, -kInf},
-         {-kInf, -kInf},
-         0.0,
-         {0, 0}},
-        {"right silent",
-         stereo([&](int i) {
-             return std::pair{sine(i, fs), 0};
-         }),
-         {-0.0003, -kInf},
-         {sineRms, -kInf},
-         0.0,
-         {0, 0}},
-        {"L = -R",
-         stereo([&](int i) {
-             return std::pair{sine(i, m20), -sine(i, m20)};
-         }),
-         {m20Peak, m20Peak},
-         {m20Peak - 3.0103, m20Peak - 3.0103},
-         -1.0,
-         {0, 0}},
+        {"full-scale sine", stereo(full, full), {-0.0003, -0.0003}, {sineRms, sineRms}, 1, {0, 0}},
+        {"-20 dBFS sine", stereo(low, low), {m20Peak, m20Peak}, {m20Rms, m20Rms}, 1, {0, 0}},
+        {"square", stereo(square, square), {0, 0}, {-0.0001, -0.0001}, 1, {44100, 44100}},
+        {"silence", stereo(zero, zero), {-kInf, -kInf}, {-kInf, -kInf}, 0, {0, 0}},
+        {"right silent", stereo(full, zero), {-0.0003, -kInf}, {sineRms, -kInf}, 0, {0, 0}},
+        {"L = -R", stereo(low, lowInverted), {m20Peak, m20Peak}, {m20Rms, m20Rms}, -1, {0, 0}},
     };
     int index = 0;
     for (const Row& row : rows) {
@@ -184,14 +144,10 @@ TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
 
 TEST_F(AnalysisTest, EbuReferenceToneReadsMinus23Lufs) {
     const double amplitude = 32768.0 * std::pow(10.0, -23.0 / 20.0);
-    const std::string path =
-        write("ebu.wav", stereo(
-                             [&](int i) {
-                                 const int v = static_cast<int>(std::lround(
-                                     amplitude * std::sin(2 * M_PI * 1000 * i / 44100.0)));
-                                 return std::pair{v, v};
-                             },
-                             44100 * 10));
+    const auto tone = [&](int i) {
+        return std::lround(amplitude * std::sin(2 * M_PI * 1000 * i / 44100.0));
+    };
+    const std::string path = write("ebu.wav", stereo(tone, tone, 44100 * 10));
     const FileAnalysis a = analyzeFile(path, options);
     ASSERT_TRUE(a.hasLoudness);
     EXPECT_NEAR(a.integratedLufs, -23.0, 0.1);
@@ -200,10 +156,7 @@ TEST_F(AnalysisTest, EbuReferenceToneReadsMinus23Lufs) {
     EXPECT_NEAR(a.loudnessRangeLu, 0.0, 0.1);
     EXPECT_NEAR(a.channel[0].truePeakDb, -23.0, 0.1);
 
-    const FileAnalysis silent = analyzeFile(write("s.wav", stereo([](int) {
-                                                      return std::pair{0, 0};
-                                                  })),
-                                            options);
+    const FileAnalysis silent = analyzeFile(write("s.wav", stereo(zero, zero)), options);
     EXPECT_EQ(silent.integratedLufs, -kInf);
     EXPECT_NE(reportSummary(ReportFormat::Text, silent, {}).find("-inf"), std::string::npos);
     EXPECT_NE(reportSummary(ReportFormat::Json, silent, {}).find("\"integrated_lufs\": \"-inf\""),
@@ -262,8 +215,7 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     }
 
     // A file cut short in its data is measured as far as it goes.
-    std::vector<int16_t> tone = stereo([](int i) { return std::pair{sine(i, 9000), 0}; });
-    const std::string whole = write("whole.wav", tone);
+    const std::string whole = write("whole.wav", stereo([](int i) { return sine(i, 9000); }, zero));
     std::ifstream in(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), {});
     std::ofstream(dir + "/cut.wav", std::ios::binary) << bytes.substr(0, 44 + 4 * 1000 + 2);
