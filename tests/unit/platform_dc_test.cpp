@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -45,6 +46,12 @@ std::string art(const QImage& img, QRgb background = kWhite, QRgb other = 0) {
         s += y + 1 < img.height() ? " " : "";
     }
     return s;
+}
+
+// Each listed pixel has its colour.
+void expectPixels(const QImage& img, std::initializer_list<std::tuple<int, int, QRgb>> pixels) {
+    for (auto [x, y, c] : pixels)
+        EXPECT_EQ(img.pixel(x, y), c) << x << "," << y;
 }
 
 } // namespace
@@ -107,11 +114,9 @@ TEST(DcLine, EndPointExcludedPositionCarriedAndDashDotPattern) {
 
 TEST(DcBrush, PatternAlignedToSurfaceOrigin) {
     QImage pattern(8, 8, QImage::Format_RGB32);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
             pattern.setPixel(x, y, qRgb(x * 30, y * 30, 7));
-        }
-    }
     const QImage img = paint(40, 30, [&](Dc& dc) {
         const QBrush brush = Dc::patternBrush(pattern);
         dc.fillRect(3, 5, 21, 17, brush);
@@ -121,16 +126,13 @@ TEST(DcBrush, PatternAlignedToSurfaceOrigin) {
         dc.ellipse(22, 18, 30, 26);
     });
     int checked = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 0; x < 40; ++x) {
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
             if (img.pixel(x, y) != kWhite) {
                 ASSERT_EQ(img.pixel(x, y), pattern.pixel(x % 8, y % 8)) << x << "," << y;
                 ++checked;
             }
-        }
-    }
-    EXPECT_EQ(img.pixel(2, 5), kWhite);
-    EXPECT_EQ(img.pixel(3, 5), pattern.pixel(3, 5));
+    expectPixels(img, {{2, 5, kWhite}, {3, 5, pattern.pixel(3, 5)}});
     EXPECT_GT(checked, 18 * 12 + 13 * 28);
 }
 
@@ -159,12 +161,10 @@ TEST(DcBlit, AndOrCopyCombineBitsAndClipToSource) {
         dc.blit(4, 0, 2, 2, source, 0, 0, BlitOp::SrcPaint);
         dc.blit(0, 4, 8, 8, source, 2, 2, BlitOp::SrcCopy); // only 2 x 2 exist
     });
-    EXPECT_EQ(img.pixel(1, 1), qRgb(0x00, 0x00, 0xF0));
-    EXPECT_EQ(img.pixel(5, 1), qRgb(0x0F, 0xFF, 0xF0));
-    EXPECT_EQ(img.pixel(2, 2), qRgb(0x00, 0xF0, 0xF0));
-    EXPECT_EQ(img.pixel(1, 5), qRgb(0x0F, 0x0F, 0xF0));
-    EXPECT_EQ(img.pixel(2, 5), qRgb(0x00, 0xF0, 0xF0));
-    EXPECT_EQ(img.pixel(1, 6), qRgb(0x00, 0xF0, 0xF0));
+    const QRgb back = qRgb(0x00, 0xF0, 0xF0), srcAnd = qRgb(0x00, 0x00, 0xF0),
+               srcPaint = qRgb(0x0F, 0xFF, 0xF0), srcCopy = qRgb(0x0F, 0x0F, 0xF0);
+    expectPixels(img, {{1, 1, srcAnd}, {5, 1, srcPaint}, {2, 2, back}});
+    expectPixels(img, {{1, 5, srcCopy}, {2, 5, back}, {1, 6, back}});
 }
 
 TEST(DcShapes, EllipseAndPolygonStayInTheirBoxes) {
@@ -176,7 +176,7 @@ TEST(DcShapes, EllipseAndPolygonStayInTheirBoxes) {
         redOnBlue(dc);
         dc.ellipse(2, 2, 12, 12);
     });
-    for (int y = 0; y < 16; ++y) {
+    for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             if (x < 2 || x >= 12 || y < 2 || y >= 12) {
                 ASSERT_EQ(img.pixel(x, y), kWhite) << x << "," << y;
@@ -185,23 +185,16 @@ TEST(DcShapes, EllipseAndPolygonStayInTheirBoxes) {
                 ASSERT_EQ(img.pixel(x, y), img.pixel(x, 13 - y)) << x << "," << y;
             }
         }
-    }
-    EXPECT_EQ(img.pixel(2, 7), kRed);
-    EXPECT_EQ(img.pixel(11, 7), kRed);
-    EXPECT_EQ(img.pixel(7, 7), kBlue);
-    EXPECT_EQ(img.pixel(2, 2), kWhite);
+    expectPixels(img, {{2, 7, kRed}, {11, 7, kRed}, {7, 7, kBlue}, {2, 2, kWhite}});
 
     img = paint(10, 10, [&](Dc& dc) {
         redOnBlue(dc);
         const QPoint tri[3] = {{0, 0}, {5, 0}, {0, 5}};
         dc.polygon(tri, 3);
     });
-    EXPECT_EQ(img.pixel(0, 0), kRed);
-    EXPECT_EQ(img.pixel(5, 0), kRed); // closed outline reaches every vertex
-    EXPECT_EQ(img.pixel(0, 5), kRed);
-    EXPECT_EQ(img.pixel(1, 1), kBlue);
-    EXPECT_EQ(img.pixel(6, 0), kWhite);
-    EXPECT_EQ(img.pixel(4, 4), kWhite);
+    // The closed outline reaches every vertex.
+    expectPixels(img, {{0, 0, kRed}, {5, 0, kRed}, {0, 5, kRed}, {1, 1, kBlue}});
+    expectPixels(img, {{6, 0, kWhite}, {4, 4, kWhite}});
 }
 
 TEST(DcText, CellAnchoredAtTopLeftWithBackgroundModes) {
@@ -220,22 +213,18 @@ TEST(DcText, CellAnchoredAtTopLeftWithBackgroundModes) {
     };
     QImage img = text(BkMode::Transparent);
     QRect ink;
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 60; ++x) {
-            if (qGray(img.pixel(x, y)) < 128) {
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x)
+            if (qGray(img.pixel(x, y)) < 128)
                 ink |= QRect(x, y, 1, 1);
-            }
-        }
-    }
     ASSERT_FALSE(ink.isEmpty()) << "no glyph drawn";
     EXPECT_TRUE(QRect(QPoint(10, 20), extent).contains(ink));
     EXPECT_EQ(img.pixel(10, 20), kWhite); // transparent: background untouched
 
     img = text(BkMode::Opaque);
-    EXPECT_EQ(img.pixel(10, 20), kBlue);
-    EXPECT_EQ(img.pixel(10 + extent.width() - 1, 20 + extent.height() - 1), kBlue);
-    EXPECT_EQ(img.pixel(10 + extent.width(), 20), kWhite);
-    EXPECT_EQ(img.pixel(10, 20 + extent.height()), kWhite);
+    const int w = extent.width(), h = extent.height();
+    expectPixels(
+        img, {{10, 20, kBlue}, {9 + w, 19 + h, kBlue}, {10 + w, 20, kWhite}, {10, 20 + h, kWhite}});
 }
 
 int main(int argc, char** argv) {
