@@ -1,10 +1,10 @@
-// The colour set: the 8 x 8 patterns of every type in both orientations, the
-// fallback brush, building, freeing, the rebuild rules and snapshots that
-// outlive a replacement.
+// The colour set: brush patterns, building, rebuild rules and snapshots.
 #include "options/meter_color_set.h"
 #include "options/meter_settings.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -61,21 +61,20 @@ TEST(MeterColorSetPatterns, SolidFallbackAndThePreviousBrush) {
     QImage slot(2, 2, QImage::Format_RGB32);
     const qint64 before = slot.cacheKey();
     QBrush solid = MakeMeterBrush(nullptr, &slot, 0, kRed, MeterBrushOrientation::Horizontal);
-    EXPECT_EQ(solid.style(), Qt::SolidPattern);
-    EXPECT_EQ(solid.color(), QColor(200, 10, 20));
+    EXPECT_EQ(std::pair(solid.style(), solid.color()),
+              std::pair(Qt::SolidPattern, QColor(200, 10, 20)));
     EXPECT_EQ(slot.cacheKey(), before); // type 0 leaves the slot alone
     for (int type : {-1, 7, 100}) {
         const QBrush b =
             MakeMeterBrush(&solid, &slot, type, kRed, MeterBrushOrientation::Horizontal);
-        EXPECT_EQ(b.style(), Qt::SolidPattern);
-        EXPECT_EQ(b.color(), QColor(192, 192, 192));
+        EXPECT_EQ(std::pair(b.style(), b.color()),
+                  std::pair(Qt::SolidPattern, QColor(192, 192, 192)));
         EXPECT_EQ(solid.style(), Qt::NoBrush); // the previous brush was released
         EXPECT_EQ(slot.cacheKey(), before);
     }
     const QBrush pattern =
         MakeMeterBrush(nullptr, &slot, 3, kRed, MeterBrushOrientation::Horizontal);
-    EXPECT_EQ(pattern.style(), Qt::TexturePattern);
-    EXPECT_EQ(slot.size(), QSize(8, 8));
+    EXPECT_EQ(std::pair(pattern.style(), slot.size()), std::pair(Qt::TexturePattern, QSize(8, 8)));
 }
 
 TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidTypeAndPens) {
@@ -87,9 +86,8 @@ TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidTypeAndPens) {
     BuildMeterColorSet(&s);
     const MeterColorSetPtr set = s.colorSet.load();
     ASSERT_TRUE(set);
-    for (const QBrush* b : {&set->MoyBrushH, &set->nomBrushH, &set->MaxBrushH, &set->AttnBrushH}) {
+    for (const QBrush* b : {&set->MoyBrushH, &set->nomBrushH, &set->MaxBrushH, &set->AttnBrushH})
         EXPECT_EQ(b->style(), Qt::SolidPattern);
-    }
     EXPECT_TRUE(set->MoyBitmap.isNull());
     EXPECT_EQ(set->nomBrushH.color(), QColor(237, 237, 63));
     EXPECT_EQ(set->MaxBorderPen.color(), QColor(249, 51, 51));
@@ -118,8 +116,8 @@ TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
     now = s.colorSet.load();
     EXPECT_EQ(std::memcmp(&before, static_cast<MeterSettingsValues*>(&s), sizeof before), 0);
     EXPECT_NE(now->MoyBitmap.cacheKey(), drawing->MoyBitmap.cacheKey());
-    EXPECT_EQ(now->AttnBitmap.pixel(1, 0), qRgb(0, 0, 0)); // "Point 1"
-    EXPECT_EQ(now->AttnBitmap.pixel(2, 0), qRgb(98, 169, 189));
+    EXPECT_EQ(std::pair(now->AttnBitmap.pixel(1, 0), now->AttnBitmap.pixel(2, 0)), // "Point 1"
+              std::pair(qRgb(0, 0, 0), qRgb(98, 169, 189)));
 
     s.dbHead = -20.0f;
     RebuildMeterColorSetFor(&s, MeterSettingsField::dbHead);
@@ -134,10 +132,8 @@ TEST(MeterColorSetBuild, ExchangeSwapsValuesAndSets) {
     BuildMeterColorSet(&a);
     const MeterColorSetPtr set = a.colorSet.load();
     ExchangeMeterSettings(&a, &b);
-    EXPECT_FALSE(a.colorSet.load());
-    EXPECT_EQ(a.diapason, 0.0f);
-    EXPECT_EQ(b.colorSet.load(), set);
-    EXPECT_EQ(b.diapason, 440.0f);
+    EXPECT_EQ(std::pair(a.colorSet.load(), a.diapason), std::pair(MeterColorSetPtr{}, 0.0f));
+    EXPECT_EQ(std::pair(b.colorSet.load(), b.diapason), std::pair(set, 440.0f));
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-// Display settings: load on first use, save on last release, the key name,
-// the shared "AttnBorder" value with the outline kept apart, damaged values,
-// the options dialog on shut-down, and the presets through a real engine.
+// Display settings: loading, saving, damaged values, the dialog and presets.
 #include "controls/ctl_core.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
@@ -28,9 +26,8 @@ protected:
         ASSERT_EQ(meterSettingsUseCount(), 0);
     }
     void TearDown() override {
-        while (meterSettingsUseCount() > 0) {
+        while (meterSettingsUseCount() > 0)
             ReleaseMeterSettings();
-        }
     }
     static bool stored(const char* name, void* out = nullptr) {
         uint32_t v;
@@ -47,12 +44,11 @@ TEST_F(MeterSettingsTest, AnEmptyStoreGivesTheDefaultsAndTheLine2Pattern) {
     EXPECT_TRUE(sameValues(*s, kMeterSettingsCompiledDefaults));
     EXPECT_TRUE(sameValues(MeterSettingsDefaults, kMeterSettingsCompiledDefaults));
     EXPECT_EQ(meterSettingsKey(), kKey);
-    EXPECT_EQ(CustomColors[1], 0x1428CCu);
-    EXPECT_EQ(CustomColors[15], 0xFFFFFFu);
+    EXPECT_EQ(std::tuple(CustomColors[1], CustomColors[15]), std::tuple(0x1428CCu, 0xFFFFFFu));
     const MeterColorSetPtr set = s->colorSet.load();
     ASSERT_TRUE(set); // built from the loaded values: rows 0, 1, 4, 5 lit
-    EXPECT_EQ(set->MoyBitmap.pixel(3, 1), qRgb(0, 215, 5));
-    EXPECT_EQ(set->MoyBitmap.pixel(3, 2), qRgb(0, 0, 0));
+    EXPECT_EQ(std::pair(set->MoyBitmap.pixel(3, 1), set->MoyBitmap.pixel(3, 2)),
+              std::pair(qRgb(0, 215, 5), qRgb(0, 0, 0)));
 }
 
 TEST_F(MeterSettingsTest, TwoEnginesShareTheRecordAndOnlyTheLastReleaseWritesEveryValue) {
@@ -61,11 +57,9 @@ TEST_F(MeterSettingsTest, TwoEnginesShareTheRecordAndOnlyTheLastReleaseWritesEve
     MeterEngine* b = meterCreate();
     EXPECT_EQ(meterSettingsUseCount(), 2);
     MeterSettings* s = GetMeterSettings();
-    s->AttnBorder = meterRgb(1, 2, 3); // outline
-    s->AttnBrush = meterRgb(4, 5, 6);  // fill
-    s->dbHead = -15.5f;
-    s->nbFperS = 25;
-    s->diapason = 442.0f;
+    // Outline and fill, then values of each type.
+    std::tie(s->AttnBorder, s->AttnBrush, s->dbHead, s->nbFperS, s->diapason) =
+        std::tuple(meterRgb(1, 2, 3), meterRgb(4, 5, 6), -15.5f, 25, 442.0f);
     meterRelease(&a);
     EXPECT_FALSE(stored("MoyBorder"));
     meterRelease(&b);
@@ -74,9 +68,8 @@ TEST_F(MeterSettingsTest, TwoEnginesShareTheRecordAndOnlyTheLastReleaseWritesEve
     EXPECT_TRUE(sameValues(*s, MeterSettingsValues{})); // the live record is cleared
     EXPECT_FALSE(s->colorSet.load());
     EXPECT_TRUE(sameValues(MeterSettingsDefaults, kMeterSettingsCompiledDefaults));
-    for (int i = 0; i < 33; ++i) {
+    for (int i = 0; i < 33; ++i)
         EXPECT_TRUE(stored(meterSettingsValueName(static_cast<MeterSettingsField>(i)))) << i;
-    }
     uint32_t shared = 0, outline = 0;
     ASSERT_TRUE(stored("AttnBorder", &shared));
     ASSERT_TRUE(stored(kMeterAttnOutlineValue, &outline));
@@ -84,11 +77,8 @@ TEST_F(MeterSettingsTest, TwoEnginesShareTheRecordAndOnlyTheLastReleaseWritesEve
     EXPECT_EQ(outline, meterRgb(1, 2, 3));
 
     LoadMeterSettings("Korvalo Cor");
-    EXPECT_EQ(s->AttnBorder, meterRgb(1, 2, 3));
-    EXPECT_EQ(s->AttnBrush, meterRgb(4, 5, 6));
-    EXPECT_EQ(s->dbHead, -15.5f);
-    EXPECT_EQ(s->nbFperS, 25);
-    EXPECT_EQ(s->diapason, 442.0f);
+    EXPECT_EQ(std::tuple(s->AttnBorder, s->AttnBrush, s->dbHead, s->nbFperS, s->diapason),
+              std::tuple(meterRgb(1, 2, 3), meterRgb(4, 5, 6), -15.5f, 25, 442.0f));
     EXPECT_EQ(ReleaseMeterSettings(), 1);
     EXPECT_EQ(ReleaseMeterSettings(), 0); // a stray release is ignored
     EXPECT_EQ(meterSettingsUseCount(), 0);
@@ -111,12 +101,9 @@ TEST_F(MeterSettingsTest, UnreadableValuesKeepTheirDefaultsShortOnesOnlyTheirByt
     const MeterSettings* s = GetMeterSettings();
     const unsigned char head[4] = {0x34, 0x12, 0x40, 0xC1}; // the default -12.0f is 0xC1400000
     EXPECT_EQ(std::memcmp(&s->dbHead, head, 4), 0);
-    EXPECT_EQ(s->L_MinDB, -60.0f);
-    EXPECT_EQ(s->dbMax, -3.0f);
-    EXPECT_EQ(s->BrushType, 9);
+    EXPECT_EQ(std::tuple(s->L_MinDB, s->dbMax, s->BrushType, s->AttnBorder, s->AttnBrush),
+              std::tuple(-60.0f, -3.0f, 9, fill, fill));
     EXPECT_EQ(s->colorSet.load()->MoyBrushH.color(), QColor(192, 192, 192));
-    EXPECT_EQ(s->AttnBorder, fill);
-    EXPECT_EQ(s->AttnBrush, fill);
 }
 
 TEST_F(MeterSettingsTest, TheFinalReleaseEndsAnOpenOptionsDialogAsCancelled) {
@@ -125,8 +112,7 @@ TEST_F(MeterSettingsTest, TheFinalReleaseEndsAnOpenOptionsDialogAsCancelled) {
     dialog.show();
     setMeterOptionsDialog(&dialog);
     ReleaseMeterSettings();
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(std::pair(dialog.isVisible(), dialog.result()), std::pair(false, +QDialog::Rejected));
     LoadMeterSettings("Korvalo Cor");
     EXPECT_EQ(meterOptionsDialog(), nullptr); // every load forgets the handle
 }
@@ -137,9 +123,7 @@ TEST_F(MeterSettingsTest, PresetsKeepTimingAndTheAnalogRowSetsTheOffset) {
     ASSERT_EQ(meterSetFormat(&e, 44100.0f, 2), 1);
     MeterParams p;
     meterGetParams(e, &p);
-    p.left.Delay = 0.3f;
-    p.left.nbFperS = 25;
-    p.left.PhaseRelease = 2.0f;
+    std::tie(p.left.Delay, p.left.nbFperS, p.left.PhaseRelease) = std::tuple(0.3f, 25, 2.0f);
     meterSetParams(e, &p);
 
     EXPECT_EQ(ApplyMeterPreset(e, 2), 1);
@@ -156,9 +140,8 @@ TEST_F(MeterSettingsTest, PresetsKeepTimingAndTheAnalogRowSetsTheOffset) {
 
     EXPECT_EQ(ApplyMeterPreset(e, 0), 1);
     meterGetParams(e, &p);
-    EXPECT_EQ(p.left.dbOffsetOn, 0);
-    EXPECT_EQ(p.left.peakOn, 1);
-    EXPECT_EQ(p.right.L_MinDB, -40.0f);
+    EXPECT_EQ(std::tuple(p.left.dbOffsetOn, p.left.peakOn, p.right.L_MinDB),
+              std::tuple(0, 1, -40.0f));
     EXPECT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f); // left as the analog row set it
     EXPECT_EQ(ApplyMeterPreset(e, 3), 0);
     EXPECT_STREQ(meterPresetMenuText(1), "PRESET : Digital VU");
