@@ -1,5 +1,4 @@
-// Where the program looks for its readme and demo, and what --demo means on
-// the command line; the installed binary itself is checked by
+// Readme and demo lookups and --demo; the installed binary is checked by
 // tests/system/install_test.sh.
 #include "app/app_options.h"
 #include "app/install_paths.h"

@@ -1,7 +1,5 @@
-// The wave device layer: device list, latency sizing, the operation state
-// machine, pacing with at most two buffers queued, stop requests, input
-// order, and a device that fails while playing. The output order and the
-// pre-roll silence are checked through the transport.
+// The wave device layer; the output order and the pre-roll silence are
+// checked through the transport.
 #include "audio/wave_device.h"
 #include "audio_test_support.h"
 

@@ -1,6 +1,4 @@
-// The audio path inside the shell: the Select Wav File rules (busy flag,
-// cancel, "Sorry...", unreadable files), the command-line FILE and device,
-// and the latency command against a running stream, on the silent device.
+// The audio path inside the shell, on the silent device.
 #include "app/app_commands.h"
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"

@@ -1,6 +1,5 @@
-// Helpers shared by the audio tests: WAV bytes built in memory, temporary
-// files, and a scripted wave driver whose buffers come back only when the
-// test lets them.
+// Audio test helpers: WAV bytes, temporary files, and a scripted wave driver
+// whose buffers come back only when the test lets them.
 #pragma once
 
 #include "audio/wave_device.h"

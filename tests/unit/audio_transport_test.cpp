@@ -1,6 +1,4 @@
-// The transport over a scripted output device and the real meter engine:
-// what Play, Stop and Zero do and ignore, what reaches the device and the
-// engine and in which order, and the latency command.
+// The transport over a scripted output device and the real meter engine.
 #include "audio/transport.h"
 #include "audio_test_support.h"
 #include "meter/meter_engine_record.h"

@@ -1,6 +1,4 @@
-// The WAV source and its RIFF reader: open results, the acceptance rule,
-// reading with silence around the data, damaged and unusual files, and the
-// selection rules that keep or restore the current file.
+// The WAV source, its RIFF reader and the file selection rules.
 #include "audio/wav_source.h"
 #include "audio_test_support.h"
 
@@ -61,15 +59,11 @@ TEST(WavSource, MissingBrokenAndDamagedFilesGiveTheirResultAndLeaveNothingOpen) 
     ::unlink(fifo.c_str());
 
     const std::string text = "This is not a sound at all, just a text file.\n";
-    std::vector<uint8_t> avi, noFmt, truncatedFmt = riffWave({});
-    putId(avi, "RIFF");
-    putLE(avi, 4, 4);
-    putId(avi, "AVI ");
+    std::vector<uint8_t> avi = riffWave({}), noFmt, truncatedFmt = riffWave({});
+    std::copy_n("AVI ", 4, avi.begin() + 8);
     chunk(noFmt, "data", samplesBytes(ramp(4)));
-    putId(truncatedFmt, "fmt "); // claims 16 bytes, the file ends after 10 of them
-    putLE(truncatedFmt, 16, 4);
-    for (uint8_t v : fmtPayload(44100, 2, 4, 10))
-        truncatedFmt.push_back(v);
+    // Claims 16 bytes, the file ends after 10 of them.
+    chunk(truncatedFmt, "fmt ", fmtPayload(44100, 2, 4, 10), 16);
     std::vector<uint8_t> noData;
     chunk(noData, "fmt ", fmtPayload(44100, 2, 4));
     const struct {

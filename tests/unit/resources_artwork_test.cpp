@@ -1,7 +1,5 @@
-// The pictures the program loads by number: present in the compiled-in
-// resources, at their exact sizes, and with the properties the drawing code
-// relies on (black outside round pictures, a seamless dialog texture, a note
-// symbol in every cell of the note picture).
+// The compiled-in pictures: sizes, and the properties the drawing code relies
+// on (black outside round pictures, a seamless texture, distinct note cells).
 #include "resources/resource_path.h"
 
 #include <QImage>

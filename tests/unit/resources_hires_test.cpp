@@ -1,5 +1,4 @@
-// The pictures for high-density screens and for the desktop: each 2x drawing
-// is its 1x picture at twice the size, and the installed icons are icon 100.
+// The 2x drawings match their 1x pictures; the installed icons are icon 100.
 #include "resources/resource_path.h"
 
 #include <QFile>
