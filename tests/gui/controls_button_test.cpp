@@ -1,35 +1,18 @@
 // Two-state image button and value box, driven by real mouse and key events.
-#include "controls/ctl_core.h"
 #include "controls/i2p.h"
+#include "gui_test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTest>
-#include <gtest/gtest.h>
 #include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 constexpr int kId = 7;
-using Calls = std::vector<std::pair<int, float>>;
 
-int record(void* userData, int code, float value) {
-    static_cast<Calls*>(userData)->emplace_back(code, value);
-    return 0;
-}
-
-class ControlsButton : public ::testing::Test {
+class ControlsButton : public ControlsWindowTest {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
-        window.resize(200, 100);
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-    void TearDown() override { ctlShutdown(); }
     I2p* make(uint32_t mode) {
         I2p* b = ctlCreateButton(&window, kId, 10, 10, mode, ctlBitmap(0), ctlBitmap(1), QImage(),
                                  record, &calls);
@@ -38,9 +21,6 @@ protected:
     }
     void click(I2p* b, QPoint at = {5, 5}) { QTest::mouseClick(b, Qt::LeftButton, {}, at); }
     float state(I2p* b) { return ctlSendCommand(b, kCtlCmdGetValue, 0.0f); }
-
-    QWidget window;
-    Calls calls;
 };
 
 } // namespace
@@ -168,14 +148,17 @@ TEST_F(ControlsButton, AutoRepeatFollowsTheTicks) {
         {42, 16}, {45, 19},           // then every tick
     };
     I2p* b = make(kI2pPush | kI2pAutoRepeat);
+    const auto tick = [b](int n) {
+        while (n-- > 0)
+            b->repeatTick();
+    };
     for (const auto& [ticks, reports] : schedule) {
         calls.clear();
         QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
         EXPECT_TRUE(b->repeating());
-        for (int i = 0; i < ticks; ++i)
-            b->repeatTick();
+        tick(ticks);
         QTest::mouseRelease(b, Qt::LeftButton, {}, {5, 5}); // adds no report
-        b->repeatTick();                                    // stopped
+        tick(1);                                            // stopped
         EXPECT_EQ(calls.size(), reports) << ticks << " ticks";
         EXPECT_FALSE(b->repeating());
     }
@@ -183,17 +166,14 @@ TEST_F(ControlsButton, AutoRepeatFollowsTheTicks) {
     // Outside the button the ticks neither report nor count.
     calls.clear();
     QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
-    for (int i = 0; i < 5; ++i)
-        b->repeatTick();
+    tick(5);
     QTest::mouseMove(b, {60, 60});
-    for (int i = 0; i < 30; ++i)
-        b->repeatTick();
+    tick(30);
     EXPECT_EQ(calls.size(), 1u);
     QTest::mouseMove(b, {5, 5});
-    for (int i = 0; i < 3; ++i)
-        b->repeatTick();
+    tick(3);
     EXPECT_EQ(calls.size(), 1u);
-    b->repeatTick(); // count 8
+    tick(1); // count 8
     EXPECT_EQ(calls.size(), 2u);
 
     // Disabling while held ends the press: no capture or repeats remain.
@@ -270,10 +250,4 @@ TEST_F(ControlsButton, ValueBoxKeepsTheFocusAndFollowsThePositionRule) {
     EXPECT_EQ(ctlValueBox(), nullptr);
     EXPECT_EQ(ctlShowValueBox(&edit, 5, 6, "D"), 0);
     ctlHideValueBox();
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

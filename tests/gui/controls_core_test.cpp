@@ -38,9 +38,8 @@ class ControlsCore : public ::testing::Test {
 protected:
     void SetUp() override { clearStore(); }
     void TearDown() override {
-        while (ctlUseCount() > 0) {
+        while (ctlUseCount() > 0)
             ctlShutdown();
-        }
     }
 };
 
@@ -147,8 +146,7 @@ TEST_F(ControlsCore, SharedResources) {
         EXPECT_TRUE(ctlBrush(i).color() == ctlColor(i) && ctlBrush(i).style() == Qt::SolidPattern);
         EXPECT_TRUE(ctlPen(i).color() == ctlColor(i) && ctlPen(i).width() == 0) << i;
     }
-    EXPECT_EQ(ctlOutlinePen().style(), Qt::DashDotLine);
-    EXPECT_EQ(ctlOutlinePen().color(), QColor(0, 0, 0));
+    EXPECT_TRUE(ctlOutlinePen().style() == Qt::DashDotLine && ctlOutlinePen().color() == Qt::black);
     // Indexes out of range give empty objects.
     EXPECT_TRUE(!ctlColor(16).isValid() && ctlPen(-1).style() == Qt::NoPen &&
                 ctlBrush(16).style() == Qt::NoBrush && ctlBitmap(14).isNull());
@@ -165,10 +163,9 @@ TEST_F(ControlsCore, SharedResources) {
         EXPECT_GT(lm.ascent() + lm.descent(), heights[i]) << "font " << i;
     }
     EXPECT_EQ(QFontInfo(ctlFont(0)).family(), "Liberation Sans");
-    EXPECT_EQ(ctlFont(0).weight(), QFont::Normal);
-    EXPECT_EQ(ctlFont(1).weight(), QFont::Bold);
+    EXPECT_EQ(std::tuple(ctlFont(0).weight(), ctlFont(1).weight(), ctlFont(15).weight()),
+              std::tuple(QFont::Normal, QFont::Bold, QFont::ExtraBold));
     EXPECT_EQ(ctlFont(12), ctlFont(13));
-    EXPECT_EQ(ctlFont(15).weight(), QFont::ExtraBold);
 
     // Pictures 1500..1513 in the drawing format (their sizes are the artwork's).
     for (int i = 0; i < kCtlBitmapCount; ++i)
@@ -186,8 +183,7 @@ TEST_F(ControlsCore, SharedResources) {
 
 TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiametersAndBlitRoundUsesThem) {
     ASSERT_EQ(ctlInitialize(kApp), 1);
-    EXPECT_EQ(ctlRoundMaskCount(), 0);
-    EXPECT_FALSE(ctlHasScratch());
+    EXPECT_TRUE(ctlRoundMaskCount() == 0 && !ctlHasScratch());
     const QImage* first = ctlRoundMask(20);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(ctlHasScratch());
@@ -228,8 +224,7 @@ TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiametersAndBlitRoundUsesThem) 
         EXPECT_EQ(surface.pixel(x, y), colour) << x << "," << y;
 
     ctlShutdown();
-    EXPECT_EQ(ctlRoundMaskCount(), 0);
-    EXPECT_FALSE(ctlHasScratch());
+    EXPECT_TRUE(ctlRoundMaskCount() == 0 && !ctlHasScratch());
 }
 
 TEST_F(ControlsCore, BoxFrameLineAndTileHelpers) {
@@ -448,10 +443,8 @@ TEST(ControlsWindow, DragWithoutMovementMovesNothingAndRestoresTheGrab) {
 TEST(ControlsWindow, PointInClientAndKeepOnScreen) {
     QWidget window;
     window.resize(50, 30);
-    EXPECT_EQ(ctlPointInClient(&window, 0, 0), 1);
-    EXPECT_EQ(ctlPointInClient(&window, 49, 29), 1);
-    EXPECT_EQ(ctlPointInClient(&window, 50, 10), 0);
-    EXPECT_EQ(ctlPointInClient(&window, 5, -1), 0);
+    for (auto [x, y, inside] : {std::tuple{0, 0, 1}, {49, 29, 1}, {50, 10, 0}, {5, -1, 0}})
+        EXPECT_EQ(ctlPointInClient(&window, x, y), inside) << x << "," << y;
     EXPECT_EQ(ctlPointInClient(nullptr, 0, 0), 0);
 
     window.show();
@@ -468,10 +461,4 @@ TEST(ControlsWindow, PointInClientAndKeepOnScreen) {
     window.move(-40, -20);
     ctlKeepOnScreen(&window);
     EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(0, 0));
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -1,19 +1,16 @@
 // Control library entry dialogs: the text entry dialog's ways out and its
 // result, the time entry dialog's conversions, note picks, context fields and
 // what OK, Cancel and a close request leave in the stored time context.
-#include "controls/ctl_core.h"
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
+#include "gui_test_support.h"
 #include "platform/registry_store.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTest>
 #include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -86,29 +83,12 @@ std::unique_ptr<TimeEntryWindow> openTime(float seconds) {
 } // namespace
 
 TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
-    const std::pair<const char*, std::function<void(TextEntryWindow&)>> cases[] = {
-        {"Enter",
-         [](TextEntryWindow& w) {
-             EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
-             EXPECT_EQ(w.edit()->size(), QSize(150, 22));
-             EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
-             EXPECT_TRUE(w.edit()->hasFocus());
-             QTest::keyClicks(w.edit(), "Left meter");
-             QTest::keyPress(w.edit(), Qt::Key_Return);
-         }},
-        {"Escape",
-         [](TextEntryWindow& w) {
-             QTest::keyClicks(w.edit(), "Lost");
-             QTest::keyPress(w.edit(), Qt::Key_Escape);
-         }},
-        {"Alt+key",
-         [](TextEntryWindow& w) {
-             QTest::keyClicks(w.edit(), "Lost");
-             QTest::keyPress(w.edit(), Qt::Key_F, Qt::AltModifier);
-         }},
-        {"focus loss",
-         [](TextEntryWindow& w) {
-             QTest::keyClicks(w.edit(), "Lost");
+    // A way out after "Left meter" was typed, and what the dialog returns.
+    const std::pair<std::function<void(QLineEdit*)>, const char*> cases[] = {
+        {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_Return); }, "Left meter"},
+        {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_Escape); }, ""},
+        {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_F, Qt::AltModifier); }, ""},
+        {[](QLineEdit*) {
              // A window the dialog does not block (as a message box would be).
              auto* other = new QWidget;
              other->setAttribute(Qt::WA_DeleteOnClose);
@@ -117,21 +97,29 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
              other->activateWindow();
              EXPECT_TRUE(QTest::qWaitForWindowActive(other));
              other->close();
-         }},
-        {"second dialog",
-         [](TextEntryWindow& w) {
-             QTest::keyClicks(w.edit(), "Lost");
+         },
+         ""},
+        {[](QLineEdit*) {
              // Opening another one closes this one; the second one then ends too.
              EXPECT_EQ(runTextEntry([](TextEntryWindow& w2) {
                            QTest::keyClick(w2.edit(), Qt::Key_End);
                            QTest::keyPress(w2.edit(), Qt::Key_Enter);
                        }),
                        "Korvalo");
-         }},
+         },
+         ""},
     };
-    const std::string expected[] = {"Left meter", "", "", "", ""};
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(runTextEntry(cases[i].second), expected[i]) << cases[i].first;
+        EXPECT_EQ(runTextEntry([&](TextEntryWindow& w) {
+                      EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
+                      EXPECT_EQ(w.edit()->size(), QSize(150, 22));
+                      EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
+                      EXPECT_TRUE(w.edit()->hasFocus());
+                      QTest::keyClicks(w.edit(), "Left meter");
+                      cases[i].first(w.edit());
+                  }),
+                  cases[i].second)
+            << "way out " << i;
     }
 }
 
@@ -285,16 +273,7 @@ TEST_F(ControlsEntry, CancelRestoresTheContextOkAndCloseKeepItAcrossARestart) {
 TEST_F(ControlsEntry, BackgroundDragsTheDialogButTheStripDoesNot) {
     auto d = openTime(0.5f);
     const QPoint start = d->pos();
-    for (QPoint from : {QPoint(250, 175), QPoint(100, 165)}) {
-        QTest::mousePress(d->client(), Qt::LeftButton, {}, from);
-        QTest::mouseMove(d->client(), from + QPoint(30, 20));
-        QTest::mouseRelease(d->client(), Qt::LeftButton, {}, from + QPoint(30, 20));
-    }
+    for (QPoint from : {QPoint(250, 175), QPoint(100, 165)})
+        dragBy(d->client(), from, {30, 20});
     EXPECT_EQ(d->pos(), start + QPoint(30, 20));
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

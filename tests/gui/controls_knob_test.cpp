@@ -1,40 +1,36 @@
 // Rotary knob, driven by real mouse, wheel and key events.
-#include "controls/ctl_core.h"
 #include "controls/precision_slider.h"
 #include "controls/rotatif.h"
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
+#include "gui_test_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
-#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
-constexpr int kId = 9;
+constexpr int kId = 9, kBegin = kId | kCtlGestureBegin, kEnd = kId | kCtlGestureEnd;
 constexpr int kSize = 24, kC = 12;           // picture size and centre
 constexpr uint32_t kPanelStyle = 0x011000A0; // text entry, continuous, pen 0, brush 10
 constexpr QRgb kDisc = 0xFFC8C8C8;
-using Calls = std::vector<std::pair<int, float>>;
 
 struct Recorder {
     Calls calls;
     std::function<void(int, float)> then; // runs inside the knob's callback
 };
 
-int record(void* userData, int code, float value) {
+int recordThen(void* userData, int code, float value) {
     auto* r = static_cast<Recorder*>(userData);
     r->calls.emplace_back(code, value);
     if (r->then)
@@ -51,25 +47,20 @@ QImage knobPicture() {
     return image;
 }
 
-class ControlsKnob : public ::testing::Test {
+class ControlsKnob : public ControlsWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
+        ControlsWindowTest::SetUp();
         ctlOptions().rotMode = 0; // linear, up increases
         ctlOptions().rotLatency = 0;
         ctlOptions().rotMove = 0;
         ctlOptions().infoValue = 0x80000003u;
-        window.resize(300, 300);
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
-    void TearDown() override { ctlShutdown(); }
 
     Rotatif* make(uint32_t style = kPanelStyle, float min = 0, float max = 100, float def = 50,
-                  float step = 1, Recorder* r = nullptr, int16_t start = 240, int16_t end = 300) {
-        Rotatif* k = ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, start, end,
-                                   min, max, def, step, record, r ? r : &rec);
+                  float step = 1, Recorder* r = nullptr) {
+        Rotatif* k = ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, 240, 300,
+                                   min, max, def, step, recordThen, r ? r : &rec);
         EXPECT_NE(k, nullptr);
         return k;
     }
@@ -100,7 +91,6 @@ protected:
         return k->picture().pixel(x, y) != kDisc;
     }
 
-    QWidget window;
     Recorder rec;
 };
 
@@ -165,27 +155,26 @@ TEST_F(ControlsKnob, AngularDragPointsAndSwitchesAtTheDeadZoneMiddle) {
 }
 
 TEST_F(ControlsKnob, KeysAndWheelStepClampAndMultiply) {
-    // Style, range, start value, action, result.
+    // Action, start value, result; mode, style, minimum and step when not 0..100 by 1.
     enum Act { Left, Right, Up, Down, WheelUp, WheelDown, WheelParts };
-    const uint32_t log = kPanelStyle | kKnobLogarithmic;
     const struct {
-        uint32_t style, mode;
-        float min, max, step, from;
         Act act;
-        float to;
-    } cases[] = {{kPanelStyle, 0, 0, 100, 1, 91, Up, 100},
-                 {kPanelStyle, 0, 0, 100, 1, 5, Down, 0},
-                 {kPanelStyle, 0, 0, 100, 1, 5, Left, 4},
-                 {kPanelStyle, 0, 0, 100, 1, 5, Right, 6},
-                 {log, 0, 0.1f, 100, 1.1f, 2, Right, 2.2f},
-                 {kPanelStyle, 0, 0, 100, 1, 50, WheelUp, 55},
-                 {kPanelStyle, 1, 0, 100, 1, 50, WheelUp, 45},
-                 {kPanelStyle, 1, 0, 100, 1, 50, WheelDown, 55},
-                 {kPanelStyle, 0, 0, 100, 1, 50, WheelParts, 51}, // 3 x 8 is one step
-                 {kPanelStyle | kKnobSpringBack, 0, 0, 100, 1, 50, Up, 50}};
+        float from, to;
+        uint32_t mode = 0, style = kPanelStyle;
+        float min = 0, step = 1;
+    } cases[] = {{Up, 91, 100},
+                 {Down, 5, 0},
+                 {Left, 5, 4},
+                 {Right, 5, 6},
+                 {Right, 2, 2.2f, 0, kPanelStyle | kKnobLogarithmic, 0.1f, 1.1f},
+                 {WheelUp, 50, 55},
+                 {WheelUp, 50, 45, 1},
+                 {WheelDown, 50, 55, 1},
+                 {WheelParts, 50, 51}, // 3 x 8 is one step
+                 {Up, 50, 50, 0, kPanelStyle | kKnobSpringBack}};
     for (const auto& c : cases) {
         ctlOptions().rotMode = c.mode;
-        Rotatif* k = make(c.style, c.min, c.max, c.from, c.step);
+        Rotatif* k = make(c.style, c.min, 100, c.from, c.step);
         k->setFocus();
         const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
         if (c.act <= Down)
@@ -218,18 +207,19 @@ TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
 
     // Command, option before, option after.
     CtlOptions& o = ctlOptions();
+    const auto mode = &CtlOptions::rotMode, info = &CtlOptions::infoValue;
     const std::tuple<int, uint32_t CtlOptions::*, uint32_t, uint32_t> cases[] = {
-        {10, &CtlOptions::rotMode, 0, 1},
-        {10, &CtlOptions::rotMode, 1, 0},
-        {10, &CtlOptions::rotMode, 3, 3},
-        {12, &CtlOptions::rotMode, 3, 1},
-        {12, &CtlOptions::rotMode, 1, 3},
+        {10, mode, 0, 1},
+        {10, mode, 1, 0},
+        {10, mode, 3, 3},
+        {12, mode, 3, 1},
+        {12, mode, 1, 3},
         {20, &CtlOptions::rotMove, 0, 1},
         {1250, &CtlOptions::rotLatency, 0, 250},
-        {2000, &CtlOptions::infoValue, 0xF0000002, 2},
-        {2000, &CtlOptions::infoValue, 2, 0x80000002},
-        {2004, &CtlOptions::infoValue, 0x80000002, 0x80000004},
-        {77, &CtlOptions::rotMode, 1, 1}};
+        {2000, info, 0xF0000002, 2},
+        {2000, info, 2, 0x80000002},
+        {2004, info, 0x80000002, 0x80000004},
+        {77, mode, 1, 1}};
     for (const auto& [code, field, before, after] : cases) {
         o.*field = before;
         EXPECT_EQ(k->command(code, 0), 0);
@@ -259,11 +249,10 @@ TEST_F(ControlsKnob, NotificationsPerGesture) {
     // Style bits beyond the panel's without continuous notification, calls of
     // a 2-move drag (second move changes nothing), then a key and a wheel notch.
     const uint32_t base = kPanelStyle & ~kKnobContinuous;
-    const int b = kId | kCtlGestureBegin, e = kId | kCtlGestureEnd;
     const std::tuple<uint32_t, Calls, Calls> cases[] = {
         {base, {{kId, 52}}, {}},
         {base | kKnobContinuous, {{kId, 52}, {kId, 52}}, {{kId, 53}, {kId, 58}}},
-        {base | kKnobGestures, {{b, 0}, {kId, 52}, {e, 0}}, {}},
+        {base | kKnobGestures, {{kBegin, 0}, {kId, 52}, {kEnd, 0}}, {}},
         {base | kKnobSpringBack, {{kId, 52}, {kId, 50}}, {}},
     };
     for (const auto& [style, dragCalls, keyCalls] : cases) {
@@ -299,8 +288,8 @@ TEST_F(ControlsKnob, DoubleClickRestoresTheDefaultOnEnabledKnobsOnly) {
     ctlSendCommand(k, kCtlCmdEnable, 0);
     rec.calls.clear();
     doubleClick(k);
-    const int b = kId | kCtlGestureBegin, e = kId | kCtlGestureEnd;
-    EXPECT_EQ(rec.calls, (Calls{{b, 0}, {kId, 61}, {e, 0}, {b, 0}, {kId, 50}, {e, 0}}));
+    EXPECT_EQ(rec.calls,
+              (Calls{{kBegin, 0}, {kId, 61}, {kEnd, 0}, {kBegin, 0}, {kId, 50}, {kEnd, 0}}));
     EXPECT_FALSE(k->dragging());
     EXPECT_TRUE(ctlValueBox()->boxHidden());
 }
@@ -458,9 +447,10 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
             QTest::mouseClick(k, how == CtrlClick ? Qt::LeftButton : Qt::MiddleButton,
                               how == CtrlClick ? Qt::ControlModifier : Qt::NoModifier, {kC, kC});
         QApplication::processEvents();
-        EXPECT_EQ(opened, typed != nullptr) << std::hex << style << " " << how;
-        EXPECT_NEAR(k->value(), after, 1e-4) << std::hex << style << " " << how;
-        EXPECT_EQ(rec.calls.size(), typed && *typed ? 1u : 0u) << std::hex << style << " " << how;
+        SCOPED_TRACE(testing::Message() << std::hex << style << " " << how);
+        EXPECT_EQ(opened, typed != nullptr);
+        EXPECT_NEAR(k->value(), after, 1e-4);
+        EXPECT_EQ(rec.calls.size(), typed && *typed ? 1u : 0u);
         EXPECT_FALSE(k->dragging());
         delete k;
     }
@@ -503,9 +493,7 @@ TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
     }
     // A ruler drag goes to the knob the slider was moved to, not the first one.
     PrecisionSlider* s = ctlPrecisionSlider();
-    QTest::mousePress(s, Qt::LeftButton, {}, {30, s->clientHeight() / 2});
-    QTest::mouseMove(s, {30, s->clientHeight() / 2 + 10});
-    QTest::mouseRelease(s, Qt::LeftButton, {}, {30, s->clientHeight() / 2 + 10});
+    dragBy(s, {30, s->clientHeight() / 2}, {0, 10});
     EXPECT_EQ(a->value(), 30.0f);
     EXPECT_EQ(rec.calls.back(), std::make_pair(kId, b->value()));
     EXPECT_NEAR(b->value(), 61.0f, 1e-4); // ten steps of 0.1
@@ -548,10 +536,4 @@ TEST_F(ControlsKnob, PaintsMovesDisplayFocusDotAndDisabledCross) {
     const QImage seen = face.grab().toImage();
     EXPECT_EQ(QColor(seen.pixel(8, 8)), QColor(Qt::magenta));
     EXPECT_EQ(seen.pixel(8 + kC, 8 + kC - 6), kDisc);
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
