@@ -8,18 +8,14 @@
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
 #include "display/scale_marks.h"
-#include "display_test_frame.h"
-#include "meter/meter_frame.h"
+#include "display_test_support.h"
 #include "options/meter_settings.h"
 #include "platform/dc.h"
 
-#include <QApplication>
 #include <QPaintEngine>
 #include <QRegion>
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -246,8 +242,7 @@ TEST_F(RenderTest, LabelsAndRangeOfThePreviousFrameAreErased) {
     for (int y = kMeterBarTop; y <= L.bottom; ++y)
         for (int x = xe + 1; x < xe + 49; ++x)
             ASSERT_EQ(at(s, x, y), pal.color[0]) << x << "," << y;
-    EXPECT_EQ(f.hold[1].levelLabelPixel, -1);
-    EXPECT_EQ(f.hold[1].rangeHighPixel, -1);
+    EXPECT_EQ(std::pair(f.hold[1].levelLabelPixel, f.hold[1].rangeHighPixel), std::pair(-1, -1));
 }
 
 TEST_F(RenderTest, CorrelatorMarkerColourAndHiddenBars) {
@@ -526,9 +521,3 @@ TEST_F(RenderTest, ShowingThePictureLeavesTheLockFreeAndShowsEveryFrame) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

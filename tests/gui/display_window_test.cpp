@@ -1,19 +1,13 @@
 // The meter window with a real engine: identity, placement, the context menu
 // and its commands, and a window that closes while the meter runs.
-#include "controls/ctl_core.h"
 #include "display/meter_layout.h"
 #include "display/meter_renderer.h"
 #include "display/meter_surface.h"
-#include "display/meter_window.h"
 #include "display/window_placement.h"
-#include "display_test_frame.h"
-#include "meter/meter_engine.h"
-#include "meter/meter_frame.h"
+#include "display_test_support.h"
 #include "options/meter_settings.h"
-#include "options/meter_settings_provider.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPaintEvent>
@@ -21,52 +15,12 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <cstring>
-#include <vector>
 
 namespace {
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public MeterEngineTest {
 protected:
-    static void SetUpTestSuite() {
-        ctlInitialize("Korvalo Cor.");
-        optionsInstallSettingsProvider();
-        displayInstallHooks();
-    }
-    static void TearDownTestSuite() {
-        displayRemoveHooks();
-        ctlShutdown();
-    }
-    void SetUp() override {
-        engine = meterCreate();
-        ASSERT_NE(engine, nullptr);
-        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-    }
-    void TearDown() override {
-        meterWindowSetHooks({});
-        meterRelease(&engine);
-        EXPECT_EQ(engine, nullptr);
-    }
-
-    MeterParams params() const {
-        MeterParams p{};
-        meterGetParams(engine, &p);
-        return p;
-    }
-
-    // One 4410-frame block (a frame at 10 per second): a full-scale sine on
-    // the left when `loud`, silence on the right.
-    void feed(bool loud, int blocks = 1) {
-        std::vector<int16_t> block(2 * 4410, 0);
-        for (int i = 0; i < 4410 && loud; ++i)
-            block[2 * i] = static_cast<int16_t>(32767.0 * std::sin(i * 2.0 * M_PI * 441 / 44100));
-        for (int b = 0; b < blocks; ++b)
-            meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
-    }
-
     // Pixels of a bar column that are not black.
     static int litRows(MeterSurface& s, int x, int fromY, int toY) {
         const QImage img = s.snapshot();
@@ -75,22 +29,13 @@ protected:
             n += (img.pixel(x, y) & 0xffffff) != 0;
         return n;
     }
-
-    // Lets the window take the render thread's rings and repaint.
-    static void settle(MeterWindow* w) {
-        for (int i = 0; i < 10; ++i)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        w->paintStaticNow();
-    }
-
-    MeterEngine* engine = nullptr;
 };
 
 TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
     MeterWindow* w = meterWindowShow(engine);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->objectName(), QString::fromUtf8("Korvalos_0001\u00A9Nomaxe"));
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Korvalo"));
+    EXPECT_EQ(w->objectName() + "|" + w->windowTitle(),
+              QString::fromUtf8("Korvalos_0001\u00A9Nomaxe|Korvalo"));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     const QSize screen = ctlScreenSize(nullptr);
     EXPECT_EQ(w->geometry(), QRect(screen.width() - 180, 0, 180, screen.height()));
@@ -104,9 +49,7 @@ TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
     EXPECT_EQ(meterRectFromEdges(params().placement), (WindowRect{20, 30, 300, 400}));
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(meterGetWindow(engine), nullptr);
-    EXPECT_EQ(meterWindowOf(engine), nullptr);
-    EXPECT_EQ(params().placementValid, 0);
+    EXPECT_TRUE(!meterGetWindow(engine) && !meterWindowOf(engine) && !params().placementValid);
     // Reopened where it was.
     w = meterWindowShow(engine);
     EXPECT_EQ(w->geometry(), QRect(20, 30, 300, 400));
@@ -188,31 +131,27 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
               "2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 "
               "27 28 29 30");
     EXPECT_EQ(rateTexts(true), "10");
-    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
-    EXPECT_FALSE(w->action(kCmdRmsLevel)->isChecked());
-    EXPECT_TRUE(w->action(kCmdAlwaysVisible)->isChecked());
-
-    // "Notify me on frame loss." is grey and unchangeable in synchronous mode.
-    EXPECT_TRUE(w->action(kCmdNotifyLoss)->isChecked());
+    // Checked items; "Notify me on frame loss." is grey and unchangeable in
+    // synchronous mode.
+    const auto checked = [w](int id) { return w->action(id)->isChecked(); };
+    EXPECT_EQ(std::tuple(checked(kCmdPeakLevel), checked(kCmdRmsLevel), checked(kCmdAlwaysVisible),
+                         checked(kCmdNotifyLoss), checked(kCmdRelaxMode)),
+              std::tuple(true, false, true, true, false));
     EXPECT_FALSE(w->action(kCmdNotifyLoss)->isEnabled());
-    EXPECT_FALSE(w->action(kCmdRelaxMode)->isChecked());
     w->command(kCmdNotifyLoss);
     int relax = -1, notify = -1;
     meterGetLossOptions(engine, &relax, &notify);
     EXPECT_EQ(notify, 1);
     w->command(kCmdRelaxMode);
     w->prepareContextMenu();
-    EXPECT_TRUE(w->action(kCmdNotifyLoss)->isEnabled());
-    EXPECT_TRUE(w->action(kCmdRelaxMode)->isChecked());
+    EXPECT_TRUE(w->action(kCmdNotifyLoss)->isEnabled() && checked(kCmdRelaxMode));
     w->command(kCmdNotifyLoss);
     meterGetLossOptions(engine, &relax, &notify);
-    EXPECT_EQ(relax, 1);
-    EXPECT_EQ(notify, 0);
+    EXPECT_EQ(std::pair(relax, notify), std::pair(1, 0));
 
     // The frame rate item writes the left set only.
     w->command(kCmdFrameRateBase + 25);
-    EXPECT_EQ(params().left.nbFperS, 25);
-    EXPECT_EQ(params().right.nbFperS, 10);
+    EXPECT_EQ(std::pair(params().left.nbFperS, params().right.nbFperS), std::pair(25, 10));
     w->prepareContextMenu();
     EXPECT_EQ(rateTexts(true), "25");
 }
@@ -234,33 +173,29 @@ TEST_F(WindowTest, LevelModesAndPresetsReachBothSetsAndThePanel) {
     h.refreshPanel = [&](void*) { ++refreshed; };
     meterWindowSetHooks(h);
     w->command(kCmdRmsLevel);
-    EXPECT_EQ(params().left.peakOn & 1, 0);
-    EXPECT_EQ(params().right.peakOn & 1, 0);
-    EXPECT_EQ(params().right.rmsOn & 1, 1);
+    p = params();
+    EXPECT_EQ(std::tuple(p.left.peakOn & 1, p.right.peakOn & 1, p.right.rmsOn & 1),
+              std::tuple(0, 0, 1));
     // Analog VU keeps the delay and the frame rate.
     w->command(kCmdPresetBase + 2);
     p = params();
     EXPECT_FLOAT_EQ(p.left.Delay, 0.3f);
-    EXPECT_EQ(p.left.nbFperS, 25);
-    EXPECT_EQ(p.left.linearScale, 1);
-    EXPECT_EQ(p.right.linearScale, 1);
+    EXPECT_EQ(std::tuple(p.left.nbFperS, p.left.linearScale, p.right.linearScale),
+              std::tuple(25, 1, 1));
     EXPECT_FLOAT_EQ(GetMeterSettings()->DisplayDbOffset, 7.0f);
     EXPECT_EQ(buttonCalls + refreshed, 0); // no control panel yet
 
     int panel = 0;
     meterWindowContext(engine)->controlPanel = &panel;
     w->command(kCmdAverageLevel);
-    EXPECT_EQ(buttonCalls, 1);
-    EXPECT_EQ(params().left.rmsOn & 1, 0);
-    EXPECT_EQ(params().right.rmsOn & 1, 0);
+    EXPECT_EQ(std::tuple(buttonCalls, params().left.rmsOn & 1, params().right.rmsOn & 1),
+              std::tuple(1, 0, 0));
     w->command(kCmdPeakLevel);
-    EXPECT_EQ(panelPeak & 1, 1);
-    EXPECT_EQ(params().right.peakOn & 1, 1);
+    EXPECT_EQ(std::pair(panelPeak & 1, params().right.peakOn & 1), std::pair(1, 1));
     w->prepareContextMenu();
     EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
     w->command(kCmdPresetBase);
-    EXPECT_EQ(refreshed, 1);
-    EXPECT_EQ(params().left.linearScale, 0);
+    EXPECT_EQ(std::pair(refreshed, params().left.linearScale), std::pair(1, 0));
     meterWindowContext(engine)->controlPanel = nullptr;
 }
 
@@ -422,9 +357,3 @@ TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,34 +2,27 @@
 // field rules of OK, Reset, the preview clicks, the colour chooser, one
 // dialog at a time, and the dialog opened from a real meter window while the
 // meter draws (the live record replaced, shown at once, saved at shut-down).
-#include "controls/ctl_core.h"
 #include "display/meter_layout.h"
 #include "display/meter_surface.h"
-#include "display/meter_window.h"
-#include "meter/meter_engine.h"
+#include "display_test_support.h"
+#include "gui_test_support.h"
 #include "options/meter_options_dialog.h"
-#include "options/meter_settings_provider.h"
 #include "platform/registry_store.h"
 
-#include <QApplication>
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -112,35 +105,15 @@ void answerNextBox(std::function<void(QWidget*)> answer) {
     });
 }
 
-class OptionsDialogTest : public ::testing::Test {
+class OptionsDialogTest : public MeterEngineTest {
 protected:
-    static void SetUpTestSuite() {
-        ctlInitialize("Korvalo Cor.");
-        optionsInstallSettingsProvider();
-        displayInstallHooks();
-    }
-    static void TearDownTestSuite() {
-        displayRemoveHooks();
-        ctlShutdown();
-    }
     void SetUp() override {
         std::remove(regStorePath().c_str());
-        engine = meterCreate();
-        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+        MeterEngineTest::SetUp();
     }
     void TearDown() override {
-        meterWindowSetHooks({});
-        if (engine)
-            meterRelease(&engine);
+        MeterEngineTest::TearDown();
         EXPECT_EQ(meterOptionsDialog(), nullptr);
-    }
-    // One 4410-frame block (a frame at 10 per second), loud on the left.
-    void feed(int blocks = 1) {
-        std::vector<int16_t> block(2 * 4410, 0);
-        for (int i = 0; i < 4410; ++i)
-            block[2 * i] = static_cast<int16_t>(32000.0 * std::sin(i * 2.0 * M_PI * 441 / 44100));
-        for (int b = 0; b < blocks; ++b)
-            meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
     }
     // Opens the dialog from `w`'s menu, at a right click on (30, 40), and runs
     // `script` on it. Returns what the window's hook got.
@@ -161,7 +134,6 @@ protected:
         QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
         return result;
     }
-    MeterEngine* engine = nullptr;
 };
 
 TEST_F(OptionsDialogTest, ControlsOfEachOptionSet) {
@@ -325,9 +297,7 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     for (const auto& [x, y, entry] : clicks) {
         colors->setCurrentRow(kNone);
         const QPoint at = o.d->pos();
-        QTest::mousePress(o.d, Qt::LeftButton, {}, QPoint(x, y));
-        QTest::mouseMove(o.d, QPoint(x + 30, y + 20));
-        QTest::mouseRelease(o.d, Qt::LeftButton, {}, QPoint(x + 30, y + 20));
+        dragBy(o.d, {x, y}, {30, 20});
         EXPECT_EQ(colors->currentRow(), entry) << x << "," << y;
         EXPECT_EQ(o.d->pos(), at) << x << "," << y; // no drag from inside the preview
     }
@@ -337,9 +307,7 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     EXPECT_EQ(o.pixel(120, 180), 0u);
     // Outside the preview the dialog is dragged.
     const QPoint at = o.d->pos();
-    QTest::mousePress(o.d, Qt::LeftButton, {}, QPoint(20, 500));
-    QTest::mouseMove(o.d, QPoint(50, 510));
-    QTest::mouseRelease(o.d, Qt::LeftButton, {}, QPoint(50, 510));
+    dragBy(o.d, {20, 500}, {30, 10});
     EXPECT_EQ(o.d->pos(), at + QPoint(30, 10));
 }
 
@@ -409,7 +377,7 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     MeterWindow* w = meterWindowShow(engine);
     w->setGeometry(10, 10, 180, 560);
     QApplication::processEvents();
-    feed(3);
+    feed(true, 3);
     QPoint placed;
     std::string preview;
     const auto script = [&] {
@@ -423,9 +391,7 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     EXPECT_EQ(openFromMenu(w, script), 1);
     EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
     EXPECT_EQ(preview, "1111000011110000");
-    for (int i = 0; i < 10; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    w->paintStaticNow();
+    settle(w);
     const MeterLayout L = meterComputeLayout(180, 560, 2, 0x10000001);
     EXPECT_EQ(litRows(w->surface()->snapshot(), L.x0 + 5, (L.bottom - 40) & ~7),
               "1111000011110000");
@@ -459,7 +425,7 @@ TEST_F(OptionsDialogTest, OkWhileTheRenderThreadDraws) {
     std::atomic<bool> stop{false};
     std::thread stream([&] {
         while (!stop.load())
-            feed();
+            feed(true);
     });
     for (int i = 0; i < 20; ++i) {
         Open o(27);
@@ -475,9 +441,3 @@ TEST_F(OptionsDialogTest, OkWhileTheRenderThreadDraws) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
