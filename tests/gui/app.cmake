@@ -6,5 +6,5 @@ kc_add_test(app_options_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_options_test.cpp
   LIBS kc_app GTest::gtest_main)
 kc_add_test(app_panel_test gui
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_panel_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_panel_test.cpp ${CMAKE_CURRENT_LIST_DIR}/gui_test_main.cpp
   LIBS kc_app GTest::gtest Qt6::Test)

@@ -5,34 +5,35 @@
 
 namespace {
 
-AppOptions parse(std::initializer_list<const char*> args) {
-    QStringList list;
-    for (const char* a : args)
-        list << QString::fromUtf8(a);
-    return parseAppOptions(list);
-}
-
-TEST(AppOptions, DeviceAndFileAreKept) {
-    AppOptions o = parse({"--device", "hw:0,0", "song.wav"});
-    EXPECT_TRUE(o.error.isEmpty());
-    EXPECT_EQ(o.device, "hw:0,0");
-    EXPECT_EQ(o.wavFile, "song.wav");
-    o = parse({"take 1.wav", "--device=default"});
-    EXPECT_TRUE(o.error.isEmpty());
-    EXPECT_EQ(o.device, "default");
-    EXPECT_EQ(o.wavFile, "take 1.wav");
-    // After "--" a name that looks like an option is a file.
-    o = parse({"--", "--odd.wav"});
-    EXPECT_TRUE(o.error.isEmpty());
-    EXPECT_EQ(o.wavFile, "--odd.wav");
-    o = parse({});
-    EXPECT_TRUE(o.error.isEmpty() && o.device.isEmpty() && o.wavFile.isEmpty());
-    EXPECT_FALSE(o.help || o.version);
-    EXPECT_TRUE(parse({"--help"}).help);
-    EXPECT_TRUE(parse({"-h"}).help);
-    EXPECT_TRUE(parse({"--version"}).version);
-    // A lone "-" is a file name (as tools use it), not an option.
-    EXPECT_EQ(parse({"-"}).wavFile, "-");
+TEST(AppOptions, DeviceFileFlagsAndMistakes) {
+    // Arguments; the device and file (nullptr: not looked at), help, version, error.
+    const struct {
+        QStringList args;
+        const char *device, *file;
+        bool help = false, version = false, error = false;
+    } cases[] = {
+        {{"--device", "hw:0,0", "song.wav"}, "hw:0,0", "song.wav"},
+        {{"take 1.wav", "--device=default"}, "default", "take 1.wav"},
+        {{"--", "--odd.wav"}, nullptr, "--odd.wav"}, // after "--" an option-like name is a file
+        {{}, "", ""},
+        {{"-"}, nullptr, "-"}, // a lone "-" is a file name (as tools use it), not an option
+        {{"--help"}, nullptr, nullptr, true},
+        {{"-h"}, nullptr, nullptr, true},
+        {{"--version"}, nullptr, nullptr, false, true},
+        {{"--device"}, nullptr, nullptr, false, false, true},
+        {{"--volume", "3"}, nullptr, nullptr, false, false, true},
+        {{"a.wav", "b.wav"}, nullptr, nullptr, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const AppOptions o = parseAppOptions(c.args);
+        EXPECT_EQ(!o.error.isEmpty(), c.error);
+        EXPECT_EQ(std::pair(o.help, o.version), std::pair(c.help, c.version));
+        EXPECT_TRUE(!c.device || o.device == c.device) << o.device.toStdString();
+        EXPECT_TRUE(!c.file || o.wavFile == c.file) << o.wavFile.toStdString();
+    }
+    EXPECT_TRUE(appUsageText().startsWith("Usage: korvalo-cor [--device NAME] [FILE.wav]"));
+    EXPECT_TRUE(appVersionText().startsWith("korvalo-cor "));
 }
 
 TEST(AppOptions, QtOptionsAreLeftToQt) {
@@ -44,14 +45,6 @@ TEST(AppOptions, QtOptionsAreLeftToQt) {
     AppOptions o = parseAppOptions(withoutQtOptions({"-platform", "offscreen", "demo.wav"}));
     EXPECT_TRUE(o.error.isEmpty());
     EXPECT_EQ(o.wavFile, "demo.wav");
-}
-
-TEST(AppOptions, MistakesAreReported) {
-    EXPECT_FALSE(parse({"--device"}).error.isEmpty());
-    EXPECT_FALSE(parse({"--volume", "3"}).error.isEmpty());
-    EXPECT_FALSE(parse({"a.wav", "b.wav"}).error.isEmpty());
-    EXPECT_TRUE(appUsageText().startsWith("Usage: korvalo-cor [--device NAME] [FILE.wav]"));
-    EXPECT_TRUE(appVersionText().startsWith("korvalo-cor "));
 }
 
 } // namespace

@@ -29,6 +29,9 @@ namespace {
 
 class PanelTest : public ::testing::Test {
 protected:
+    // As the program does: an engine going closes its meter window.
+    static void SetUpTestSuite() { displayInstallHooks(); }
+    static void TearDownTestSuite() { displayRemoveHooks(); }
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
@@ -227,21 +230,18 @@ TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
 TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
     click(panel.peakButton());
     click(panel.offsetButton());
-    MeterParams p = params();
-    EXPECT_FALSE(p.left.peakOn & 1);
-    EXPECT_TRUE(p.left.rmsOn & 1);
-    EXPECT_FALSE(ctlControlOf(panel.peakButton())->controlEnabled());
-    EXPECT_EQ(value(panel.peakButton()), 0.0f);
-    EXPECT_EQ(value(panel.rmsButton()), 1.0f);
+    // Peak parameter, RMS parameter, PEAK button enabled, PEAK and RMS buttons.
+    const auto state = [this] {
+        const MeterParams p = params();
+        return std::tuple(p.left.peakOn & 1, p.left.rmsOn & 1,
+                          ctlControlOf(panel.peakButton())->controlEnabled(),
+                          value(panel.peakButton()), value(panel.rmsButton()));
+    };
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
     click(panel.peakButton()); // disabled: nothing
-    EXPECT_FALSE(params().left.peakOn & 1);
-
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
     click(panel.offsetButton()); // off: PEAK usable again, not selected
-    p = params();
-    EXPECT_TRUE(ctlControlOf(panel.peakButton())->controlEnabled());
-    EXPECT_EQ(value(panel.peakButton()), 0.0f);
-    EXPECT_TRUE(p.left.rmsOn & 1);
-    EXPECT_FALSE(p.left.peakOn & 1);
+    EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
 }
 
 TEST_F(PanelTest, RefreshKeepsTheHoldAndTheMeterWindowAsTheUserLeftIt) {
@@ -288,13 +288,11 @@ TEST_F(PanelTest, MeterWindowChangesReachTheControls) {
             EXPECT_EQ(levels[i], i == mode ? 1.0f : 0.0f);
         EXPECT_EQ(meterWindowOf(engine), w) << "a preset keeps the window open";
     }
-    const int items[] = {kCmdRmsLevel, kCmdAverageLevel, kCmdPeakLevel};
-    for (int i = 0; i < 3; ++i) {
-        w->command(items[i]);
-        EXPECT_EQ(value(i == 0   ? panel.rmsButton()
-                        : i == 1 ? panel.averageButton()
-                                 : panel.peakButton()),
-                  1.0f);
+    for (auto [item, button] : {std::pair<int, I2p*>{kCmdRmsLevel, panel.rmsButton()},
+                                {kCmdAverageLevel, panel.averageButton()},
+                                {kCmdPeakLevel, panel.peakButton()}}) {
+        w->command(item);
+        EXPECT_EQ(value(button), 1.0f) << item;
     }
 }
 
@@ -344,13 +342,3 @@ TEST_F(PanelTest, ShutDownDestroysThePanelBeforeTheEngine) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    // As the program does: an engine going closes its meter window.
-    displayInstallHooks();
-    const int rc = RUN_ALL_TESTS();
-    displayRemoveHooks();
-    return rc;
-}
