@@ -1,6 +1,7 @@
 #include "controls/auto_value_view.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "platform/dc.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@ AutoValueView::AutoValueView()
     setAttribute(Qt::WA_DeleteOnClose); // closing destroys it; the pop-up slot then clears
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(kValueBoxWidth, kValueBoxHeight);
-    m_image = QImage(kValueBoxWidth, kValueBoxHeight, QImage::Format_RGB32);
     render();
 }
 
@@ -76,6 +76,7 @@ void AutoValueView::hideBox() {
 }
 
 void AutoValueView::render() {
+    ctlFitSurface(m_image, this, QSize(kValueBoxWidth, kValueBoxHeight));
     Dc dc(m_image);
     // One-pixel black border around the client area.
     dc.selectPen(ctlPen(0));
@@ -93,7 +94,9 @@ void AutoValueView::render() {
 }
 
 void AutoValueView::paintEvent(QPaintEvent* /*event*/) {
-    QPainter(this).drawImage(0, 0, m_image);
+    if (m_image.devicePixelRatio() != devicePixelRatioF())
+        render(); // shown on a screen of another density
+    QPainter(this).drawImage(QPointF(0, 0), m_image);
 }
 
 AutoValueView* ctlCreateValueBox() {

@@ -1,6 +1,7 @@
 #include "controls/ctl_draw.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "platform/dc.h"
 
 #include <QWidget>
@@ -74,9 +75,13 @@ void ctlTileBitmap(const QWidget* window, Dc& dc, int x, int y, const QImage& bi
     const int bw = bitmap.width(), bh = bitmap.height();
     const int columns = (window->width() + 1) / bw + 1;
     const int rows = (window->height() + 1) / bh + 1;
+    const bool hiRes = ctlHiResDc(dc);
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {
-            dc.blit(x + i * bw, y + j * bh, bw, bh, bitmap, 0, 0, BlitOp::SrcCopy);
+            if (hiRes)
+                ctlBlitSharp(dc, bitmap, x + i * bw, y + j * bh, bw, bh);
+            else
+                dc.blit(x + i * bw, y + j * bh, bw, bh, bitmap, 0, 0, BlitOp::SrcCopy);
         }
     }
 }

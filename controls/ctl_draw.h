@@ -26,7 +26,9 @@ void ctlBlitFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy, int
 // Copies the whole bitmap at its own size to (x, y).
 void ctlBlitWhole(Dc& dc, int x, int y, const QImage& bitmap);
 // Tiles the bitmap over `window`'s client area starting at (x, y); the last
-// row and column may reach past the area.
+// row and column may reach past the area. On a surface of a device pixel
+// ratio above 1 the tiles come from the bitmap's 2x drawing (main thread only
+// then).
 void ctlTileBitmap(const QWidget* window, Dc& dc, int x, int y, const QImage& bitmap);
 
 // Draws `image` through a round `mask` (from ctlRoundMask) so that the

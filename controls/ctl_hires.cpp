@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QString>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -94,17 +95,30 @@ QImage ctlHiResSurface(const QImage& drawn, const QImage& plain, const QImage& h
 }
 
 void ctlBlitSharp(Dc& dc, const QImage& bitmap, int x, int y, int w, int h) {
+    ctlBlitSharpFrom(dc, bitmap, x, y, 0, 0, w, h);
+}
+
+void ctlBlitSharpFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy, int w, int h,
+                      bool inverted) {
     if (!ctlHiResDc(dc)) {
-        ctlBlit(dc, bitmap, x, y, w, h);
+        if (!inverted) {
+            ctlBlitFrom(dc, bitmap, x, y, sx, sy, w, h);
+            return;
+        }
+        QImage part = bitmap.copy(sx, sy, w, h);
+        part.invertPixels();
+        ctlBlitWhole(dc, x, y, part);
         return;
     }
-    w = std::min(w, bitmap.width());
-    h = std::min(h, bitmap.height());
-    if (w <= 0 || h <= 0)
+    // The part of the bitmap that exists, and where it lands.
+    const QRect part = QRect(sx, sy, w, h).intersected(bitmap.rect());
+    if (part.isEmpty())
         return;
+    const QPoint to(x + part.x() - sx, y + part.y() - sy);
     const QImage hiRes = ctlHiResPicture(bitmap);
     const QImage& source = hiRes.isNull() ? bitmap : hiRes;
     const qreal k = qreal(source.width()) / bitmap.width();
+    const QRectF from(part.x() * k, part.y() * k, part.width() * k, part.height() * k);
     QPainter& p = dc.painter();
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -112,8 +126,27 @@ void ctlBlitSharp(Dc& dc, const QImage& bitmap, int x, int y, int w, int h) {
     // when the screen's ratio is not 2.
     p.setRenderHint(QPainter::SmoothPixmapTransform,
                     !hiRes.isNull() && p.deviceTransform().m11() != k);
-    p.drawImage(QRectF(x, y, w, h), source, QRectF(0, 0, w * k, h * k));
+    const QRectF target(QPointF(to), QSizeF(part.size()));
+    if (inverted) {
+        QImage copy = source.copy(from.toRect());
+        copy.invertPixels();
+        p.drawImage(target, copy);
+    } else {
+        p.drawImage(target, source, from);
+    }
     p.restore();
+}
+
+bool ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical) {
+    const qreal dpr = widget ? widget->devicePixelRatioF() : 1.0;
+    const QSize device(int(std::ceil(logical.width() * dpr)),
+                       int(std::ceil(logical.height() * dpr)));
+    if (surface.size() == device && surface.devicePixelRatio() == dpr &&
+        surface.format() == QImage::Format_RGB32)
+        return false;
+    surface = QImage(device, QImage::Format_RGB32);
+    surface.setDevicePixelRatio(dpr);
+    return true;
 }
 
 QIcon ctlIcon(const QImage& picture) {

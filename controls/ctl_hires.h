@@ -15,6 +15,7 @@
 #include <QImage>
 
 class Dc;
+class QWidget;
 
 // A window icon of `picture` that a high-density screen shows from the
 // picture's 2x drawing when it has one.
@@ -24,6 +25,16 @@ QIcon ctlIcon(const QImage& picture);
 // it the bitmap's top-left w x h is drawn over the logical rectangle at
 // (x, y) from its 2x drawing when it has one.
 void ctlBlitSharp(Dc& dc, const QImage& bitmap, int x, int y, int w, int h);
+// ctlBlitFrom likewise, from (sx, sy) of the bitmap; `inverted` shows the
+// part with its colours inverted (at ratio 1: the part copied, inverted and
+// copied whole to (x, y)).
+void ctlBlitSharpFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy, int w, int h,
+                      bool inverted = false);
+
+// Makes `surface` an opaque image of `logical` size at the device pixel
+// ratio `widget` is shown at (a new image when its size or ratio changes).
+// True when it was made anew, so its content must be painted again.
+bool ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical);
 
 // The 2x drawing of `picture` when it is one of the numbered pictures that has
 // one, else a null image. The picture is recognised by its pixels, so a copy

@@ -10,6 +10,8 @@
 // refreshes hand back the value it really took.
 #include "controls/precision_slider.h"
 
+#include "controls/ctl_hires.h"
+
 #include "controls/ctl_core.h"
 #include "controls/ctl_text.h"
 #include "controls/i2p.h"
@@ -107,7 +109,7 @@ PrecisionSlider::PrecisionSlider(QWidget* owner, int x, int y)
     m_columnX = {0, m_w / 3, 2 * (m_w / 3)};
     m_innerWidth = m_w / 3 - 1;
     m_centre = (m_h - 40) / 2;
-    m_rulers = QImage(m_w, m_h - 40, QImage::Format_RGB32);
+    ctlFitSurface(m_rulers, this, QSize(m_w, m_h - 40));
     m_rulers.fill(Qt::black);
     paintFace();
 
@@ -164,7 +166,7 @@ void PrecisionSlider::bringUp(bool takeFocus) {
 }
 
 void PrecisionSlider::paintFace() {
-    m_face = QImage(m_w, m_h, QImage::Format_RGB32);
+    ctlFitSurface(m_face, this, QSize(m_w, m_h));
     m_face.fill(ctlColor(14).isValid() ? ctlColor(14) : QColor(230, 230, 230));
     Dc dc(m_face);
     ctlTileBitmap(this, dc, 0, 0, ctlBitmap(12));
@@ -242,9 +244,18 @@ bool PrecisionSlider::event(QEvent* event) {
 }
 
 void PrecisionSlider::paintEvent(QPaintEvent*) {
+    if (m_face.devicePixelRatio() != devicePixelRatioF()) {
+        // Shown on a screen of another density: both drawn again at its ratio.
+        paintFace();
+        if (!m_rulers.isNull()) {
+            ctlFitSurface(m_rulers, this, QSize(m_w, m_h - 40));
+            m_rulers.fill(Qt::black);
+            drawRulers();
+        }
+    }
     QPainter painter(this);
-    painter.drawImage(0, 0, m_face);
-    painter.drawImage(0, 20, m_rulers);
+    painter.drawImage(QPointF(0, 0), m_face);
+    painter.drawImage(QPointF(0, 20), m_rulers);
 }
 
 void PrecisionSlider::mousePressEvent(QMouseEvent* event) {

@@ -10,6 +10,7 @@
 #include "controls/time_entry_dialog.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
 #include "controls/i2p.h"
 #include "controls/text_entry_dialog.h"
@@ -171,7 +172,7 @@ TimeEntryWindow::TimeEntryWindow(QWidget* owner, uint32_t style, int x, int y, f
     m_client = new TimeEntryClient(this, this);
     m_client->setGeometry(f, f, kClientW, kClientH);
     dragInit(m_drag, m_client);
-    m_surface = QImage(kClientW, kClientH, QImage::Format_RGB32);
+    ctlFitSurface(m_surface, m_client, QSize(kClientW, kClientH));
 
     createControls(style);
     m_updating = false;
@@ -486,6 +487,7 @@ void TimeEntryWindow::paintEvent(QPaintEvent*) {
 
 void TimeEntryWindow::paintClient(QWidget* client) {
     if (!m_updating) {
+        ctlFitSurface(m_surface, client, QSize(kClientW, kClientH));
         Dc dc(m_surface);
         ctlTileBitmap(client, dc, 0, 0, ctlBitmap(12));
         dc.setBkMode(BkMode::Transparent);
@@ -543,12 +545,12 @@ void TimeEntryWindow::paintClient(QWidget* client) {
 
         // The note picture, the held cell inverted.
         const QImage& notes = ctlBitmap(6);
-        ctlBlitWhole(dc, kTimeNotesX, kTimeNotesY, notes);
+        ctlBlitSharp(dc, notes, kTimeNotesX, kTimeNotesY, notes.width(), notes.height());
         if (m_pressedCell >= 0 && !notes.isNull()) {
             const int col = m_pressedCell % kColumns, row = m_pressedCell / kColumns;
-            QImage cell = notes.copy(col * kCellSize, row * kCellSize, kCellSize, kCellSize);
-            cell.invertPixels();
-            ctlBlitWhole(dc, kTimeNotesX + col * kCellSize, kTimeNotesY + row * kCellSize, cell);
+            ctlBlitSharpFrom(dc, notes, kTimeNotesX + col * kCellSize,
+                             kTimeNotesY + row * kCellSize, col * kCellSize, row * kCellSize,
+                             kCellSize, kCellSize, true);
         }
 
         // The strip of picked notes with a tie under each junction.
@@ -557,9 +559,8 @@ void TimeEntryWindow::paintClient(QWidget* client) {
         for (int i = 0; i < count && !notes.isNull(); ++i) {
             const int note = m_context->notes[i];
             const int col = note % kColumns, row = note / kColumns;
-            QImage symbol = notes.copy(col * kCellSize + 1, row * kCellSize + 1, 30, 30);
-            symbol.invertPixels();
-            ctlBlitWhole(dc, 181 + 30 * i, 162, symbol);
+            ctlBlitSharpFrom(dc, notes, 181 + 30 * i, 162, col * kCellSize + 1, row * kCellSize + 1,
+                             30, 30, true);
         }
         dc.selectPen(ctlPen(13));
         for (int i = 1; i < count; ++i) {
@@ -572,7 +573,7 @@ void TimeEntryWindow::paintClient(QWidget* client) {
         }
     }
     QPainter p(client);
-    p.drawImage(0, 0, m_surface);
+    p.drawImage(QPointF(0, 0), m_surface);
 }
 
 void TimeEntryWindow::clientPress(int x, int y) {

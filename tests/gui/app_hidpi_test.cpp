@@ -4,11 +4,14 @@
 // sizes stay those of the 1x pictures; the marks drawn over them are drawn at
 // the screen's resolution, and every numbered picture has its 2x drawing.
 #include "app/panel_face.h"
+#include "controls/auto_value_view.h"
 #include "controls/ctl_core.h"
 #include "controls/ctl_hires.h"
 #include "controls/ctl_notifier.h"
 #include "controls/i2p.h"
+#include "controls/precision_slider.h"
 #include "controls/rotatif.h"
+#include "controls/time_entry_dialog.h"
 #include "resources/resource_path.h"
 
 #include <QApplication>
@@ -60,6 +63,19 @@ Blocks blocksOf(const QImage& img, QColor colour) {
             b.mixed += n > 0 && n < 4;
         }
     return b;
+}
+
+// Aligned 2 x 2 blocks of `img` whose pixels are not all alike: none when
+// the picture was drawn at ratio 1 and stretched.
+int unevenBlocks(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y + 1 < img.height(); y += 2)
+        for (int x = 0; x + 1 < img.width(); x += 2) {
+            const QRgb c = img.pixel(x, y);
+            n += img.pixel(x + 1, y) != c || img.pixel(x, y + 1) != c ||
+                 img.pixel(x + 1, y + 1) != c;
+        }
+    return n;
 }
 
 class HiDpi : public ::testing::Test {
@@ -142,6 +158,36 @@ TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
         EXPECT_GE(b.with, 3) << r.mark;
         EXPECT_GE(b.mixed, b.with / 3) << r.mark << " drawn in 2 x 2 blocks";
     }
+}
+
+TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
+    QWidget parent;
+    parent.resize(200, 200);
+    Rotatif* knob = ctlCreateKnob(&parent, 1, 0, 0, 0x011000A0, picture(509), 12, 12, 240, 300, 0,
+                                  1, 0.5f, 0.1f, nullptr, nullptr);
+    ASSERT_EQ(ctlShowValueBox(&parent, 0, 0, "-12.5 db"), 1);
+    knob->command(kKnobCmdAdjust, 0);
+    PrecisionSlider* slider = ctlPrecisionSlider();
+    ASSERT_NE(slider, nullptr);
+    TimeEntryWindow time(&parent, 0, 0, 0, 1.5f);
+    time.show();
+    const struct {
+        const char* what;
+        QPixmap shown;
+    } rows[] = {
+        {"value box", ctlValueBox()->grab()},
+        {"slider heading", slider->grab(QRect(0, 0, 120, 20))},
+        {"slider rulers", slider->grab(QRect(0, 20, slider->clientWidth() / 3, 100))},
+        {"time entry heading", time.client()->grab(QRect(0, 0, 120, 20))},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.shown.devicePixelRatio(), 2.0) << r.what;
+        EXPECT_GE(unevenBlocks(r.shown.toImage()), 10) << r.what << " drawn at ratio 1";
+    }
+    // The note picture comes from its 2x drawing.
+    const QImage notes = time.client()->grab(QRect(kTimeNotesX, kTimeNotesY, 160, 96)).toImage();
+    EXPECT_EQ(agreement(notes.convertToFormat(QImage::Format_RGB32), hiRes(1506), notes.rect()),
+              1.0);
 }
 
 TEST_F(HiDpi, EveryPictureAndTheWindowIconsHaveTheirTwiceDenseDrawings) {
