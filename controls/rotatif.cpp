@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numbers>
 
 namespace {
 
@@ -590,6 +591,13 @@ void Rotatif::paintMoves(Dc& dc) {
     const bool below = tc < ti; // the value is below its initial value
     const float cs = std::cos(m_shownAngle), ss = std::sin(m_shownAngle);
     const float ci = std::cos(m_initialAngle), si = std::sin(m_initialAngle);
+    const bool hiRes = ctlHiResDc(dc);
+    // In degrees, counter-clockwise from the first radial to the second.
+    const double start = (below ? m_initialAngle : m_shownAngle) * 180.0 / std::numbers::pi;
+    double span = std::fmod(
+        (below ? m_shownAngle : m_initialAngle) * 180.0 / std::numbers::pi - start + 720.0, 360.0);
+    if (span <= 0.0)
+        span += 360.0;
     const auto sector = [&](float r, bool outer) {
         const int R = rnd(r);
         const QPoint P(m_centreX + rnd(r * cs), m_centreY + rnd(-r * ss));
@@ -599,6 +607,20 @@ void Rotatif::paintMoves(Dc& dc) {
         const QPoint from = below ? Q : P, to = below ? P : Q;
         const int l = m_centreX - R, t = m_centreY - R, rr = m_centreX + R - 1,
                   b = m_centreY + R - 1;
+        if (hiRes) {
+            // The same sector from its exact angles at the device's resolution.
+            QPainter& painter = dc.painter();
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing, !outer); // XOR touches each pixel once
+            painter.setCompositionMode(outer ? QPainter::RasterOp_SourceXorDestination
+                                             : QPainter::CompositionMode_SourceOver);
+            painter.setPen(QPen(ctlColor(outer ? 15 : 0), 1.0));
+            painter.setBrush(outer ? Qt::NoBrush : ctlBrush(below ? 8 : 2));
+            painter.drawPie(QRectF(l, t, rr - l, b - t), int(std::lround(start * 16)),
+                            int(std::lround(span * 16)));
+            painter.restore();
+            return true;
+        }
         if (outer) {
             dc.selectPen(ctlPen(15));
             dc.selectBrush(Dc::nullBrush());

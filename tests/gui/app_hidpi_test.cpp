@@ -128,6 +128,12 @@ TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
         return ctlCreateKnob(&parent, 1, 0, 0, 0x01100033, picture(509), 12, 12, 240, 300, 0, 1,
                              0.3f, 0.1f, nullptr, nullptr);
     };
+    const auto moved = [&] { // moves display: above the default, sector in brush 2
+        ctlOptions().rotMove = 1;
+        Rotatif* k = knob();
+        k->command(kCtlCmdSetValue, ctlValueBits(0.9f));
+        return k;
+    };
     const auto button = [&] {
         return ctlCreateButton(&parent, 2, 40, 0, kI2pToggle, picture(531), picture(530), QImage(),
                                nullptr, nullptr);
@@ -142,6 +148,7 @@ TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
         {"knob pointer", knob, false, true, ctlColor(3)},
         {"knob focus dot", knob, true, true, ctlColor(2)},
         {"knob disabled cross", knob, false, false, ctlColor(15)},
+        {"knob moves display", moved, false, true, ctlColor(2)},
         {"button focus corner", button, true, true, ctlColor(2)},
         {"button disabled cross", button, false, false, ctlColor(15)},
     };
@@ -157,6 +164,7 @@ TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
         const Blocks b = blocksOf(shown(*c), r.colour);
         EXPECT_GE(b.with, 3) << r.mark;
         EXPECT_GE(b.mixed, b.with / 3) << r.mark << " drawn in 2 x 2 blocks";
+        ctlOptions().rotMove = 0;
     }
 }
 
