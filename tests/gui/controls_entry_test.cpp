@@ -110,16 +110,15 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
          ""},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(runTextEntry([&](TextEntryWindow& w) {
-                      EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
-                      EXPECT_EQ(w.edit()->size(), QSize(150, 22));
-                      EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
-                      EXPECT_TRUE(w.edit()->hasFocus());
-                      QTest::keyClicks(w.edit(), "Left meter");
-                      cases[i].first(w.edit());
-                  }),
-                  cases[i].second)
-            << "way out " << i;
+        const std::string got = runTextEntry([&](TextEntryWindow& w) {
+            EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
+            EXPECT_EQ(w.edit()->size(), QSize(150, 22));
+            EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
+            EXPECT_TRUE(w.edit()->hasFocus());
+            QTest::keyClicks(w.edit(), "Left meter");
+            cases[i].first(w.edit());
+        });
+        EXPECT_EQ(got, cases[i].second) << "way out " << i;
     }
 }
 

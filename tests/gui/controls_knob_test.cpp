@@ -207,19 +207,18 @@ TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
 
     // Command, option before, option after.
     CtlOptions& o = ctlOptions();
-    const auto mode = &CtlOptions::rotMode, info = &CtlOptions::infoValue;
     const std::tuple<int, uint32_t CtlOptions::*, uint32_t, uint32_t> cases[] = {
-        {10, mode, 0, 1},
-        {10, mode, 1, 0},
-        {10, mode, 3, 3},
-        {12, mode, 3, 1},
-        {12, mode, 1, 3},
+        {10, &CtlOptions::rotMode, 0, 1},
+        {10, &CtlOptions::rotMode, 1, 0},
+        {10, &CtlOptions::rotMode, 3, 3},
+        {12, &CtlOptions::rotMode, 3, 1},
+        {12, &CtlOptions::rotMode, 1, 3},
         {20, &CtlOptions::rotMove, 0, 1},
         {1250, &CtlOptions::rotLatency, 0, 250},
-        {2000, info, 0xF0000002, 2},
-        {2000, info, 2, 0x80000002},
-        {2004, info, 0x80000002, 0x80000004},
-        {77, mode, 1, 1}};
+        {2000, &CtlOptions::infoValue, 0xF0000002, 2},
+        {2000, &CtlOptions::infoValue, 2, 0x80000002},
+        {2004, &CtlOptions::infoValue, 0x80000002, 0x80000004},
+        {77, &CtlOptions::rotMode, 1, 1}};
     for (const auto& [code, field, before, after] : cases) {
         o.*field = before;
         EXPECT_EQ(k->command(code, 0), 0);

@@ -85,9 +85,7 @@ struct Open {
         if (owned)
             delete d.data();
     }
-    QLineEdit* edit(const char* name) const {
-        return d->findChild<QLineEdit*>(QString::fromLatin1(name));
-    }
+    QLineEdit* edit(const char* name) const { return d->findChild<QLineEdit*>(name); }
     QListWidget* list(int id) const { return d->findChild<QListWidget*>(QString::number(id)); }
     QPushButton* button(int id) const { return d->findChild<QPushButton*>(QString::number(id)); }
     void click(int id) const { QTest::mouseClick(button(id), Qt::LeftButton); }
