@@ -10,6 +10,7 @@
 #include "controls/time_entry_dialog.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 #include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
 #include "controls/i2p.h"
@@ -565,6 +566,20 @@ void TimeEntryWindow::paintClient(QWidget* client) {
         dc.selectPen(ctlPen(13));
         for (int i = 1; i < count; ++i) {
             const int x = 181 + 30 * i;
+            if (ctlHiResDc(dc)) {
+                // The same tie through the same pixel centres, smooth.
+                QPainter& p = dc.painter();
+                p.save();
+                p.setRenderHint(QPainter::Antialiasing);
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                p.setPen(QPen(ctlColor(13), 1.0));
+                p.translate(0.5, 0.5);
+                const QPointF tie[] = {
+                    {x - 6.0, 186}, {x - 4.0, 188}, {x + 4.0, 188}, {x + 6.0, 186}};
+                p.drawPolyline(tie, 4);
+                p.restore();
+                continue;
+            }
             dc.moveTo(x - 6, 186);
             dc.lineTo(x - 4, 188);
             dc.lineTo(x + 4, 188);

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QIcon>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -177,6 +178,7 @@ TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
     knob->command(kKnobCmdAdjust, 0);
     PrecisionSlider* slider = ctlPrecisionSlider();
     ASSERT_NE(slider, nullptr);
+    ctlOptions().timeContext.replaceMode = 0; // picked notes add up
     TimeEntryWindow time(&parent, 0, 0, 0, 1.5f);
     time.show();
     const struct {
@@ -196,6 +198,18 @@ TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
     const QImage notes = time.client()->grab(QRect(kTimeNotesX, kTimeNotesY, 160, 96)).toImage();
     EXPECT_EQ(agreement(notes.convertToFormat(QImage::Format_RGB32), hiRes(1506), notes.rect()),
               1.0);
+    // Two notes picked: the tie between them in the strip is smooth too.
+    for (int i = 0; i < 4; ++i) {
+        const bool press = i % 2 == 0;
+        QMouseEvent click(press ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease,
+                          QPointF(200, 40), QPointF(200, 40), Qt::LeftButton,
+                          press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(time.client(), &click);
+    }
+    const Blocks tie =
+        blocksOf(time.client()->grab(QRect(203, 183, 16, 8)).toImage(), ctlColor(13));
+    EXPECT_GE(tie.with, 3);
+    EXPECT_GE(tie.mixed, tie.with / 3) << "tie drawn in 2 x 2 blocks";
 }
 
 TEST_F(HiDpi, EveryPictureAndTheWindowIconsHaveTheirTwiceDenseDrawings) {
