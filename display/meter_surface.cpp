@@ -143,8 +143,13 @@ void MeterSurface::present(QPainter& painter, const QRegion& region) {
     // Only the main thread touches the shown copy: it is drawn off the lock.
     // Rectangle by rectangle, so that two bars far apart do not bring the
     // width between them along.
+    // Each rectangle is also the clip while it is drawn: against the whole
+    // paint region as clip, the raster engine blends span by span and hands
+    // tall rectangles to its thread pool, waking two threads per frame.
     const double ratio = m_shown.devicePixelRatio();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& r : region) {
+        painter.setClipRect(r);
         if (ratio == 1.0) {
             painter.drawImage(r.topLeft(), m_shown, r); // a plain copy of lines
             continue;

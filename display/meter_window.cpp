@@ -133,11 +133,14 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
                 invalidateFace();
                 return;
             }
-            // Only what the frames changed is painted and sent to the screen.
+            // Only what the frames changed is painted and sent to the screen,
+            // at once: a posted update would wake this thread a second time.
             QRect changed[MeterSurface::kMaxChanges];
             const int n = m_surface->takeChanged(changed);
+            QRegion region;
             for (int i = 0; i < n; ++i)
-                update(changed[i]);
+                region += changed[i];
+            repaint(region);
         });
     }
     buildMenus();
