@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Whole-program CPU while playing with the meter window open: the real program
 # under Xvfb with the silent device (paced like a sound card, no sound card
-# needed). Prints user and system CPU over wall time, read from
-# /proc/<pid>/stat, for each window size asked for, with the machine noted.
+# needed). Prints the CPU time of every thread over wall time (the
+# scheduler's own accounting, /proc/<pid>/task/*/schedstat) and the context
+# switches per second, for each window size asked for, with the machine noted.
 #
 # The audio paces the display: a frame is published at most once per block,
 # so the frame rate asked for is reached only when the latency (the block
@@ -94,29 +95,38 @@ for size in "${sizes[@]}"; do
   else
     sleep 2 # start-up done, playing
     geometry=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
-    stat() { awk '{ print $14, $15 }' "/proc/$pid/stat"; }
-    # Per thread: tid, user + system ticks (the name may hold spaces).
-    threads() { for t in /proc/$pid/task/*; do echo "${t##*/} $(sed 's/.*) //' "$t/stat" | awk '{ print $12 + $13 }')"; done; }
-    t0=$(date +%s.%N)
-    read -r u0 s0 < <(stat)
+    # Per thread: tid, CPU time in nanoseconds and context switches (the
+    # scheduler's own counts, finer than the clock ticks of /proc/<pid>/stat).
+    threads() {
+      for t in /proc/$pid/task/*; do
+        [ -r "$t/schedstat" ] || continue
+        echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat") $(awk '/ctxt_switches/ { n += $2 } END { print n }' "$t/status")"
+      done | sort
+    }
     threads > "$work/threads0"
+    t0=$(date +%s.%N)
     sleep "$seconds"
     t1=$(date +%s.%N)
-    read -r u1 s1 < <(stat)
     threads > "$work/threads1"
-    awk -v u="$((u1 - u0))" -v s="$((s1 - s0))" -v t0="$t0" -v t1="$t1" -v hz="$(getconf CLK_TCK)" \
-      -v size="$size" -v geometry="$geometry" 'BEGIN {
-      wall = t1 - t0
-      printf "%s (window %s): CPU %.2f s (user %.2f, system %.2f) over %.2f s wall: %.2f %% of one core\n",
-        size, geometry, (u + s) / hz, u / hz, s / hz, wall, 100 * (u + s) / hz / wall }'
+    wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
     # The threads that used any CPU, the main thread first (its id is the pid).
-    join "$work/threads0" "$work/threads1" | while read -r tid c0 c1; do
+    join "$work/threads0" "$work/threads1" | while read -r tid c0 w0 c1 w1; do
       [ "$c1" -gt "$c0" ] || continue
       name=$(cat "/proc/$pid/task/$tid/comm" 2>/dev/null)
       [ "$tid" = "$pid" ] && name="main thread"
-      awk -v t="$tid" -v n="$name" -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v w="$seconds" \
-        'BEGIN { printf "  thread %s (%s): %.2f %%\n", t, n, 100 * c / hz / w }'
-    done
+      echo "$tid $((c1 - c0)) $((w1 - w0)) $name"
+    done > "$work/delta"
+    awk -v size="$size" -v geometry="$geometry" -v wall="$wall" '
+      { cpu += $2; wakes += $3; line[NR] = $0 }
+      END {
+        printf "%s (window %s): CPU %.3f s over %.2f s wall: %.2f %% of one core, %.0f context switches/s\n",
+          size, geometry, cpu / 1e9, wall, 100 * cpu / 1e9 / wall, wakes / wall
+        for (i = 1; i <= NR; ++i) {
+          split(line[i], f, " ")
+          name = line[i]; sub(/^[^ ]+ [^ ]+ [^ ]+ /, "", name)
+          printf "  thread %s (%s): %.2f %%, %.0f switches/s\n", f[1], name, 100 * f[2] / 1e9 / wall, f[3] / wall
+        }
+      }' "$work/delta"
   fi
   kill -TERM "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
