@@ -10,7 +10,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -137,16 +136,15 @@ void ctlBlitSharpFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy
     p.restore();
 }
 
-bool ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical) {
+void ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical) {
     const qreal dpr = widget ? widget->devicePixelRatioF() : 1.0;
     const QSize device(int(std::ceil(logical.width() * dpr)),
                        int(std::ceil(logical.height() * dpr)));
     if (surface.size() == device && surface.devicePixelRatio() == dpr &&
         surface.format() == QImage::Format_RGB32)
-        return false;
+        return;
     surface = QImage(device, QImage::Format_RGB32);
     surface.setDevicePixelRatio(dpr);
-    return true;
 }
 
 QIcon ctlIcon(const QImage& picture) {

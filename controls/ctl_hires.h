@@ -32,9 +32,9 @@ void ctlBlitSharpFrom(Dc& dc, const QImage& bitmap, int x, int y, int sx, int sy
                       bool inverted = false);
 
 // Makes `surface` an opaque image of `logical` size at the device pixel
-// ratio `widget` is shown at (a new image when its size or ratio changes).
-// True when it was made anew, so its content must be painted again.
-bool ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical);
+// ratio `widget` is shown at; a new image, to be painted whole, only when its
+// size or ratio changes.
+void ctlFitSurface(QImage& surface, const QWidget* widget, QSize logical);
 
 // The 2x drawing of `picture` when it is one of the numbered pictures that has
 // one, else a null image. The picture is recognised by its pixels, so a copy

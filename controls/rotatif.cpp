@@ -561,16 +561,12 @@ void Rotatif::showMenu(QPoint at) {
 
 void Rotatif::render() {
     const int w = width(), h = height();
-    const qreal dpr = devicePixelRatioF();
-    const QSize device(int(std::ceil(w * dpr)), int(std::ceil(h * dpr)));
-    if (m_surface.size() != device)
-        m_surface = QImage(device, QImage::Format_RGB32);
-    m_surface.setDevicePixelRatio(dpr);
+    ctlFitSurface(m_surface, this, size());
     Dc dc(m_surface);
     // What shows outside the knob's circle.
     const QWidget* p = parentWidget();
     dc.fillRect(0, 0, w, h, p ? p->palette().brush(p->backgroundRole()) : QBrush(Qt::black));
-    if (dpr == 1.0)
+    if (!ctlHiResDc(dc))
         ctlBlitRound(dc, m_picture, m_mask, 0, 0, w, h);
     else
         ctlBlitSharp(dc, m_picture, 0, 0, w, h); // paintEvent clips to the disc
