@@ -277,19 +277,18 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     settle(w);
     const QString before = w->windowTitle();
-    struct Row {
-        const char* typed;
-        Qt::Key end;
-        const char* expected; // nullptr: unchanged
-    };
-    for (const Row& r : {Row{"Studio A", Qt::Key_Escape, nullptr}, Row{"", Qt::Key_Return, nullptr},
-                         Row{"Studio A", Qt::Key_Return, "Studio A"},
-                         Row{"A meter name that is far longer than the field", Qt::Key_Return,
-                             "A meter name that is far longer"}}) {
+    // Typed, the key that ends it, the name afterwards (nullptr: unchanged).
+    const std::tuple<const char*, Qt::Key, const char*> rows[] = {
+        {"Studio A", Qt::Key_Escape, nullptr},
+        {"", Qt::Key_Return, nullptr},
+        {"Studio A", Qt::Key_Return, "Studio A"},
+        {"A meter name that is far longer than the field", Qt::Key_Return,
+         "A meter name that is far longer"}};
+    for (const auto& [typed, end, expected] : rows) {
         const std::string old = params().windowName;
         QPoint at;
         QString shown;
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&, typed = typed, end = end] {
             QWidget* d = ctlPopups().textEntry;
             ASSERT_NE(d, nullptr);
             auto* edit = d->findChild<QLineEdit*>();
@@ -298,13 +297,13 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
             shown = edit->text();
             edit->selectAll();
             QTest::keyClick(edit, Qt::Key_Delete);
-            QTest::keyClicks(edit, QString::fromUtf8(r.typed));
-            QTest::keyClick(edit, r.end);
+            QTest::keyClicks(edit, QString::fromUtf8(typed));
+            QTest::keyClick(edit, end);
         });
         w->command(kCmdChangeName);
-        EXPECT_EQ(at, w->mapToGlobal(QPoint(0, 0))) << r.typed;
+        EXPECT_EQ(at, w->mapToGlobal(QPoint(0, 0))) << typed;
         EXPECT_EQ(shown, QString::fromLatin1(old.c_str()));
-        EXPECT_STREQ(params().windowName, r.expected ? r.expected : old.c_str()) << r.typed;
+        EXPECT_STREQ(params().windowName, expected ? expected : old.c_str()) << typed;
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
     EXPECT_NE(w->windowTitle(), before);
