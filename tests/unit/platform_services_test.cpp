@@ -38,6 +38,54 @@ TEST(ManualResetEvent, StaysSetUntilResetAndReleasesEveryWaiter) {
     EXPECT_TRUE(ManualResetEvent(true).isSet());
 }
 
+// The stream thread's pacing: reset, look, wait; the other side sets. No
+// hand-off may be lost, also when resets come while a waiter sleeps.
+TEST(ManualResetEvent, NoWakeUpIsLostToResetsOrRaces) {
+    ManualResetEvent event;
+    std::atomic<bool> woke{false};
+    std::thread sleeper([&] {
+        const auto start = std::chrono::steady_clock::now();
+        // Woken by the set, not merely finding it set at the time limit.
+        woke = event.waitFor(std::chrono::seconds(10)) &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
+    });
+    std::this_thread::sleep_for(milliseconds(50)); // asleep by now
+    for (int i = 0; i < 100; ++i)
+        event.reset();
+    event.set();
+    sleeper.join();
+    EXPECT_TRUE(woke.load());
+
+    ManualResetEvent ping, pong;
+    std::atomic<int> turn{0};
+    constexpr int kRounds = 5000;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            while (turn.load() != 1)
+                if (!ping.waitFor(std::chrono::seconds(10)))
+                    return;
+            ping.reset();
+            turn = 0;
+            pong.set();
+        }
+    });
+    int done = 0;
+    for (; done < kRounds; ++done) {
+        pong.reset();
+        turn = 1;
+        ping.set();
+        bool ok = true;
+        while (ok && turn.load() != 0)
+            ok = pong.waitFor(std::chrono::seconds(10));
+        if (!ok)
+            break;
+    }
+    turn = 1;
+    ping.set();
+    other.join();
+    EXPECT_EQ(done, kRounds);
+}
+
 TEST(ThreadPriority, GrantedLevelsOrRefusalLeavesTheThreadAsItWas) {
     // The stream thread asks for the top level, the render thread one below.
     for (auto [priority, below] :
