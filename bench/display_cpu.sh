@@ -15,6 +15,10 @@
 #     --latency MS    the stored latency in milliseconds (20)
 #     --fps N         the stored display frame rate, 2..30 (30)
 #     --size WxH      a window size; repeat for several (180x1080 and 1920x1080)
+#     --runs N        program starts per size; each is printed, then the median (3)
+#     --no-realtime   run as root without the right to real-time priority, as
+#                     an ordinary desktop user: the audio threads' request for
+#                     it is refused and they run at normal priority
 #     --bench PATH    also run the per-frame benchmark (display_bench)
 #   The older form PROGRAM WAV [SECONDS] [WIDTH] measures one WIDTH x 1080 window.
 set -uo pipefail
@@ -22,7 +26,7 @@ set -uo pipefail
 program=$(readlink -f "$1")
 wav=$(readlink -f "$2")
 shift 2
-seconds=10 latency=20 fps=30 bench= sizes=()
+seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1
 if [[ $# -gt 0 && $1 != --* ]]; then
   seconds=$1
   [ $# -ge 2 ] && sizes=("$2x1080")
@@ -35,6 +39,8 @@ while [ $# -gt 0 ]; do
   --fps) fps=$2 ;;
   --size) sizes+=("$2") ;;
   --bench) bench=$(readlink -f "$2") ;;
+  --runs) runs=$2 ;;
+  --no-realtime) realtime=0; shift; continue ;;
   *) echo "unknown option $1"; exit 2 ;;
   esac
   shift 2
@@ -51,6 +57,7 @@ if [ -z "${KC_IN_XVFB:-}" ]; then
   done
   exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 ${sw}x${sh}x24 -nolisten tcp" \
     bash "$0" "$program" "$wav" --seconds "$seconds" --latency "$latency" --fps "$fps" \
+    --runs "$runs" $([ "$realtime" = 0 ] && echo --no-realtime) \
     $(printf -- '--size %s ' "${sizes[@]}") ${bench:+--bench "$bench"}
 fi
 export QT_QPA_PLATFORM=xcb
@@ -66,71 +73,87 @@ lefloat() { perl -e 'print unpack("H*", pack("f<", $ARGV[0]))' "$1"; }
 latency_s=$(awk -v ms="$latency" 'BEGIN { printf "%.6f", ms / 1000 }')
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores, $(uname -r)"
-echo "latency $latency ms, $fps display frames per second, ${seconds} s per size"
+launch=()
+if [ "$realtime" = 0 ] && [ "$(id -u)" = 0 ] && command -v capsh > /dev/null; then
+  launch=(capsh --drop=cap_sys_nice -- -c 'exec "$0" "$@"')
+  priority="real-time priority refused (as for an ordinary user)"
+elif [ "$(id -u)" = 0 ]; then
+  priority="real-time priority granted (root)"
+else
+  priority="as this user's limits allow"
+fi
+echo "latency $latency ms, $fps display frames per second, ${seconds} s per run, $runs runs per size; $priority"
 status=0
 for size in "${sizes[@]}"; do
   width=${size%x*} height=${size#*x}
-  rm -rf "$XDG_CONFIG_HOME"
-  mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
-  # The frame rate ("nbFperS", 4 bytes little-endian), the latency, and the
-  # stored window at the top left corner (edges inclusive).
-  {
-    printf '[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]\nnbFperS=binary:4:%s\n\n' "$(le32 "$fps")"
-    printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n' "$(lefloat "$latency_s")"
-    printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:%s\nWindow y0=binary:4:%s\nWindow x1=binary:4:%s\nWindow y1=binary:4:%s\n' \
-      "$(le32 0)" "$(le32 0)" "$(le32 $((width - 1)))" "$(le32 $((height - 1)))"
-  } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
+  percents=()
+  for run in $(seq "$runs"); do
+    rm -rf "$XDG_CONFIG_HOME"
+    mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
+    # The frame rate ("nbFperS", 4 bytes little-endian), the latency, and the
+    # stored window at the top left corner (edges inclusive).
+    {
+      printf '[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]\nnbFperS=binary:4:%s\n\n' "$(le32 "$fps")"
+      printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n' "$(lefloat "$latency_s")"
+      printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:%s\nWindow y0=binary:4:%s\nWindow x1=binary:4:%s\nWindow y1=binary:4:%s\n' \
+        "$(le32 0)" "$(le32 0)" "$(le32 $((width - 1)))" "$(le32 $((height - 1)))"
+    } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
-  "$program" --device silent "$wav" > "$work/program.log" 2>&1 &
-  pid=$!
-  for _ in $(seq 300); do
-    xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 && break
-    sleep 0.1
+    "${launch[@]}" "$program" --device silent "$wav" > "$work/program.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 300); do
+      xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 && break
+      sleep 0.1
+    done
+    win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
+    if [ -z "$win" ]; then
+      echo "$size: no meter window"
+      cat "$work/program.log"
+      status=1
+    else
+      sleep 2 # start-up done, playing
+      geometry=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
+      # Per thread: tid, CPU time in nanoseconds and context switches (the
+      # scheduler's own counts, finer than the clock ticks of /proc/<pid>/stat).
+      threads() {
+        for t in /proc/$pid/task/*; do
+          [ -r "$t/schedstat" ] || continue
+          echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat") $(awk '/ctxt_switches/ { n += $2 } END { print n }' "$t/status")"
+        done | sort
+      }
+      threads > "$work/threads0"
+      t0=$(date +%s.%N)
+      sleep "$seconds"
+      t1=$(date +%s.%N)
+      threads > "$work/threads1"
+      wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+      # The threads that used any CPU, the main thread first (its id is the pid).
+      join "$work/threads0" "$work/threads1" | while read -r tid c0 w0 c1 w1; do
+        [ "$c1" -gt "$c0" ] || continue
+        name=$(cat "/proc/$pid/task/$tid/comm" 2>/dev/null)
+        [ "$tid" = "$pid" ] && name="main thread"
+        echo "$tid $((c1 - c0)) $((w1 - w0)) $name"
+      done > "$work/delta"
+      awk -v size="$size" -v run="$run" -v geometry="$geometry" -v wall="$wall" '
+        { cpu += $2; wakes += $3; line[NR] = $0 }
+        END {
+          printf "%s run %d (window %s): CPU %.3f s over %.2f s wall: %.2f %% of one core, %.0f context switches/s\n",
+            size, run, geometry, cpu / 1e9, wall, 100 * cpu / 1e9 / wall, wakes / wall
+          for (i = 1; i <= NR; ++i) {
+            split(line[i], f, " ")
+            name = line[i]; sub(/^[^ ]+ [^ ]+ [^ ]+ /, "", name)
+            printf "  thread %s (%s): %.2f %%, %.0f switches/s\n", f[1], name, 100 * f[2] / 1e9 / wall, f[3] / wall
+          }
+        }' "$work/delta" | tee "$work/summary"
+      percents+=("$(sed -n '1s/.*wall: \([0-9.]*\) %.*/\1/p' "$work/summary")")
+    fi
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    pid=
   done
-  win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
-  if [ -z "$win" ]; then
-    echo "$size: no meter window"
-    cat "$work/program.log"
-    status=1
-  else
-    sleep 2 # start-up done, playing
-    geometry=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
-    # Per thread: tid, CPU time in nanoseconds and context switches (the
-    # scheduler's own counts, finer than the clock ticks of /proc/<pid>/stat).
-    threads() {
-      for t in /proc/$pid/task/*; do
-        [ -r "$t/schedstat" ] || continue
-        echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat") $(awk '/ctxt_switches/ { n += $2 } END { print n }' "$t/status")"
-      done | sort
-    }
-    threads > "$work/threads0"
-    t0=$(date +%s.%N)
-    sleep "$seconds"
-    t1=$(date +%s.%N)
-    threads > "$work/threads1"
-    wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
-    # The threads that used any CPU, the main thread first (its id is the pid).
-    join "$work/threads0" "$work/threads1" | while read -r tid c0 w0 c1 w1; do
-      [ "$c1" -gt "$c0" ] || continue
-      name=$(cat "/proc/$pid/task/$tid/comm" 2>/dev/null)
-      [ "$tid" = "$pid" ] && name="main thread"
-      echo "$tid $((c1 - c0)) $((w1 - w0)) $name"
-    done > "$work/delta"
-    awk -v size="$size" -v geometry="$geometry" -v wall="$wall" '
-      { cpu += $2; wakes += $3; line[NR] = $0 }
-      END {
-        printf "%s (window %s): CPU %.3f s over %.2f s wall: %.2f %% of one core, %.0f context switches/s\n",
-          size, geometry, cpu / 1e9, wall, 100 * cpu / 1e9 / wall, wakes / wall
-        for (i = 1; i <= NR; ++i) {
-          split(line[i], f, " ")
-          name = line[i]; sub(/^[^ ]+ [^ ]+ [^ ]+ /, "", name)
-          printf "  thread %s (%s): %.2f %%, %.0f switches/s\n", f[1], name, 100 * f[2] / 1e9 / wall, f[3] / wall
-        }
-      }' "$work/delta"
-  fi
-  kill -TERM "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-  pid=
+  [ ${#percents[@]} -gt 0 ] &&
+    printf '%s\n' "${percents[@]}" | sort -g | awk -v size="$size" '{ v[NR] = $1 } END {
+      printf "%s median of %d runs: %.2f %% of one core\n", size, NR, NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 done
 if [ -n "$bench" ]; then
   echo "per-frame benchmark:"
