@@ -1,6 +1,7 @@
 #include "options/meter_options_dialog.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
 #include "platform/dc.h"
 
@@ -277,9 +278,12 @@ void MeterOptionsDialog::createControls() {
 }
 
 void MeterOptionsDialog::paintEvent(QPaintEvent*) {
-    QImage image(kClientWidth, kClientHeight, QImage::Format_RGB32);
+    // Drawn at the screen's device pixel ratio, so that the texts, lines and
+    // the background tile (from its 2x drawing) are sharp on a dense screen.
+    QImage image;
+    ctlFitSurface(image, this, QSize(kClientWidth, kClientHeight));
     paintFace(image);
-    QPainter(this).drawImage(0, 0, image);
+    QPainter(this).drawImage(QPointF(0, 0), image);
 }
 
 void MeterOptionsDialog::paintFace(QImage& image) {

@@ -12,6 +12,7 @@
 #include "controls/precision_slider.h"
 #include "controls/rotatif.h"
 #include "controls/time_entry_dialog.h"
+#include "options/meter_options_dialog.h"
 #include "resources/resource_path.h"
 
 #include <QApplication>
@@ -158,7 +159,7 @@ TEST_F(HiDpi, MarksAreDrawnAtTheScreensResolution) {
     }
 }
 
-TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
+TEST_F(HiDpi, ValueBoxSliderTimeEntryAndOptionsDrawAtTheScreensResolution) {
     QWidget parent;
     parent.resize(200, 200);
     Rotatif* knob = ctlCreateKnob(&parent, 1, 0, 0, 0x011000A0, picture(509), 12, 12, 240, 300, 0,
@@ -170,6 +171,7 @@ TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
     ctlOptions().timeContext.replaceMode = 0; // picked notes add up
     TimeEntryWindow time(&parent, 0, 0, 0, 1.5f);
     time.show();
+    MeterOptionsDialog options(&parent, 27, 0, 0);
     const struct {
         const char* what;
         QPixmap shown;
@@ -178,6 +180,7 @@ TEST_F(HiDpi, ValueBoxSliderAndTimeEntryDrawAtTheScreensResolution) {
         {"slider heading", slider->grab(QRect(0, 0, 120, 20))},
         {"slider rulers", slider->grab(QRect(0, 20, slider->clientWidth() / 3, 100))},
         {"time entry heading", time.client()->grab(QRect(0, 0, 120, 20))},
+        {"display options texture", options.grab(QRect(5, 445, 85, 40))},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(r.shown.devicePixelRatio(), 2.0) << r.what;
