@@ -196,9 +196,11 @@ bool ctlHiResDc(Dc& dc) {
     return dc.isActive() && dc.painter().deviceTransform().type() > QTransform::TxTranslate;
 }
 
-void ctlSmoothPolygon(Dc& dc, const QPointF* points, int count) {
-    if (count < 2 || !dc.isActive())
-        return;
+namespace {
+
+// The painter of `dc`, saved, set to draw antialiased with the selected brush
+// and pen (at least one logical pixel wide); the caller restores it.
+QPainter& beginSmooth(Dc& dc) {
     QPainter& p = dc.painter();
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -211,6 +213,15 @@ void ctlSmoothPolygon(Dc& dc, const QPointF* points, int count) {
     }
     p.setPen(pen);
     p.setBrush(dc.brush());
+    return p;
+}
+
+} // namespace
+
+void ctlSmoothPolygon(Dc& dc, const QPointF* points, int count) {
+    if (count < 2 || !dc.isActive())
+        return;
+    QPainter& p = beginSmooth(dc);
     // Pixel centres sit half a pixel into each pixel.
     p.translate(0.5, 0.5);
     p.drawPolygon(points, count, Qt::OddEvenFill);
@@ -254,15 +265,7 @@ void ctlDrawDot(Dc& dc, int x, int y) {
     }
     // The ellipse covers the pixels whose centres lie in (x - 2, y - 2) to
     // (x + 2, y + 2); its outline is the ring of pixels just inside that edge.
-    QPainter& p = dc.painter();
-    p.save();
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    QPen pen = dc.pen();
-    pen.setCosmetic(false);
-    pen.setWidthF(1.0);
-    p.setPen(pen);
-    p.setBrush(dc.brush());
+    QPainter& p = beginSmooth(dc);
     p.drawEllipse(QRectF(x - 1.5, y - 1.5, 3.0, 3.0));
     p.restore();
 }
