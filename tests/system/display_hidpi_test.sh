@@ -26,10 +26,6 @@ else
   echo "FAIL: no meter window 'Korvalo'"
   status=1
 fi
-kill -TERM "$pid" 2>/dev/null
-wait_for 30 ended "$pid" || { echo "FAIL: still running"; kill -KILL "$pid"; status=1; }
-wait "$pid"
-rc=$?
-[ "$rc" -eq 0 ] || { echo "FAIL: exit code $rc"; status=1; }
+stop_program "$pid" || status=1
 [ $status -eq 0 ] || cat "$work/program.log"
 exit $status

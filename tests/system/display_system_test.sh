@@ -31,10 +31,6 @@ if [ -n "${win:-}" ]; then
   menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
   wait_for 10 menu_open || echo "note: no context menu window seen"
 fi
-kill -TERM "$pid" 2>/dev/null
-wait_for 30 ended "$pid" || { echo "FAIL: still running"; kill -KILL "$pid"; status=1; }
-wait "$pid"
-rc=$?
-[ "$rc" -eq 0 ] || { echo "FAIL: exit code $rc"; status=1; }
+stop_program "$pid" || status=1
 [ $status -eq 0 ] || cat "$work/program.log"
 exit $status

@@ -47,12 +47,6 @@ chmod +x "$work/bin/xdg-open"
 export PATH=$work/bin:$PATH
 export XDG_CONFIG_HOME=$work/config
 
-stop_program() {
-  kill -TERM "$pid"
-  wait_for 60 ended "$pid" || { fail "$1: still running after SIGTERM"; kill -KILL "$pid"; }
-  wait "$pid" || fail "$1: exit code $?"
-}
-
 echo "--- readme"
 (cd "$work/elsewhere" && exec "$program" --device silent) > "$work/readme.log" 2>&1 &
 pid=$!
@@ -63,7 +57,7 @@ if wait_for 90 find_window '^Korvalo Cor\.$'; then
   xdotool key Down Return
   opened() { grep -q "$share/doc/korvalo-cor/readme.txt" "$work/opened.txt" 2>/dev/null; }
   wait_for 30 opened || { fail "info... did not open the installed readme"; cat "$work/opened.txt" 2>/dev/null; }
-  stop_program readme
+  stop_program "$pid" 60 || fail "readme: see above"
 else
   fail "readme: no main window"; kill -KILL "$pid"; cat "$work/readme.log"
 fi
@@ -91,7 +85,7 @@ if wait_for 90 recorded; then
   cmp -s -n $length -i "$(first_sound "$demo"):$(first_sound "$recording")" "$demo" "$recording" ||
     fail "--demo: what was played is not the installed demo"
   find_window '^Korvalo$' || fail "--demo: no meter window"
-  stop_program demo
+  stop_program "$pid" 60 || fail "demo: see above"
 else
   fail "--demo: nothing played"; kill -KILL "$pid"
 fi

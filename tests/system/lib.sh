@@ -61,3 +61,16 @@ find_window() {
 
 # ended PID: the process is gone.
 ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# stop_program PID [SECONDS]: ends the program with SIGTERM as a desktop
+# session does and waits for it (SIGKILL after SECONDS, 30 by default).
+# Prints what went wrong and fails when it hung or did not exit with 0.
+stop_program() {
+  local rc ok=0
+  kill -TERM "$1" 2>/dev/null
+  wait_for "${2:-30}" ended "$1" || { echo "FAIL: still running after SIGTERM"; kill -KILL "$1"; ok=1; }
+  wait "$1"
+  rc=$?
+  [ "$rc" -eq 0 ] || { echo "FAIL: exit code $rc"; ok=1; }
+  return $ok
+}

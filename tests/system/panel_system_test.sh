@@ -97,11 +97,7 @@ else
   fail "no main window or meter window"
 fi
 
-kill -TERM "$pid" 2>/dev/null
-wait_for 30 ended "$pid" || { fail "still running after SIGTERM"; kill -KILL "$pid"; }
-wait "$pid"
-rc=$?
-[ "$rc" -eq 0 ] || fail "exit code $rc"
+stop_program "$pid" || status=1
 grep -q '^\[Zandel_Audio\\TRLX\\Meter\\' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" ||
   fail "display settings not saved"
 [ $status -eq 0 ] || cat "$work/program.log"

@@ -117,11 +117,7 @@ record_play again press_play
 heard again || fail "not played again from the start"
 
 echo "--- SIGTERM"
-kill -TERM "$pid"
-wait_for 60 ended "$pid" || { fail "still running after SIGTERM"; kill -KILL "$pid"; }
-wait "$pid"
-rc=$?
-[ "$rc" -eq 0 ] || fail "exit code $rc"
+stop_program "$pid" 60 || fail "program did not end cleanly"
 grep -qx 'LatencyTime=binary:4:cdcc4c3e' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" 2>/dev/null ||
   fail "settings not saved"
 if [ $failures -ne 0 ] || [ -s "$work/program.log" ]; then
