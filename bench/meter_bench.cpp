@@ -27,16 +27,22 @@ std::vector<int16_t> noiseBlock() {
 // meterFeed on stereo blocks; the frames it publishes go to a render thread
 // in relax mode so that the feeder never waits for the display. `wide` 0 keeps
 // the accumulation to the baseline kernel (what processors without AVX2 run).
-void feedBlocks(benchmark::State& state, int wide) {
+// A stereo 44.1 kHz engine with both delay lines at `delaySeconds`.
+MeterEngine* delayedEngine(int64_t delaySeconds) {
     MeterEngine* engine = meterCreate();
     meterSetFormat(&engine, 44100.0f, 2);
-    meterSetLossOptions(engine, 1, 1);
-    engine->wideAccumulation = wide;
     MeterParams p;
     meterGetParams(engine, &p);
-    p.left.Delay = static_cast<float>(state.range(0));
+    p.left.Delay = static_cast<float>(delaySeconds);
     p.right.Delay = p.left.Delay;
     meterSetParams(engine, &p);
+    return engine;
+}
+
+void feedBlocks(benchmark::State& state, int wide) {
+    MeterEngine* engine = delayedEngine(state.range(0));
+    meterSetLossOptions(engine, 1, 1);
+    engine->wideAccumulation = wide;
     const std::vector<int16_t> block = noiseBlock();
     for (auto _ : state) {
         meterFeed(&engine, block.data(), kBlockFrames * 4);
@@ -61,13 +67,7 @@ BENCHMARK(BM_meterFeedBaseline)->Arg(0)->Arg(2)->ArgName("delay_s");
 // The accumulation alone (delay lines and sums, no locks and no frame
 // hand-off), as meterFeed runs it for each block; range(1) 1 lets it use AVX2.
 void BM_meterAccumulate(benchmark::State& state) {
-    MeterEngine* engine = meterCreate();
-    meterSetFormat(&engine, 44100.0f, 2);
-    MeterParams p;
-    meterGetParams(engine, &p);
-    p.left.Delay = static_cast<float>(state.range(0));
-    p.right.Delay = p.left.Delay;
-    meterSetParams(engine, &p);
+    MeterEngine* engine = delayedEngine(state.range(0));
     const std::vector<int16_t> block = noiseBlock();
     meterFeed(&engine, block.data(), 4); // prepares the coefficients and delays
     engine->wideAccumulation = static_cast<int>(state.range(1));
