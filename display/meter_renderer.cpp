@@ -81,6 +81,7 @@ void DisplayFrameRenderer::renderFrame(MeterFrame& frame) {
         }
     }
     bool drew = false;
+    bool sent = false;
     {
         std::lock_guard<std::mutex> guard(surface->lock);
         surface->channels.store(frame.in.channels, std::memory_order_relaxed);
@@ -93,8 +94,11 @@ void DisplayFrameRenderer::renderFrame(MeterFrame& frame) {
         if (surface->warningShown && !warning)
             surface->faceStale.store(true);
         surface->warningShown = warning;
+        sent = drew && !surface->faceStale.load() && surface->sendChanged();
     }
-    if (drew || surface->faceStale.load())
+    // The window is woken for a new face, or to show the frame itself when
+    // the frame could not go to the screen directly.
+    if (surface->faceStale.load() || (drew && !sent))
         surface->ringWake();
 }
 

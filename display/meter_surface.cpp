@@ -1,5 +1,7 @@
 #include "display/meter_surface.h"
 
+#include "display/x11_presenter.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -85,13 +87,57 @@ void MeterSurface::resize(int width, int height, double ratio) {
     m_shown = next.copy();
     std::lock_guard<std::mutex> guard(lock);
     image.swap(next);
+    if (m_inPresenter)
+        next = QImage(); // never read again: the old picture was shared memory
+    m_inPresenter = false;
+    placePicture();
     m_toCopy.clear();
     m_toShow.clear();
     bind();
 }
 
+void MeterSurface::placePicture() {
+    const bool fits = m_presenter && !image.isNull() && image.width() == m_presenter->width() &&
+                      image.height() == m_presenter->height();
+    const uchar* shared =
+        m_presenter ? reinterpret_cast<const uchar*>(m_presenter->pixels()) : nullptr;
+    if (m_inPresenter && !(fits && image.constBits() == shared)) {
+        image = image.copy(); // a presenter that goes takes its memory along
+        m_inPresenter = false;
+    }
+    if (fits && !m_inPresenter) {
+        QImage wrapped(reinterpret_cast<uchar*>(m_presenter->pixels()), image.width(),
+                       image.height(), image.width() * 4, QImage::Format_RGB32);
+        const uint32_t* from = reinterpret_cast<const uint32_t*>(image.constBits());
+        const int stride = static_cast<int>(image.bytesPerLine() / 4);
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(wrapped.scanLine(y), from + static_cast<ptrdiff_t>(y) * stride,
+                        static_cast<size_t>(image.width()) * 4);
+        wrapped.setDevicePixelRatio(image.devicePixelRatio());
+        image = std::move(wrapped);
+        m_inPresenter = true;
+    }
+}
+
+void MeterSurface::setPresenter(std::unique_ptr<X11Presenter>& next) {
+    m_presenter.swap(next);
+    const uchar* before = image.constBits();
+    placePicture();
+    if (image.constBits() != before) {
+        bind();
+        m_toCopy.clear();
+        changed({0, 0, m_deviceWidth, m_deviceHeight});
+    }
+}
+
 void MeterSurface::adopt(QImage& face) {
     image.swap(face);
+    if (m_inPresenter) {
+        // The old picture is in shared memory: what comes back is a copy.
+        face = face.copy();
+        m_inPresenter = false;
+    }
+    placePicture();
     bind();
     m_toCopy.clear();
     changed({0, 0, m_deviceWidth, m_deviceHeight});
@@ -157,6 +203,20 @@ void MeterSurface::present(QPainter& painter, const QRegion& region) {
         const QRectF source(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio);
         painter.drawImage(QRectF(r), m_shown, source);
     }
+}
+
+bool MeterSurface::sendChanged() {
+    if (!m_presenter || !m_pixels || m_presenter->width() != m_deviceWidth ||
+        m_presenter->height() != m_deviceHeight)
+        return false;
+    X11Presenter::Rect rects[kMaxChanges];
+    for (int i = 0; i < m_toShow.n; ++i) {
+        const Area& a = m_toShow.a[i];
+        rects[i] = {a.l, a.t, a.r, a.b};
+    }
+    m_presenter->send(m_pixels, m_stride, rects, m_toShow.n);
+    m_toShow.clear();
+    return true;
 }
 
 MeterSurface::Area MeterSurface::deviceArea(int l, int t, int r, int b) const {

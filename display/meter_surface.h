@@ -18,6 +18,10 @@
 //   - The last frame drawn is kept (under `lock`) so that a new face gets its
 //     moving parts at once, not at the next frame, which never comes while
 //     the stream is stopped.
+//   - On X11 the window may give the surface a presenter: the render thread
+//     then sends what a frame changed to the screen itself (sendChanged)
+//     and rings `wake` only when it cannot, so the main thread no longer
+//     wakes for every frame.
 //   - The surface is shared through std::shared_ptr: a frame that found it
 //     keeps it alive, so a window that closes meanwhile leaves the frame
 //     drawing into a picture nobody shows instead of into freed memory.
@@ -36,6 +40,7 @@
 #include <mutex>
 
 class GlyphAtlas;
+class X11Presenter;
 
 // One 8 x 8 fill, solid or a pattern repeating from the surface origin.
 struct RasterFill {
@@ -84,6 +89,17 @@ public:
     // `painter` (the window's paint event). Holds `lock` only to copy the
     // changed rectangles into the shown copy.
     void present(QPainter& painter, const QRegion& region);
+    // Main thread, `lock` held: `next` becomes the window's direct way to the
+    // screen (null: none) and comes back with the old one, to be let go of
+    // after the lock. While their sizes match, the picture lives in the
+    // presenter's shared memory, so that a frame goes out without a copy.
+    void setPresenter(std::unique_ptr<X11Presenter>& next);
+    // Main thread: the presenter set last (only the main thread sets it).
+    const X11Presenter* presenter() const { return m_presenter.get(); }
+    // Render thread, `lock` held: sends the rectangles changed since the last
+    // call straight to the screen through the presenter. False, leaving them
+    // for takeChanged(), when there is no presenter of the picture's size.
+    bool sendChanged();
 
     std::mutex lock;
     // The picture, guarded by `lock`. Never copied shallowly: the render
@@ -157,7 +173,10 @@ private:
     };
 
     uint32_t* row(int y) { return m_pixels + static_cast<ptrdiff_t>(y) * m_stride; }
-    void bind();                 // `lock` held: the raw pointer follows the picture
+    void bind(); // `lock` held: the raw pointer follows the picture
+    // `lock` held: the picture moves into the presenter's memory when the
+    // sizes match, and out of it when they no longer do.
+    void placePicture();
     void changed(const Area& a); // `lock` held
     // Device area of a logical rectangle clipped to the picture; empty if none.
     Area deviceArea(int l, int t, int r, int b) const;
@@ -171,7 +190,9 @@ private:
     int m_deviceWidth = 0;
     int m_deviceHeight = 0;
     double m_ratio = 1.0;
-    Changes m_toCopy; // changed in `image`, not yet in m_shown (`lock`)
-    Changes m_toShow; // changed, not yet handed to the window (`lock`)
+    std::unique_ptr<X11Presenter> m_presenter; // set by the main thread (`lock`)
+    bool m_inPresenter = false;                // `image` wraps the presenter's memory
+    Changes m_toCopy;                          // changed in `image`, not yet in m_shown (`lock`)
+    Changes m_toShow;                          // changed, not yet handed to the window (`lock`)
     int m_wakeFd = -1;
 };

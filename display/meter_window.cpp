@@ -5,6 +5,7 @@
 #include "display/meter_renderer.h"
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
+#include "display/x11_presenter.h"
 #include "meter/meter_hooks.h"
 #include "options/meter_preset.h"
 #include "options/meter_settings.h"
@@ -18,9 +19,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QWindow>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -168,7 +171,21 @@ void MeterWindow::teardown() {
             ctx->display = nullptr;
     }
     m_surface->closed.store(true);
+    dropPresenter(); // the native window goes after this
     DisplayFrameRenderer::instance().detach(this);
+}
+
+uintptr_t MeterWindow::nativeWindow() const {
+    // The platform window's own: the X11 platform makes a new native window
+    // for a window shown again after a change of its stays-on-top flag,
+    // which the widget's winId() does not follow.
+    return windowHandle() ? static_cast<uintptr_t>(windowHandle()->winId()) : 0;
+}
+
+void MeterWindow::dropPresenter() {
+    std::unique_ptr<X11Presenter> presenter; // let go of after the lock
+    std::lock_guard<std::mutex> guard(m_surface->lock);
+    m_surface->setPresenter(presenter);
 }
 
 void MeterWindow::closeEvent(QCloseEvent* event) {
@@ -449,21 +466,60 @@ void MeterWindow::paintStaticNow() {
         meterPaintStatic(dc, w, h, m_surface->channels.load(), p);
     }
     std::shared_ptr<const GlyphAtlas> glyphs = DisplayFrameRenderer::instance().glyphs(ratio);
+    // On X11 the render thread shows its frames itself, through a presenter
+    // of the picture's size on the current native window.
+    std::unique_ptr<X11Presenter> presenter;
+    const X11Presenter* current = m_surface->presenter();
+    if (m_direct && (!current || current->width() != face.width() ||
+                     current->height() != face.height() || current->window() != nativeWindow())) {
+        presenter = X11Presenter::create(nativeWindow(), face.width(), face.height());
+        m_direct = presenter != nullptr;
+        if (presenter && windowHandle())
+            windowHandle()->installEventFilter(this);
+    }
     std::lock_guard<std::mutex> guard(m_surface->lock);
+    // Without a presenter of the new size the frames wake this thread again.
+    if (presenter || !m_direct)
+        m_surface->setPresenter(presenter);
     m_surface->adopt(face);
     m_surface->glyphs = std::move(glyphs);
     DisplayFrameRenderer::instance().redrawLastFrame(*m_surface);
-    // `face` now holds the old picture and goes when the lock has been let
-    // go of (declared before the guard, it outlives it).
+    // `face` now holds the old picture and `presenter` the old presenter;
+    // both go when the lock has been let go of (declared before the guard,
+    // they outlive it).
 }
 
 void MeterWindow::paintEvent(QPaintEvent* event) {
-    // Moved to a screen of another density: a new face, shown whole.
-    if (m_surface->ratio() != devicePixelRatioF() && !m_staticDirty)
+    // Moved to a screen of another density, or shown in a new native
+    // window: a new face, shown whole.
+    const X11Presenter* presenter = m_surface->presenter();
+    if (!m_staticDirty && (m_surface->ratio() != devicePixelRatioF() ||
+                           (presenter && presenter->window() != nativeWindow())))
         invalidateFace();
     paintStaticNow();
     QPainter painter(this);
     m_surface->present(painter, event->region());
+}
+
+bool MeterWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != windowHandle() || !m_surface->presenter())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Expose) {
+        // For a part that is uncovered, the backing store would send what
+        // this thread painted last, older than the frames sent since by the
+        // render thread: the part is painted anew from the picture instead.
+        // A window shown again after a change of its stays-on-top flag is a
+        // new native window, which the paint finds.
+        update();
+    } else if (event->type() == QEvent::PlatformSurface &&
+               static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                   QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+        // No frame may go to a native window that is gone; the next face
+        // finds the new one.
+        dropPresenter();
+        invalidateFace();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MeterWindow::resizeEvent(QResizeEvent* event) {

@@ -106,6 +106,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Uncovered parts of the window, seen on its native window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -114,6 +116,10 @@ private:
     // What closing ends: the engine's record of the window, the surface's
     // registration, an options dialog opened from here. Runs once.
     void teardown();
+    // Frames stop going to the native window directly (it is about to go).
+    void dropPresenter();
+    // The native window the frames go to.
+    uintptr_t nativeWindow() const;
 
     std::atomic<MeterEngine*> m_engine; // cleared when the engine goes first
     std::shared_ptr<MeterSurface> m_surface;
@@ -125,6 +131,7 @@ private:
     WindowDrag m_drag;
     QPoint m_menuPoint;        // screen point of the right click that opened the menu
     bool m_staticDirty = true; // a new face waits to be painted
+    bool m_direct = true;      // frames may go to the screen without this thread (X11)
     bool m_tornDown = false;
     int m_nested = 0;             // handlers of this window waiting in a nested event loop
     bool m_deletePending = false; // deleteWhenIdle() waits for them

@@ -7,7 +7,7 @@ KC_PACKAGES=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libasound2-dev alsa-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libebur128-dev
-  fonts-liberation2 libx11-dev xvfb xauth x11-utils xdotool sox
+  libxcb-shm0-dev fonts-liberation2 libx11-dev xvfb xauth x11-utils xdotool sox
   pulseaudio pulseaudio-utils libasound2-plugins
   desktop-file-utils appstream)
 
