@@ -133,8 +133,7 @@ void MeterSurface::setPresenter(std::unique_ptr<X11Presenter>& next) {
 void MeterSurface::adopt(QImage& face) {
     image.swap(face);
     if (m_inPresenter) {
-        // The old picture is in shared memory: what comes back is a copy.
-        face = face.copy();
+        face = QImage(); // the old picture was the presenter's memory
         m_inPresenter = false;
     }
     placePicture();

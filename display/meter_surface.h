@@ -77,7 +77,8 @@ public:
     void resize(int width, int height, double ratio = 1.0);
     // Main thread, `lock` held: `face` (a whole new picture of the same
     // logical size and ratio, painted off the lock) becomes the picture; it
-    // comes back with the old one. All of it counts as changed.
+    // comes back with the old one, or null when that was the presenter's
+    // shared memory. All of it counts as changed.
     void adopt(QImage& face);
     // A deep copy of the current picture (tests, screenshots). Takes `lock`.
     QImage snapshot();

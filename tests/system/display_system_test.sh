@@ -5,7 +5,8 @@
 # must show the left bar lit in the clip colour and the right bar dark. The
 # program then ends with 0 on SIGTERM while the meter window's menu is open.
 # A second run plays pink noise, whose frames must not wake the main thread,
-# then stops it and maps the meter window again.
+# stops it, maps the meter window again, switches "Always Visible" off and
+# plays again.
 #   display_system_test.sh PROGRAM PROBE SCREENSHOT.png
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -66,6 +67,18 @@ elif ! { wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused && xdo
 else
   xdotool windowunmap --sync "$meter" && xdotool windowmap --sync "$meter"
   wait_for 10 same || { echo "FAIL: mapped again, the meter window lost its last frame"; status=1; }
+  # "Always Visible" (the sixth entry of the menu) switched off brings the
+  # window back as a new native window, which the frames must find.
+  eval "$(xdotool getwindowgeometry --shell "$meter")"
+  xdotool mousemove $((X + 60)) $((Y + 200)) click 3
+  menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
+  wait_for 10 menu_open && xdotool key Down Down Down Down Down Down Return
+  played() { find_window '^Korvalo$' && meter=$win && moving; }
+  if ! { wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused && xdotool key F1 &&
+    wait_for 10 played; }; then
+    echo "FAIL: played again after \"Always Visible\", the meter window does not move"
+    status=1
+  fi
 fi
 stop_program "$pid" || status=1
 [ $status -eq 0 ] || cat "$work/program.log"
