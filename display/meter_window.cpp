@@ -274,6 +274,10 @@ QMenu* MeterWindow::prepareContextMenu() {
 
 void MeterWindow::setTopmost(bool on) {
     const QRect g = geometry();
+    // On X11 the window comes back as a new native window: the frames stop
+    // going to the old one before it goes, and the next face finds the new.
+    dropPresenter();
+    invalidateFace();
     // Changing the flag hides the window; it comes back where it was.
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
     show();
@@ -508,8 +512,8 @@ bool MeterWindow::eventFilter(QObject* watched, QEvent* event) {
         // For a part that is uncovered, the backing store would send what
         // this thread painted last, older than the frames sent since by the
         // render thread: the part is painted anew from the picture instead.
-        // A window shown again after a change of its stays-on-top flag is a
-        // new native window, which the paint finds.
+        // A new native window that the platform made on its own is found
+        // by the paint.
         update();
     } else if (event->type() == QEvent::PlatformSurface &&
                static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==

@@ -127,8 +127,9 @@ std::unique_ptr<X11Presenter> X11Presenter::create(uintptr_t window, int width, 
     native->gc = xcb_generate_id(c);
     const uint32_t noExposures = 0;
     xcb_create_gc(c, native->gc, native->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    uint32_t* pixels = native->pixels;
     return std::unique_ptr<X11Presenter>(
-        new X11Presenter(std::move(native), native->pixels, native->window, width, height));
+        new X11Presenter(std::move(native), pixels, window, width, height));
 }
 
 void X11Presenter::send(const uint32_t* pixels, int stride, const Rect* rects, int n) {
@@ -143,9 +144,9 @@ void X11Presenter::send(const uint32_t* pixels, int stride, const Rect* rects, i
             std::memcpy(x.pixels + static_cast<ptrdiff_t>(y) * m_width + l,
                         pixels + static_cast<ptrdiff_t>(y) * stride + l, bytes);
         }
-        // Unchecked, so that nothing is kept waiting for an answer: the
-        // window lets go of the presenter before its native window goes, and
-        // the connection keeps the order, so the put cannot miss.
+        // Unchecked, so that nothing waits for an answer: the window lets go
+        // of the presenter before its native window goes, and the connection
+        // keeps the order, so no put reaches a window that is gone.
         xcb_shm_put_image(
             x.connection, x.window, x.gc, static_cast<uint16_t>(m_width),
             static_cast<uint16_t>(m_height), static_cast<uint16_t>(l), static_cast<uint16_t>(t),
