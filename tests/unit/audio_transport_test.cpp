@@ -242,7 +242,9 @@ TEST_F(TransportTest, ABusyDeviceDropsBlocksWithoutEndingOrSpinningTheStream) {
 TEST_F(TransportTest, RelaxModeCountsOnlyFramesDroppedOnceTheDevicePacesTheStream) {
     meterInstallFrameRenderer(&g_renderer);
     ASSERT_EQ(waveSelectDeviceByName(&device, "silent"), 1);
-    ASSERT_EQ(transportOpenStream(&t, 0.05f), 1); // 2204 frames, 50 ms, per block
+    // 4410 frames, 100 ms, per block: a loaded machine that wakes the render
+    // thread late by a few tens of milliseconds does not lose a frame.
+    ASSERT_EQ(transportOpenStream(&t, 0.1f), 1);
     MeterParams p;
     meterGetParams(engine, &p);
     p.left.nbFperS = 30; // 1470 frames per display frame: every block ends one
@@ -253,7 +255,7 @@ TEST_F(TransportTest, RelaxModeCountsOnlyFramesDroppedOnceTheDevicePacesTheStrea
     const struct {
         int renderMs;
         bool lost;
-    } rows[] = {{10, false}, {150, true}};
+    } rows[] = {{10, false}, {250, true}};
     for (const auto& row : rows) {
         // The display is idle when Play starts.
         ASSERT_TRUE(eventually([&] {
