@@ -130,12 +130,15 @@ void MeterSurface::setPresenter(std::unique_ptr<X11Presenter>& next) {
     }
 }
 
-void MeterSurface::adopt(QImage& face) {
+void MeterSurface::adopt(QImage& face, std::unique_ptr<X11Presenter>* presenter) {
     image.swap(face);
     if (m_inPresenter) {
         face = QImage(); // the old picture was the presenter's memory
         m_inPresenter = false;
     }
+    // Swapped only now, so that the old picture is not copied out first.
+    if (presenter)
+        m_presenter.swap(*presenter);
     placePicture();
     bind();
     m_toCopy.clear();
@@ -205,15 +208,15 @@ void MeterSurface::present(QPainter& painter, const QRegion& region) {
 }
 
 bool MeterSurface::sendChanged() {
-    if (!m_presenter || !m_pixels || m_presenter->width() != m_deviceWidth ||
-        m_presenter->height() != m_deviceHeight)
+    // The picture is in the presenter's memory exactly when their sizes match.
+    if (!m_inPresenter)
         return false;
     X11Presenter::Rect rects[kMaxChanges];
     for (int i = 0; i < m_toShow.n; ++i) {
         const Area& a = m_toShow.a[i];
         rects[i] = {a.l, a.t, a.r, a.b};
     }
-    m_presenter->send(m_pixels, m_stride, rects, m_toShow.n);
+    m_presenter->send(rects, m_toShow.n);
     m_toShow.clear();
     return true;
 }

@@ -78,8 +78,9 @@ public:
     // Main thread, `lock` held: `face` (a whole new picture of the same
     // logical size and ratio, painted off the lock) becomes the picture; it
     // comes back with the old one, or null when that was the presenter's
-    // shared memory. All of it counts as changed.
-    void adopt(QImage& face);
+    // shared memory. All of it counts as changed. With `presenter`, it
+    // becomes the window's presenter at the same time (see setPresenter).
+    void adopt(QImage& face, std::unique_ptr<X11Presenter>* presenter = nullptr);
     // A deep copy of the current picture (tests, screenshots). Takes `lock`.
     QImage snapshot();
     // Main thread: the rectangles changed since the last call, in logical

@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPlatformSurfaceEvent>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
@@ -483,9 +482,7 @@ void MeterWindow::paintStaticNow() {
     }
     std::lock_guard<std::mutex> guard(m_surface->lock);
     // Without a presenter of the new size the frames wake this thread again.
-    if (presenter || !m_direct)
-        m_surface->setPresenter(presenter);
-    m_surface->adopt(face);
+    m_surface->adopt(face, presenter || !m_direct ? &presenter : nullptr);
     m_surface->glyphs = std::move(glyphs);
     DisplayFrameRenderer::instance().redrawLastFrame(*m_surface);
     // `face` now holds the old picture and `presenter` the old presenter;
@@ -506,23 +503,12 @@ void MeterWindow::paintEvent(QPaintEvent* event) {
 }
 
 bool MeterWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != windowHandle() || !m_surface->presenter())
-        return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::Expose) {
-        // For a part that is uncovered, the backing store would send what
-        // this thread painted last, older than the frames sent since by the
-        // render thread: the part is painted anew from the picture instead.
-        // A new native window that the platform made on its own is found
-        // by the paint.
+    // For a part that is uncovered, the backing store would send what this
+    // thread painted last, older than the frames sent since by the render
+    // thread: the part is painted anew from the picture instead. A new native
+    // window that the platform made on its own is found by the paint.
+    if (event->type() == QEvent::Expose && watched == windowHandle() && m_surface->presenter())
         update();
-    } else if (event->type() == QEvent::PlatformSurface &&
-               static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
-                   QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
-        // No frame may go to a native window that is gone; the next face
-        // finds the new one.
-        dropPresenter();
-        invalidateFace();
-    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #if defined(KC_HAVE_XCB_SHM)
 #include <QtGui/qguiapplication_platform.h>
@@ -132,18 +131,13 @@ std::unique_ptr<X11Presenter> X11Presenter::create(uintptr_t window, int width, 
         new X11Presenter(std::move(native), pixels, window, width, height));
 }
 
-void X11Presenter::send(const uint32_t* pixels, int stride, const Rect* rects, int n) {
+void X11Presenter::send(const Rect* rects, int n) {
     Native& x = *m_native;
     for (int i = 0; i < n; ++i) {
         const int l = std::max(rects[i].l, 0), t = std::max(rects[i].t, 0);
         const int r = std::min(rects[i].r, m_width), b = std::min(rects[i].b, m_height);
         if (l >= r || t >= b)
             continue;
-        const size_t bytes = static_cast<size_t>(r - l) * 4;
-        for (int y = t; y < b && pixels != x.pixels; ++y) {
-            std::memcpy(x.pixels + static_cast<ptrdiff_t>(y) * m_width + l,
-                        pixels + static_cast<ptrdiff_t>(y) * stride + l, bytes);
-        }
         // Unchecked, so that nothing waits for an answer: the window lets go
         // of the presenter before its native window goes, and the connection
         // keeps the order, so no put reaches a window that is gone.
@@ -164,7 +158,7 @@ std::unique_ptr<X11Presenter> X11Presenter::create(uintptr_t, int, int) {
     return nullptr;
 }
 
-void X11Presenter::send(const uint32_t*, int, const Rect*, int) {}
+void X11Presenter::send(const Rect*, int) {}
 
 #endif
 

@@ -5,9 +5,10 @@
 // (the backing store waits for the server to finish reading its shared image
 // before it is painted again). A presenter lets the render thread send the
 // rectangles a frame changed to the window itself instead, the way a frame
-// was always drawn straight into the window: the pixels are copied into a
-// shared-memory picture the server reads, and one put request per rectangle
-// goes out on the application's X connection, without waiting for a reply.
+// was always drawn straight into the window: the surface's picture lives in
+// a shared-memory segment the server reads, and one put request per
+// rectangle goes out on the application's X connection, without waiting for
+// a reply.
 //
 // The main thread still paints through Qt whatever is not a frame: a new
 // face, a resize, a part of the window uncovered.
@@ -39,11 +40,10 @@ public:
     struct Rect {
         int l, t, r, b;
     };
-    // Copies the rectangles from `pixels` (0xffRRGGBB, `stride` pixels per
-    // line, the same size as the presenter) into the shared picture, unless
-    // they are the shared picture, and sends them to the window. Called by one thread at a time
-    // (the render thread under the surface lock); never waits for the server.
-    void send(const uint32_t* pixels, int stride, const Rect* rects, int n);
+    // Sends the rectangles of the shared picture (pixels()) to the window.
+    // Called by one thread at a time (the render thread under the surface
+    // lock); never waits for the server.
+    void send(const Rect* rects, int n);
 
 private:
     struct Native;
