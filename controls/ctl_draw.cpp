@@ -75,14 +75,9 @@ void ctlTileBitmap(const QWidget* window, Dc& dc, int x, int y, const QImage& bi
     const int bw = bitmap.width(), bh = bitmap.height();
     const int columns = (window->width() + 1) / bw + 1;
     const int rows = (window->height() + 1) / bh + 1;
-    const bool hiRes = ctlHiResDc(dc);
     for (int j = 0; j < rows; ++j) {
-        for (int i = 0; i < columns; ++i) {
-            if (hiRes)
-                ctlBlitSharp(dc, bitmap, x + i * bw, y + j * bh, bw, bh);
-            else
-                dc.blit(x + i * bw, y + j * bh, bw, bh, bitmap, 0, 0, BlitOp::SrcCopy);
-        }
+        for (int i = 0; i < columns; ++i)
+            ctlBlitSharp(dc, bitmap, x + i * bw, y + j * bh, bw, bh);
     }
 }
 
