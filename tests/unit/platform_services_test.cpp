@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using std::chrono::milliseconds;
 
@@ -86,27 +87,43 @@ TEST(ManualResetEvent, NoWakeUpIsLostToResetsOrRaces) {
     EXPECT_EQ(done, kRounds);
 }
 
-TEST(ThreadPriority, GrantedLevelsOrRefusalLeavesTheThreadAsItWas) {
-    // The stream thread asks for the top level, the render thread one below.
+TEST(ThreadPriority, GrantedLevelsShareOneCoreAndRefusalLeavesTheThreadAsItWas) {
+    // The stream thread asks for the top level, the render thread one below;
+    // granted, both run on the same single core, and back at normal priority
+    // on every core they had before.
+    std::vector<int> cores;
     for (auto [priority, below] :
          {std::pair{ThreadPriority::TimeCritical, 0}, {ThreadPriority::Highest, 1}}) {
-        std::thread worker([priority, below] {
+        std::thread worker([priority, below, &cores] {
             int before = -1, after = -1;
             sched_param param{};
+            cpu_set_t wide, set;
             ASSERT_EQ(pthread_getschedparam(pthread_self(), &before, &param), 0);
+            ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof wide, &wide), 0);
             const bool granted = setCurrentThreadPriority(priority);
             ASSERT_EQ(pthread_getschedparam(pthread_self(), &after, &param), 0);
+            ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof set, &set), 0);
             if (granted) {
                 EXPECT_TRUE(after == SCHED_FIFO || after == SCHED_RR);
                 EXPECT_EQ(param.sched_priority, sched_get_priority_max(after) - below);
+                ASSERT_EQ(CPU_COUNT(&set), 1);
+                for (int c = 0; c < CPU_SETSIZE; ++c)
+                    if (CPU_ISSET(c, &set))
+                        cores.push_back(c);
             } else {
                 EXPECT_EQ(after, before);
+                EXPECT_TRUE(CPU_EQUAL(&set, &wide));
             }
             EXPECT_TRUE(setCurrentThreadPriority(ThreadPriority::Normal));
             ASSERT_EQ(pthread_getschedparam(pthread_self(), &after, &param), 0);
             EXPECT_EQ(after, SCHED_OTHER);
+            ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof set, &set), 0);
+            EXPECT_TRUE(CPU_EQUAL(&set, &wide));
         });
         worker.join();
+    }
+    if (cores.size() == 2) {
+        EXPECT_EQ(cores[0], cores[1]);
     }
 }
 
