@@ -24,9 +24,6 @@ std::vector<int16_t> noiseBlock() {
     return b;
 }
 
-// meterFeed on stereo blocks; the frames it publishes go to a render thread
-// in relax mode so that the feeder never waits for the display. `wide` 0 keeps
-// the accumulation to the baseline kernel (what processors without AVX2 run).
 // A stereo 44.1 kHz engine with both delay lines at `delaySeconds`.
 MeterEngine* delayedEngine(int64_t delaySeconds) {
     MeterEngine* engine = meterCreate();
@@ -39,6 +36,9 @@ MeterEngine* delayedEngine(int64_t delaySeconds) {
     return engine;
 }
 
+// meterFeed on stereo blocks; the frames it publishes go to a render thread
+// in relax mode so that the feeder never waits for the display. `wide` 0 keeps
+// the accumulation to the baseline kernel (what processors without AVX2 run).
 void feedBlocks(benchmark::State& state, int wide) {
     MeterEngine* engine = delayedEngine(state.range(0));
     meterSetLossOptions(engine, 1, 1);

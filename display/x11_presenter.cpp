@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #if defined(KC_HAVE_XCB_SHM)
@@ -47,10 +48,9 @@ xcb_connection_t* applicationConnection() {
 // True when pixels of `depth` on `visual` are 32-bit words 0x??RRGGBB in this
 // machine's byte order, which is how the surface holds them.
 bool matchesSurfacePixels(const xcb_setup_t* setup, uint8_t depth, xcb_visualid_t visual) {
-    const uint16_t probe = 1;
-    const bool littleEndian = *reinterpret_cast<const uint8_t*>(&probe) == 1;
-    if (setup->image_byte_order !=
-        (littleEndian ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST))
+    if (setup->image_byte_order != (std::endian::native == std::endian::little
+                                        ? XCB_IMAGE_ORDER_LSB_FIRST
+                                        : XCB_IMAGE_ORDER_MSB_FIRST))
         return false;
     bool wordPixels = false;
     for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {

@@ -19,15 +19,13 @@ bool trySchedule(int policy, int priority) {
 // when it returns to normal priority.
 std::once_flag g_coreChosen;
 int g_sharedCore = -1;
-cpu_set_t g_allCores;
 thread_local bool t_onSharedCore = false;
+thread_local cpu_set_t t_coresBefore;
 
 void joinSharedCore() {
-    std::call_once(g_coreChosen, [] {
-        if (pthread_getaffinity_np(pthread_self(), sizeof g_allCores, &g_allCores) == 0)
-            g_sharedCore = sched_getcpu();
-    });
-    if (g_sharedCore < 0 || t_onSharedCore)
+    std::call_once(g_coreChosen, [] { g_sharedCore = sched_getcpu(); });
+    if (g_sharedCore < 0 || t_onSharedCore ||
+        pthread_getaffinity_np(pthread_self(), sizeof t_coresBefore, &t_coresBefore) != 0)
         return;
     cpu_set_t one;
     CPU_ZERO(&one);
@@ -39,7 +37,7 @@ void joinSharedCore() {
 
 void leaveSharedCore() {
     if (t_onSharedCore &&
-        pthread_setaffinity_np(pthread_self(), sizeof g_allCores, &g_allCores) == 0)
+        pthread_setaffinity_np(pthread_self(), sizeof t_coresBefore, &t_coresBefore) == 0)
         t_onSharedCore = false;
 }
 

@@ -26,12 +26,13 @@ else
   echo "FAIL: no meter window 'Korvalo'"
   status=1
 fi
+# A context menu is open: the program has more visible windows than its two.
+menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
 # The shut-down comes while the meter window's context menu is open: the
 # window must not go from under its own menu.
 if [ -n "${win:-}" ]; then
   eval "$(xdotool getwindowgeometry --shell "$win")"
   xdotool mousemove $((X + 60)) $((Y + 200)) click 3
-  menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
   wait_for 10 menu_open || echo "note: no context menu window seen"
 fi
 stop_program "$pid" || status=1
@@ -71,7 +72,6 @@ else
   # window back as a new native window, which the frames must find.
   eval "$(xdotool getwindowgeometry --shell "$meter")"
   xdotool mousemove $((X + 60)) $((Y + 200)) click 3
-  menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
   wait_for 10 menu_open && xdotool key Down Down Down Down Down Down Return
   played() { find_window '^Korvalo$' && meter=$win && moving; }
   if ! { wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused && xdotool key F1 &&

@@ -247,7 +247,7 @@ TEST_F(TransportTest, RelaxModeCountsOnlyFramesDroppedOnceTheDevicePacesTheStrea
     ASSERT_EQ(transportOpenStream(&t, 0.1f), 1);
     MeterParams p;
     meterGetParams(engine, &p);
-    p.left.nbFperS = 30; // 1470 frames per display frame: every block ends one
+    p.left.nbFperS = 30; // 1470 frames per display frame: every block ends at least one
     meterSetParams(engine, &p);
     meterSetLossOptions(engine, 1, 1);
     openFile(ramp(44100));
