@@ -166,6 +166,12 @@ void copyOut(FILE* from, FILE* to) {
     }
 }
 
+// One line on standard error about a file, its name escaped so that any
+// control character in it stays on the line.
+void fileLine(const std::string& path, const std::string& text) {
+    std::fprintf(stderr, "korvalo-cor: %s: %s\n", reportEscape(path).c_str(), text.c_str());
+}
+
 class ProgressLine {
 public:
     explicit ProgressLine(bool on) : m_on(on) {}
@@ -227,8 +233,7 @@ int analysisMain(int argc, char** argv) {
     } else if (!cmd.framesPath.empty()) {
         framesOut = std::fopen(cmd.framesPath.c_str(), "w");
         if (!framesOut) {
-            std::fprintf(stderr, "korvalo-cor: %s: %s\n", cmd.framesPath.c_str(),
-                         std::strerror(errno));
+            fileLine(cmd.framesPath, std::strerror(errno));
             return 2;
         }
     }
@@ -313,10 +318,10 @@ int analysisMain(int argc, char** argv) {
         progress.clear();
         const FileAnalysis& r = job.result;
         if (!r.error.empty()) {
-            std::fprintf(stderr, "korvalo-cor: %s: %s\n", r.path.c_str(), r.error.c_str());
+            fileLine(r.path, r.error);
             ++failed;
         } else if (!r.warning.empty()) {
-            std::fprintf(stderr, "korvalo-cor: %s: %s\n", r.path.c_str(), r.warning.c_str());
+            fileLine(r.path, r.warning);
             ++failed;
         }
         if (r.error.empty() && !framesToStdout) {
@@ -338,7 +343,7 @@ int analysisMain(int argc, char** argv) {
         t.join();
     }
     if (framesOut && framesOut != stdout && std::fclose(framesOut) != 0) {
-        std::fprintf(stderr, "korvalo-cor: %s: %s\n", cmd.framesPath.c_str(), std::strerror(errno));
+        fileLine(cmd.framesPath, std::strerror(errno));
         ++failed;
     }
     return failed > 0 ? 3 : 0;

@@ -27,20 +27,7 @@ std::string number(double v, int decimals, Style style) {
 }
 
 std::string jsonString(const std::string& s) {
-    std::string o = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            o += '\\';
-            o += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            o += buf;
-        } else {
-            o += static_cast<char>(c);
-        }
-    }
-    return o + "\"";
+    return "\"" + reportEscape(s) + "\"";
 }
 
 std::string csvField(const std::string& s) {
@@ -207,6 +194,23 @@ std::string csv(const FileAnalysis& a, const ReportContext& ctx) {
 }
 
 } // namespace
+
+std::string reportEscape(const std::string& s) {
+    std::string o;
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            o += '\\';
+            o += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            o += buf;
+        } else {
+            o += static_cast<char>(c);
+        }
+    }
+    return o;
+}
 
 const char* analysisModeName(AnalysisMode mode) {
     switch (mode) {

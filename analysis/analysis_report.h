@@ -25,5 +25,9 @@ std::string frameCsvHeader();
 // and the correlation.
 std::string frameCsvRow(const std::string& path, const AnalysisFrame& frame, double seconds);
 
+// `s` escaped as in a JSON string, without the quotes: control characters
+// as \u00XX, quotes and backslashes after a backslash.
+std::string reportEscape(const std::string& s);
+
 // "peak", "rms" or "average".
 const char* analysisModeName(AnalysisMode mode);
