@@ -4,13 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct sf_private_tag;
+struct SoundFileBytes;
 
 class SoundFileReader {
 public:
-    SoundFileReader() = default;
+    SoundFileReader();
     ~SoundFileReader();
     SoundFileReader(const SoundFileReader&) = delete;
     SoundFileReader& operator=(const SoundFileReader&) = delete;
@@ -31,25 +33,29 @@ public:
     float fullScaleFloat() const { return m_fullScaleFloat; }
 
     // Whole frames read into `out` (at most `frames`); 0 at the end. A read
-    // error ends the file too and leaves its reason in error().
+    // error before the first frame leaves its reason in error().
     uint32_t readPcm16(int16_t* out, uint32_t frames);
     uint32_t readFloat(float* out, uint32_t frames);
     const std::string& error() const { return m_error; }
-    // The library found less data than the header declares (a file cut
-    // short); it reads what is there.
-    bool cutShort() const { return m_cutShort; }
+    // Less data than the header declares (a file cut short): a size beyond
+    // the end of the file, fewer frames than the header counts, or a read
+    // error after the first frames. What is there is read.
+    bool cutShort() const;
 
 private:
+    std::unique_ptr<SoundFileBytes> m_bytesIn;
     sf_private_tag* m_file = nullptr;
     int m_channels = 0;
     int m_rate = 0;
     int m_format = 0;
-    uint64_t m_frames = 0;
+    uint64_t m_frames = 0; // 0 when the header does not say
+    uint64_t m_framesRead = 0;
     uint64_t m_bytes = 0;
     bool m_pcm16 = false;
-    bool m_cutShort = false;
+    bool m_sizeBeyondEnd = false;
+    bool m_readFailed = false;
     int32_t m_fullScale16 = 32767;
     float m_fullScaleFloat = 1.0f;
     std::string m_error;
-    void checkError();
+    void noteRead(int64_t frames);
 };

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # korvalo-cor --analyze without a display: results in the order given, one
 # line on standard error per unreadable file (directory, FIFO, empty, cut
-# short, missing; control characters in its name escaped), exit status 3
-# then, 2 for usage errors, 0 otherwise; JSON and CSV summaries, the frame
-# timeline, and the progress line only on a terminal.
+# short in any container, missing; control characters in its name escaped),
+# exit status 3 then, 2 for usage errors, 0 otherwise; JSON and CSV
+# summaries, the frame timeline, and the progress line only on a terminal.
 set -u
 bin=$1
 work=$(mktemp -d)
@@ -25,18 +25,27 @@ mkdir dir.wav
 mkfifo fifo.wav
 : >empty.wav
 head -c 100 a.wav >cut.wav
+cut=(cut.wav)
+for ext in flac aiff au w64; do
+  sox a.wav "whole.$ext"
+  head -c $(($(stat -c %s "whole.$ext") / 2)) "whole.$ext" >"cut.$ext"
+  cut+=("cut.$ext")
+done
 
 # Bad files among good ones: every file gets its turn, in order.
-run a.wav dir.wav fifo.wav empty.wav cut.wav missing.wav $'new\nline.wav' b.flac
+run a.wav dir.wav fifo.wav empty.wav "${cut[@]}" missing.wav $'new\nline.wav' b.flac
 check "exit status 3 when a file failed (got $rc)" test "$rc" -eq 3
 for f in dir.wav fifo.wav empty.wav missing.wav; do
   check "one line on stderr for $f" test "$(grep -c "^korvalo-cor: $f: " err)" -eq 1
 done
-check "a file cut short is named on stderr" grep -q "^korvalo-cor: cut.wav: data cut short" err
+for f in "${cut[@]}"; do
+  check "$f cut short is named on stderr" grep -q "^korvalo-cor: $f: data cut short" err
+done
 check "a newline in a name is escaped" grep -q '^korvalo-cor: new\\u000aline.wav: No such' err
-check "stderr holds only the failure lines" test "$(wc -l <err)" -eq 6
+check "stderr holds only the failure lines" test "$(wc -l <err)" -eq 10
 check "the readable files reported, in the order given" \
-  test "$(grep -E '^[a-z]+\.(wav|flac)$' out | tr '\n' ' ')" = "a.wav cut.wav b.flac "
+  test "$(grep -E '^[a-z]+\.[a-z0-9]+$' out | tr '\n' ' ')" = "a.wav ${cut[*]} b.flac "
+
 check "no progress line when stderr is no terminal" bash -c "! grep -q 'files,' '$work/err'"
 
 # All good: status 0; JSON with the documented names.

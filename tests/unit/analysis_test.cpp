@@ -82,6 +82,11 @@ std::map<std::string, std::pair<std::string, std::string>> soxStats(const std::s
     return rows;
 }
 
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
 double parseDb(const std::string& s) {
     return s == "-inf" ? -kInf : std::strtod(s.c_str(), nullptr);
 }
@@ -216,14 +221,26 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
 
     // A file cut short in its data is measured as far as it goes.
     const std::string whole = write("whole.wav", stereo([](int i) { return sine(i, 9000); }, zero));
-    std::ifstream in(whole, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::string bytes = readBytes(whole);
     std::ofstream(dir + "/cut.wav", std::ios::binary) << bytes.substr(0, 44 + 4 * 1000 + 2);
     const FileAnalysis cut = analyzeFile(dir + "/cut.wav", options);
     ASSERT_TRUE(cut.error.empty()) << cut.error;
     EXPECT_EQ(cut.frames, 1000u);
     EXPECT_NE(cut.warning.find("cut short"), std::string::npos);
     EXPECT_EQ(analyzeFile(whole, options).warning, "");
+
+    // A WAV written to a pipe leaves its RIFF and data sizes at 0 or
+    // 0xFFFFFFFF: the data runs to the end of the file.
+    for (const char* sizes :
+         {"\xff\xff\xff\xff\xff\xff\xff\xff", "\0\0\0\0\0\0\0\0", "\xff\xff\xff\xff\0\0\0\0"}) {
+        std::string streamed = bytes;
+        streamed.replace(4, 4, sizes, 4);
+        streamed.replace(40, 4, sizes + 4, 4);
+        std::ofstream(dir + "/streamed.wav", std::ios::binary) << streamed;
+        const FileAnalysis a = analyzeFile(dir + "/streamed.wav", options);
+        EXPECT_EQ(a.frames, 44100u) << a.error;
+        EXPECT_EQ(a.warning, "");
+    }
 }
 
 TEST(AnalysisPresetTest, RowsAreTheMeterWindowsPresets) {
