@@ -58,7 +58,8 @@ struct FileAnalysis {
     std::string sampleFormat; // "PCM 16-bit", "float 32-bit", ...
     int sampleRate = 0;
     int channels = 0;
-    uint64_t frames = 0; // sample frames read
+    uint64_t frames = 0;           // sample frames read
+    uint64_t nonFiniteSamples = 0; // NaN and infinite samples, measured as silence
     double durationSeconds = 0;
     AnalysisChannel channel[2];
     AnalysisMode mode = AnalysisMode::Peak;

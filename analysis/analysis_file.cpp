@@ -89,9 +89,9 @@ private:
 
 void toPcm16(const float* in, int16_t* out, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        // A float file may hold anything: NaN reads as silence, the rest is
-        // clamped to the 16-bit range the meter takes.
-        const float v = std::isnan(in[i]) ? 0.0f : std::nearbyint(in[i] * 32768.0f);
+        // Clamped to the 16-bit range the meter takes (the reader has made
+        // every sample a number).
+        const float v = std::nearbyint(in[i] * 32768.0f);
         out[i] = static_cast<int16_t>(std::clamp(v, -32768.0f, 32767.0f));
     }
 }
@@ -222,6 +222,7 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         out.error = file.error();
         return out;
     }
+    out.nonFiniteSamples = file.nonFiniteSamples();
 
     if (file.cutShort()) {
         out.warning = "data cut short: the figures cover the " + std::to_string(stats.frames) +

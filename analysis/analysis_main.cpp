@@ -324,6 +324,11 @@ int analysisMain(int argc, char** argv) {
             fileLine(r.path, r.warning);
             ++failed;
         }
+        if (r.nonFiniteSamples > 0) {
+            fileLine(r.path, std::to_string(r.nonFiniteSamples) +
+                                 (r.nonFiniteSamples == 1 ? " sample was" : " samples were") +
+                                 " NaN or infinite, measured as silence");
+        }
         if (r.error.empty() && !framesToStdout) {
             if (cmd.format == ReportFormat::Text && printed > 0) {
                 std::fputs("\n", stdout);

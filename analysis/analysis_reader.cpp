@@ -245,5 +245,16 @@ uint32_t SoundFileReader::readPcm16(int16_t* out, uint32_t frames) {
 uint32_t SoundFileReader::readFloat(float* out, uint32_t frames) {
     const sf_count_t n = sf_readf_float(m_file, out, frames);
     noteRead(n);
-    return n > 0 ? static_cast<uint32_t>(n) : 0;
+    if (n <= 0) {
+        return 0;
+    }
+    const size_t count = static_cast<size_t>(n) * static_cast<size_t>(m_channels);
+    uint64_t bad = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const bool finite = std::isfinite(out[i]);
+        bad += finite ? 0 : 1;
+        out[i] = finite ? out[i] : 0.0f;
+    }
+    m_nonFinite += bad;
+    return static_cast<uint32_t>(n);
 }

@@ -1,6 +1,8 @@
 // Reading a sound file in blocks through libsndfile, from a descriptor opened
 // without blocking (a FIFO never hangs the open) and checked first: a
 // directory, a device or an empty file is refused with its own reason.
+// Samples that are not numbers (NaN, infinite) read as silence and are
+// counted.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +43,8 @@ public:
     // the end of the file, fewer frames than the header counts, or a read
     // error after the first frames. What is there is read.
     bool cutShort() const;
+    // NaN and infinite samples read so far, each read as 0.
+    uint64_t nonFiniteSamples() const { return m_nonFinite; }
 
 private:
     std::unique_ptr<SoundFileBytes> m_bytesIn;
@@ -51,6 +55,7 @@ private:
     uint64_t m_frames = 0; // 0 when the header does not say
     uint64_t m_framesRead = 0;
     uint64_t m_bytes = 0;
+    uint64_t m_nonFinite = 0;
     bool m_pcm16 = false;
     bool m_sizeBeyondEnd = false;
     bool m_readFailed = false;

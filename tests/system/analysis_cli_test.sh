@@ -2,8 +2,9 @@
 # korvalo-cor --analyze without a display: results in the order given, one
 # line on standard error per unreadable file (directory, FIFO, empty, cut
 # short in any container, missing; control characters in its name escaped),
-# exit status 3 then, 2 for usage errors, 0 otherwise; JSON and CSV
-# summaries, the frame timeline, and the progress line only on a terminal.
+# exit status 3 then, 2 for usage errors, 0 otherwise; a note on NaN samples;
+# JSON and CSV summaries, the frame timeline, and the progress line only on a
+# terminal.
 set -u
 bin=$1
 work=$(mktemp -d)
@@ -46,6 +47,14 @@ check "stderr holds only the failure lines" test "$(wc -l <err)" -eq 10
 check "the readable files reported, in the order given" \
   test "$(grep -E '^[a-z]+\.[a-z0-9]+$' out | tr '\n' ' ')" = "a.wav ${cut[*]} b.flac "
 
+# A NaN sample is silence, said once, and the file counts as analysed.
+sox -n -r 44100 -e floating-point -b 32 -c 2 nan.wav synth 1 sine 1000
+printf '\0\0\300\177' | dd of=nan.wav bs=1 seek=$(($(grep -oba data nan.wav | cut -d: -f1) + 400)) \
+  conv=notrunc status=none
+run --no-loudness nan.wav
+check "a NaN sample leaves status 0 (got $rc)" test "$rc" -eq 0
+check "the NaN sample is told" \
+  test "$(cat err)" = "korvalo-cor: nan.wav: 1 sample was NaN or infinite, measured as silence"
 check "no progress line when stderr is no terminal" bash -c "! grep -q 'files,' '$work/err'"
 
 # All good: status 0; JSON with the documented names.

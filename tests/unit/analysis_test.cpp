@@ -243,6 +243,36 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     }
 }
 
+// NaN and infinite samples are measured as silence: put where the tone
+// crosses zero, they leave the figures of the file without them, and they are
+// counted.
+TEST_F(AnalysisTest, NonFiniteSamplesAreSilence) {
+    const std::string clean = dir + "/clean.wav", damaged = dir + "/nan.wav";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -e floating-point -b 32 -c 2 " + clean +
+                           " synth 3 sine 441 gain -6")
+                              .c_str()),
+              0);
+    std::string bytes = readBytes(clean);
+    const size_t data = bytes.find("data") + 8;
+    const float nan = std::nanf(""), inf = kInf;
+    bytes.replace(data + 8 * 1000, 4, reinterpret_cast<const char*>(&nan), 4);
+    bytes.replace(data + 8 * 2000 + 4, 4, reinterpret_cast<const char*>(&inf), 4);
+    std::ofstream(damaged, std::ios::binary) << bytes;
+    const FileAnalysis ref = analyzeFile(clean, options), a = analyzeFile(damaged, options);
+    ASSERT_TRUE(a.error.empty()) << a.error;
+    EXPECT_EQ(a.nonFiniteSamples, 2u);
+    for (int ch = 0; ch < 2; ++ch) {
+        const AnalysisChannel &c = a.channel[ch], &r = ref.channel[ch];
+        for (auto [got, want] : {std::pair{c.samplePeakDb, r.samplePeakDb},
+                                 {c.rmsDb, r.rmsDb},
+                                 {c.truePeakDb, r.truePeakDb},
+                                 {c.meterMaxPeakDb, r.meterMaxPeakDb}})
+            EXPECT_NEAR(got, want, 0.01) << ch;
+    }
+    EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01);
+    EXPECT_NEAR(a.momentaryMaxLufs, ref.momentaryMaxLufs, 0.01);
+}
+
 TEST(AnalysisPresetTest, RowsAreTheMeterWindowsPresets) {
     for (int row = 0; row < kMeterPresetCount; ++row) {
         EXPECT_EQ(std::memcmp(&kAnalysisPresets[row], &MeterPreset[row], sizeof(ChannelParams)), 0)
