@@ -45,8 +45,8 @@ QImage loadBitmap(int number) {
 void defaultShowMessage(QWidget* owner, const ShellMessage& m) {
     QMessageBox box(m.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                     m.caption, m.text, QMessageBox::Ok, owner);
-    if (m.applicationModal)
-        box.setWindowModality(Qt::ApplicationModal);
+    // A box blocks its owner's window only, unless it must block them all.
+    box.setWindowModality(m.applicationModal ? Qt::ApplicationModal : Qt::WindowModal);
     box.exec();
 }
 

@@ -9,6 +9,7 @@
 #include "controls/rotatif.h"
 #include "display/meter_window.h"
 #include "meter/meter_engine.h"
+#include "platform/nested_loop.h"
 
 namespace {
 
@@ -152,8 +153,10 @@ void ControlPanel::setLevelButtons(const MeterParams& p) {
 int ControlPanel::destroy() {
     if (MeterWindowContext* ctx = meterWindowContext(m_engine); ctx && ctx->controlPanel == this)
         ctx->controlPanel = nullptr;
+    // A control may be waiting in its menu or dialog when the shut-down runs
+    // inside that loop: it goes once its handler has returned.
     const auto drop = [](auto*& control) {
-        delete control;
+        deleteWhenIdle(control);
         control = nullptr;
     };
     drop(m_holdButton);

@@ -44,8 +44,9 @@ public:
     // The three level-mode buttons follow `params` (the meter window's level
     // menu items).
     void setLevelButtons(const MeterParams& params);
-    // Unregisters the panel from the engine and destroys every control.
-    // Returns 1.
+    // Unregisters the panel from the engine and destroys every control (one
+    // that waits in its menu or dialog goes when that has returned, see
+    // platform/nested_loop.h). Returns 1.
     int destroy();
 
     QWidget* mainWindow() const { return m_mainWindow; }

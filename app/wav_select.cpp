@@ -26,6 +26,7 @@ std::unique_ptr<QFileDialog> createWavFileDialog(QWidget* owner) {
 WavSelector::WavSelector(AudioPath& audio) : m_audio(audio) {
     chooseFile = [](QWidget* owner) {
         const std::unique_ptr<QFileDialog> dialog = createWavFileDialog(owner);
+        dialog->setWindowModality(Qt::WindowModal); // blocks its owner's window only
         if (dialog->exec() != QDialog::Accepted)
             return QString();
         const QStringList files = dialog->selectedFiles();
@@ -35,6 +36,7 @@ WavSelector::WavSelector(AudioPath& audio) : m_audio(audio) {
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kRejectedCaption),
                         QString::fromUtf8(kRejectedText), QMessageBox::Ok,
                         QApplication::activeWindow());
+        box.setWindowModality(Qt::WindowModal);
         box.exec();
     };
 }

@@ -8,6 +8,7 @@
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
 #include "platform/dc.h"
+#include "platform/nested_loop.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -184,7 +185,10 @@ void Rotatif::editValue() {
     if (!controlEnabled() || !editable())
         return;
     const QPoint at = mapToGlobal(QPoint(m_centreX, m_centreY));
-    QPointer<Rotatif> self(this); // the dialogs run an event loop
+    // The dialogs run an event loop: a shut-down inside it leaves the knob
+    // to deleteWhenIdle, anything else that deletes it is seen by `self`.
+    const NestedLoopScope nested(this);
+    QPointer<Rotatif> self(this);
     const uint32_t style = m_range.style;
     for (uint32_t kind : {kKnobDecibel, kKnobTextEntry}) {
         if (!(style & kind))
@@ -554,6 +558,9 @@ void Rotatif::showMenu(QPoint at) {
         m_currentItem->setText(QString::fromStdString(
             "Current value : " + number(r.shown(r.value), r.decimals, r.decibel() ? " db" : "")));
     }
+    // The menu runs an event loop, and the press that opened it goes on to
+    // this knob when it returns.
+    const NestedLoopScope nested(this);
     m_menu->exec(mapToGlobal(at));
 }
 

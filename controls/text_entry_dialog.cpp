@@ -70,7 +70,9 @@ TextEntryWindow::TextEntryWindow(QWidget* owner, uint32_t style, int x, int y, i
         older->close();
     }
     ctlPopups().textEntry = this;
-    setModal(true);
+    // Modal to its owner's window only, as an owned dialog: the program's
+    // other windows stay usable.
+    setWindowModality(Qt::WindowModal);
     const int f = ctlFrameMetrics().dialogFrame;
     setGeometry(x, y, width + 2 * f, height + 2 * f);
     setFixedSize(width + 2 * f, height + 2 * f);

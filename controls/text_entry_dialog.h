@@ -1,6 +1,6 @@
-// The library's text entry dialog: a small captionless modal window holding
-// one edit line, laid over a control or a window so that the user can type a
-// value or a name in place.
+// The library's text entry dialog: a small captionless window holding one
+// edit line, laid over a control or a window so that the user can type a
+// value or a name in place. It is modal to its owner's window only.
 //
 // Enter confirms the typed text; Escape, a click into another window (the
 // dialog losing the focus) or an Alt+key combination end it unconfirmed, and

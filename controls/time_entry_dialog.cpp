@@ -162,7 +162,7 @@ TimeEntryWindow::TimeEntryWindow(QWidget* owner, uint32_t style, int x, int y, f
         older->close();
     }
     ctlPopups().timeEntry = this;
-    setModal(true);
+    setWindowModality(Qt::WindowModal); // blocks its owner's window only
     m_updating = true;
     m_saved = *m_context;
     m_seconds = seconds > 0.0f ? seconds : 0.0; // never negative (nor NaN)

@@ -28,10 +28,11 @@ class TimeEntryClient;
 // The result of a time entry dialog that was not confirmed with OK.
 constexpr float kTimeEntryNoValue = -1.0e35f;
 
-// Opens the time entry dialog modally at the screen point (x, y) with the
-// value `seconds` and returns when it has ended: the new value in seconds
-// after OK, kTimeEntryNoValue otherwise. `style` is a control style code
-// (bits 0-3 text colour, bits 4-7 background colour, bits 8-11 font).
+// Opens the time entry dialog, modal to its owner's window, at the screen
+// point (x, y) with the value `seconds` and returns when it has ended: the
+// new value in seconds after OK, kTimeEntryNoValue otherwise. `style` is a
+// control style code (bits 0-3 text colour, bits 4-7 background colour, bits
+// 8-11 font).
 float TimeEntryDialog(QWidget* owner, uint32_t style, int x, int y, float seconds);
 
 // Client-area places of the note picture and the strip of picked notes.

@@ -10,6 +10,7 @@
 #include "options/meter_preset.h"
 #include "options/meter_settings.h"
 #include "platform/dc.h"
+#include "platform/nested_loop.h"
 #include "resources/resource_path.h"
 
 #include <QApplication>
@@ -64,7 +65,7 @@ public:
             // dialog opened from it is up (a signal, the main window closing)
             // must not pull the widget from under that handler: it goes when
             // the handler has returned, at the latest when the event loop ends.
-            window->deleteWhenIdle();
+            deleteWhenIdle(window);
             return;
         }
         // A release deferred to the end of a fed block lands here on the
@@ -281,28 +282,6 @@ void MeterWindow::setTopmost(bool on) {
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
     show();
     setGeometry(g);
-}
-
-// Marks a handler of the window that may run a nested event loop.
-struct NestedLoopScope {
-    explicit NestedLoopScope(MeterWindow* w) : window(w) { ++window->m_nested; }
-    ~NestedLoopScope() {
-        // Posted from here, the deletion runs after the handler has returned.
-        if (--window->m_nested == 0 && window->m_deletePending)
-            window->deleteLater();
-    }
-    NestedLoopScope(const NestedLoopScope&) = delete;
-    NestedLoopScope& operator=(const NestedLoopScope&) = delete;
-    MeterWindow* window;
-};
-
-void MeterWindow::deleteWhenIdle() {
-    if (m_nested == 0) {
-        delete this;
-        return;
-    }
-    hide();
-    m_deletePending = true;
 }
 
 void MeterWindow::command(int id) {

@@ -90,14 +90,6 @@ public:
     // The normal (restored) rectangle as left, top, right, bottom.
     void normalEdges(int32_t edges[4]) const;
 
-    // True while one of the window's own handlers waits in a nested event
-    // loop (its context menu, a dialog opened from it): the window may not be
-    // deleted under that handler then, only later.
-    bool inNestedLoop() const { return m_nested > 0; }
-    // Deletes the window now, or, while inNestedLoop(), hides it and deletes
-    // it once the last such handler has returned.
-    void deleteWhenIdle();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -133,9 +125,6 @@ private:
     bool m_staticDirty = true; // a new face waits to be painted
     bool m_direct = true;      // frames may go to the screen without this thread (X11)
     bool m_tornDown = false;
-    int m_nested = 0;             // handlers of this window waiting in a nested event loop
-    bool m_deletePending = false; // deleteWhenIdle() waits for them
-    friend struct NestedLoopScope;
 };
 
 // Shows the engine's meter window, creating it at the remembered, stored or

@@ -163,7 +163,7 @@ MeterOptionsDialog::MeterOptionsDialog(QWidget* owner, uint32_t optionFlags, int
     // The background is painted whole; no system erase under it.
     setAttribute(Qt::WA_OpaquePaintEvent);
     createControls();
-    setModal(true);
+    setWindowModality(Qt::WindowModal); // blocks its owner's window only
     setFixedSize(kClientWidth, kClientHeight);
     move(x, y); // the frame's top-left corner
     ctlKeepOnScreen(this);
@@ -405,6 +405,7 @@ void MeterOptionsDialog::changeColor() {
     const ColorEntry& e = kEntries[m_entry];
     QColorDialog chooser(meterColorFromRef(m_work.*e.color), this);
     chooser.setOption(QColorDialog::DontUseNativeDialog);
+    chooser.setWindowModality(Qt::WindowModal);
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, meterColorFromRef(CustomColors[i]));
     const int result = chooser.exec();
@@ -422,6 +423,7 @@ void MeterOptionsDialog::changeColor() {
 void MeterOptionsDialog::resetAll() {
     QMessageBox ask(QMessageBox::Question, QStringLiteral("Reset All"),
                     QStringLiteral("Are you sure !?"), QMessageBox::Ok | QMessageBox::Cancel, this);
+    ask.setWindowModality(Qt::WindowModal);
     if (ask.exec() != QMessageBox::Ok)
         return;
     FreeMeterColorSet(&m_work);

@@ -54,7 +54,8 @@ enum MeterOptionsControl : int {
     kOptColorList = 31,
 };
 
-// Opens the dialog modally with its top-left corner at the screen point
+// Opens the dialog, modal to its owner's window only (the program's other
+// windows stay usable), with its top-left corner at the screen point
 // (x, y). Returns 1 when it was closed with OK (the live record replaced),
 // 0 otherwise, and 0 at once when a dialog is already open (which is
 // raised). The caller repaints what shows the settings.

@@ -1,7 +1,8 @@
 // The control panel on the real main window, with a real engine and the
 // silent device: every control reaches the parameter it edits, the range
 // knobs keep their pairs apart, the offset button and the level-mode buttons,
-// and what a refresh does to the hold and the meter window.
+// what a refresh does to the hold and the meter window, and a shut-down
+// inside a knob's menu or dialog.
 #include "../unit/audio_test_support.h"
 #include "app/app_shell.h"
 #include "app/audio_wiring.h"
@@ -17,6 +18,7 @@
 #include "display/meter_window.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,15 +37,20 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        MeterWindowHooks hooks;
+        ControlPanelPart::fillWindowHooks(hooks);
+        meterWindowSetHooks(std::move(hooks));
+        start();
+    }
+    // A new shell with its main window, the previous one shut down.
+    void start() {
+        shell.reset();
         AppOptions options;
         options.device = QStringLiteral("silent");
         shell = std::make_unique<AppShell>(options);
         audioPart.join(*shell);
         panelPart.join(*shell);
         shell->parts().engine = &engineOwner;
-        MeterWindowHooks hooks;
-        ControlPanelPart::fillWindowHooks(hooks);
-        meterWindowSetHooks(std::move(hooks));
         window = shell->createMainWindow();
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(panel.created());
@@ -319,6 +326,76 @@ TEST_F(PanelTest, KnobsOpenTheirEntryDialog) {
         QTimer::singleShot(0, answer);
         QTest::keyClick(k, Qt::Key_Insert);
         EXPECT_EQ(seen, k == panel.delayKnob() ? "time" : "text") << k->x() << "," << k->y();
+    }
+}
+
+// A visible pop-up of the program: an entry dialog before a menu, as a
+// dialog chosen from a knob's menu opens over it.
+QWidget* shownPopup() {
+    QWidget* menu = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible())
+            continue;
+        if (qobject_cast<TextEntryWindow*>(w) || qobject_cast<TimeEntryWindow*>(w))
+            return w;
+        if (qobject_cast<QMenu*>(w))
+            menu = w;
+    }
+    return menu;
+}
+
+// Calls `act` with the pop-up once one shows, from inside the loop it runs.
+void whenPopupShows(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(10, [act] {
+        if (QWidget* popup = shownPopup())
+            act(popup);
+        else
+            whenPopupShows(act);
+    });
+}
+
+// The shut-down (a signal, the close box) runs inside the loop of a knob's
+// menu or of a dialog opened from it: the knob is hidden at once but deleted
+// only after that handler has returned, as the event that opened the menu
+// or dialog still goes on to the knob then.
+TEST_F(PanelTest, ShutDownInsideAKnobsMenuOrDialogWaitsForIt) {
+    struct Row {
+        Rotatif* (ControlPanel::*knob)() const;
+        bool menu;   // opened with a right click, else with Insert
+        bool choose; // "Edit Value" chosen in the menu
+    };
+    const Row rows[] = {
+        {&ControlPanel::topKnob, true, false},    {&ControlPanel::topKnob, true, true},
+        {&ControlPanel::delayKnob, true, true},   {&ControlPanel::topKnob, false, false},
+        {&ControlPanel::delayKnob, false, false},
+    };
+    for (const Row& r : rows) {
+        if (!panel.created())
+            start();
+        const QPointer<Rotatif> knob = (panel.*r.knob)();
+        SCOPED_TRACE(testing::Message() << knob->y() << r.menu << r.choose);
+        bool waited = false;
+        std::function<void(QWidget*)> act = [&](QWidget* popup) {
+            if (auto* menu = qobject_cast<QMenu*>(popup); menu && r.choose) {
+                whenPopupShows(act);
+                for (QAction* a : menu->actions())
+                    if (a->data().toInt() == kKnobCmdEdit)
+                        a->trigger(); // opens the dialog in a loop inside this one
+                return;
+            }
+            shell->shutDown(); // the library's shut-down ends the entry dialogs
+            waited = knob && !knob->isVisible();
+            if (QWidget* menu = shownPopup())
+                menu->close();
+        };
+        whenPopupShows(act);
+        if (r.menu)
+            QTest::mouseClick(knob, Qt::RightButton, {}, knob->centre());
+        else
+            QTest::keyClick(knob, Qt::Key_Insert);
+        EXPECT_TRUE(waited);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(knob);
     }
 }
 

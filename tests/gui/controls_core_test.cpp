@@ -1,8 +1,9 @@
 // Control library core: options persistence and use counting, shared
 // resources, round masks, notifications and commands, tab navigation, window
-// drag and the drawing helpers.
+// drag, the drawing helpers, and deletion that waits for nested event loops.
 #include "controls/ctl_core.h"
 #include "platform/dc.h"
+#include "platform/nested_loop.h"
 #include "platform/registry_store.h"
 #include "resources/resource_path.h"
 
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <tuple>
 
 namespace {
@@ -461,4 +463,42 @@ TEST(ControlsWindow, PointInClientAndKeepOnScreen) {
     window.move(-40, -20);
     ctlKeepOnScreen(&window);
     EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(0, 0));
+}
+
+// deleteWhenIdle waits for every nested-loop scope on the object or below it.
+TEST(NestedLoops, DeletionWaitsForTheLastScopeOnTheObjectOrBelow) {
+    struct Row {
+        const char* name;
+        int scopes;
+        bool onChild;
+    };
+    for (const Row& r : {Row{"none", 0, false},
+                         {"object", 1, false},
+                         {"two on the object", 2, false},
+                         {"child", 1, true}}) {
+        auto* parent = new QWidget;
+        auto* child = new QWidget(parent);
+        parent->show();
+        const QPointer<QWidget> object = parent;
+        std::vector<std::unique_ptr<NestedLoopScope>> scopes;
+        for (int i = 0; i < r.scopes; ++i)
+            scopes.push_back(std::make_unique<NestedLoopScope>(r.onChild ? child : parent));
+        deleteWhenIdle(parent);
+        EXPECT_EQ(!object, r.scopes == 0) << r.name;
+        for (; !scopes.empty(); scopes.pop_back()) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_TRUE(object) << r.name;
+            EXPECT_TRUE(object->isHidden()) << r.name;
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(object) << r.name;
+    }
+    // An object deleted by other means inside its scope ends that scope.
+    auto* gone = new QObject;
+    {
+        const NestedLoopScope scope(gone);
+        delete gone;
+        QObject other;
+        EXPECT_FALSE(inNestedLoop(&other));
+    }
 }

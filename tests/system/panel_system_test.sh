@@ -5,10 +5,13 @@
 #   MAX. db knob dragged   -> the level scale's labels move
 #   Linear Scale clicked   -> the level scale changes again
 #   MUTE clicked           -> two screenshots a second apart are identical
-#   meter window closed, Display clicked -> the meter window is back
+#   meter window closed with "About..." open, Display clicked -> it is back
 # Then "Default Options..." from the meter window's menu opens the options
-# dialog, and SIGTERM while it is open ends the program with 0, the display
-# settings saved.
+# dialog, which blocks that window only: the main window's close box, used
+# while a field holds an edit, ends the program with 0, the settings saved
+# and the edit dropped. The same with "Change Window Name..." open.
+# Last, SIGTERM ends the program with 0 and saves the settings while a knob
+# waits in its menu or in the entry dialog chosen from that menu.
 #   panel_system_test.sh PROGRAM DISPLAY-PROBE WINDOW-PROBE SHOT-FOLDER
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -37,6 +40,37 @@ pair_same() { ! pair_differs; }
 # bottom 250 x 278 of the main window, below its menu bar.
 face_point() { echo "$((X + $1)) $((Y + HEIGHT - 278 + $2))"; }
 click_at() { xdotool mousemove $(face_point "$1" "$2") click 1; }
+
+registry=$XDG_CONFIG_HOME/korvalo-cor/registry.ini
+# The latency, the display settings and the control library's options.
+saved() {
+  grep -q '^LatencyTime=' "$registry" && grep -q '^\[Zandel_Audio\\TRLX\\Meter\\' "$registry" &&
+    grep -q '^Rot_Mode=' "$registry"
+}
+# popup_shown [BUT-ID]: a window of the program other than the main and the
+# meter window (and BUT-ID) is visible; its id is left in $popup.
+popup_shown() {
+  popup=$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null |
+    grep -vxE "${main:-none}|${meter:-none}|${1:-none}" | head -1)
+  [ -n "$popup" ]
+}
+# Clicks the eighth item of the menu $popup (rows of 22 pixels, thin
+# separators): "Edit Value" in a knob's menu, "Change Window Name..." in the
+# meter window's. Keys would do, but Return would reach the dialog it opens.
+click_eighth_item() {
+  eval "$(xdotool getwindowgeometry --shell "$popup" | sed 's/^/M/')"
+  xdotool mousemove $((MX + 40)) $((MY + 169)) click 1
+}
+# close_main_with_edit WHAT: types into the focused field of the open dialog
+# $popup, closes the main window with its close box, and expects exit 0 with
+# the settings saved.
+close_main_with_edit() {
+  xdotool type "$2"
+  "$winprobe" close "$main" || fail "$1: close request not sent"
+  wait_for 30 ended "$pid" || { fail "$1: the main window's close box did nothing"; kill -TERM "$pid"; }
+  wait "$pid" || fail "$1: exit code $?"
+  saved || fail "$1: settings not saved"
+}
 
 sox -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth 120 pinknoise vol 0.5 ||
   { echo "FAIL: cannot write the WAV"; exit 1; }
@@ -74,9 +108,15 @@ if wait_for 30 find_meter && wait_for 30 find_main; then
   fi
   cp "$work/b.png" "$shots/3-mute.png"
 
-  # The meter window's close box, then Display (91, 7) brings it back.
+  # The meter window's close box, used while the main window's "About..."
+  # box is open (it blocks its own window only); then Display (91, 7), with
+  # the box closed, brings the meter window back.
+  xdotool mousemove $((X + 30)) $((Y + 8)) click 1 sleep 0.3 key a
+  wait_for 10 find_window '^About\.\.\.$' || fail "Command, About: no box"
+  about=$win
   "$winprobe" close "$meter" || fail "close request not sent"
   wait_for 10 no_meter || fail "the meter window did not close"
+  "$winprobe" close "$about"
   click_at 100 14
   if wait_for 10 find_meter; then
     shot "$shots/4-display.png"
@@ -86,19 +126,60 @@ if wait_for 30 find_meter && wait_for 30 find_main; then
     xdotool mousemove $((X + 60)) $((Y + 200)) click 3
     sleep 0.3
     xdotool key Down Down Down Down Down Down Down Return
-    options_open() {
-      xdotool search --all --onlyvisible --pid "$pid" --name '^Measure Display Options$' >/dev/null 2>&1
-    }
-    wait_for 10 options_open || fail "Default Options...: no options dialog"
+    if wait_for 10 find_window '^Measure Display Options$'; then
+      # The frame rate field "N :" at (240, 385) of the dialog.
+      popup=$win
+      eval "$(xdotool getwindowgeometry --shell "$popup" | sed 's/^/D/')"
+      xdotool mousemove $((DX + 264)) $((DY + 395)) click --repeat 2 1
+      close_main_with_edit "Default Options..." 7
+      grep -q '^nbFperS=binary:4:07000000$' "$registry" && fail "the options dialog's edit was saved"
+    else
+      fail "Default Options...: no options dialog"
+    fi
   else
     fail "Display: no meter window"
   fi
 else
   fail "no main window or meter window"
 fi
+ended "$pid" || stop_program "$pid" || status=1
 
-stop_program "$pid" || status=1
-grep -q '^\[Zandel_Audio\\TRLX\\Meter\\' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" ||
-  fail "display settings not saved"
+# "Change Window Name..." with a new name typed (names are not stored), then
+# the main window's close box.
+"$program" --device silent "$work/noise.wav" > "$work/program.log" 2>&1 &
+pid=$!
+if wait_for 30 find_meter && wait_for 30 find_main; then
+  eval "$(xdotool getwindowgeometry --shell "$meter")"
+  xdotool mousemove $((X + 60)) $((Y + 200)) click 3
+  if wait_for 10 popup_shown && click_eighth_item && wait_for 10 popup_shown "$popup"; then
+    close_main_with_edit "Change Window Name..." Renamed
+  else
+    fail "Change Window Name...: no entry dialog"
+  fi
+fi
+ended "$pid" || stop_program "$pid" || status=1
+
+# SIGTERM while MAX. db's menu is open, and while the entry dialog chosen from
+# it (a text entry) or from Delay's menu (the time entry) is open.
+meter=
+for knob in "menu 47 112" "text-entry 47 112" "time-entry 229 46"; do
+  set -- $knob
+  rm -f "$registry"
+  "$program" --device silent > "$work/program.log" 2>&1 &
+  pid=$!
+  if wait_for 30 find_main; then
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    xdotool mousemove $(face_point "$2" "$3") click 3
+    if ! wait_for 10 popup_shown; then
+      fail "$1: no knob menu"
+    elif [ "$1" != menu ] && ! { click_eighth_item && wait_for 10 popup_shown "$popup"; }; then
+      fail "$1: no entry dialog"
+    fi
+  else
+    fail "$1: no main window"
+  fi
+  stop_program "$pid" || fail "$1: not ended cleanly"
+  saved || fail "$1: settings not saved"
+done
 [ $status -eq 0 ] || cat "$work/program.log"
 exit $status
