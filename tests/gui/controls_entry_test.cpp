@@ -90,8 +90,8 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
         {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_Escape); }, ""},
         {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_F, Qt::AltModifier); }, ""},
         {[](QLineEdit* e) {
-             // Keys whose press went elsewhere (the dialog opened on it): their
-             // releases and repeats do nothing; Return pressed here confirms.
+             // The press went elsewhere (the dialog opened on it): releases and
+             // repeats do nothing; a press here confirms.
              QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Enter, {}, "\r", true);
              QApplication::sendEvent(e, &repeat);
              for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})

@@ -318,7 +318,7 @@ TEST_F(WindowTest, ChangeWindowNameChosenWithTheKeys) {
     KeyedEntries answers({"Studio B"});
     QTimer::singleShot(0, [] { pickWithKeys("Change Window Name"); });
     QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.done(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
     EXPECT_EQ(answers.stayedOpen, std::vector<bool>{true});
     EXPECT_STREQ(params().windowName, "Studio B");
 }

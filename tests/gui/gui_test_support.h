@@ -32,44 +32,38 @@ inline void dragBy(QWidget* w, QPoint from, QPoint by) {
     QTest::mouseRelease(w, Qt::LeftButton, {}, from + by);
 }
 
-// Walks the open popup menu with Down until the item whose text starts with
-// `text` is active and presses Return on it. The Return stays down: its
-// release goes to whatever has the focus once the item has run.
+// Walks the open popup menu with Down to the item whose text starts with
+// `text` and presses Return; the release goes to what has the focus then.
 inline void pickWithKeys(const QString& text) {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
-    const auto on = [&] {
-        return menu->activeAction() && menu->activeAction()->text().startsWith(text);
-    };
-    for (int i = 0; i < 30 && !on(); ++i)
+    for (int i = 0;
+         i < 30 && !(menu->activeAction() && menu->activeAction()->text().startsWith(text)); ++i)
         QTest::keyClick(menu, Qt::Key_Down);
-    ASSERT_TRUE(on()) << text.toStdString();
     QTest::keyPress(menu, Qt::Key_Return);
 }
 
-// Answers each text entry dialog that opens, as a user who opened it with
-// Return does: the release of that Return first, then one of `texts` and
-// Enter. `stayedOpen` tells for each whether the release left it open.
+// Answers each text entry dialog that opens as a user who opened it with
+// Return: that Return's release, then the next of `texts` and Enter.
+// `stayedOpen` tells for each whether the release left it open.
 struct KeyedEntries {
-    explicit KeyedEntries(std::vector<QString> answers) : texts(std::move(answers)) {
+    explicit KeyedEntries(QStringList answers) : texts(std::move(answers)) {
         QObject::connect(&poll, &QTimer::timeout, [this] {
-            auto* d = qobject_cast<TextEntryWindow*>(ctlPopups().textEntry.data());
-            if (!d || d == last || done())
+            QPointer d = qobject_cast<TextEntryWindow*>(ctlPopups().textEntry.data());
+            if (!d || d == last || texts.isEmpty())
                 return;
             last = d;
             QTest::keyRelease(d->edit(), Qt::Key_Return);
             QApplication::processEvents();
-            if (!last)
-                return;
-            stayedOpen.push_back(!d->ended());
-            d->edit()->setText(texts[stayedOpen.size() - 1]);
-            QTest::keyClick(d->edit(), Qt::Key_Return);
+            stayedOpen.push_back(d && !d->ended());
+            if (d) {
+                d->edit()->setText(texts.takeFirst());
+                QTest::keyClick(d->edit(), Qt::Key_Return);
+            }
         });
         poll.start(5);
     }
-    bool done() const { return stayedOpen.size() == texts.size(); }
-
-    std::vector<QString> texts;
+    QStringList texts;
     std::vector<bool> stayedOpen;
     QTimer poll;
     QPointer<TextEntryWindow> last;
