@@ -3,6 +3,7 @@
 #include "controls/ctl_core.h"
 #include "controls/ctl_draw.h"
 #include "controls/ctl_hires.h"
+#include "controls/held_keys.h"
 #include "platform/dc.h"
 
 #include <QKeyEvent>
@@ -31,6 +32,7 @@ I2p::I2p(QWidget* parent, int id, uint32_t mode, const QImage& off, const QImage
     // The whole control is painted from its pictures; nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(off.size());
+    ctlHoldKeys(this);
 }
 
 int32_t I2p::command(int code, int32_t argument) {
@@ -200,8 +202,9 @@ void I2p::keyPressEvent(QKeyEvent* event) {
 }
 
 void I2p::keyReleaseEvent(QKeyEvent* event) {
-    // Auto-repeat comes as release and press pairs on some systems; only the
-    // real release ends the press.
+    // Repeats of a held key come as release and press pairs on X; the pairs
+    // arrive marked as repeats (ctlHoldKeys), and only the real release ends
+    // the press.
     if (isPressKey(event->key()) && !event->isAutoRepeat()) {
         release(kKeyPoint);
     }

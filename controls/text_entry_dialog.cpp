@@ -1,8 +1,10 @@
 // The edit's keys are filtered before the line edit sees them, so that Enter
 // and Escape end the dialog whatever the edit would make of them. Both act on
-// key press and on key release and are posted, as the dialog must not end in
-// the middle of the edit's own event handling; whichever arrives first ends
-// it, the rest find it ended and do nothing.
+// key press and are posted, as the dialog must not end in the middle of the
+// edit's own event handling; the rest find it ended and do nothing. A key's
+// repeats and its release act only when the dialog had that key's first
+// press: the dialog often opens on a key press (Return on a menu item, or on
+// the dialog before it), and the release of that key comes to the new dialog.
 #include "controls/text_entry_dialog.h"
 
 #include "controls/ctl_core.h"
@@ -98,6 +100,9 @@ bool TextEntryWindow::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (!ownKey(*key)) {
+            return true; // pressed before the dialog opened
+        }
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             QMetaObject::invokeMethod(this, &TextEntryWindow::confirm, Qt::QueuedConnection);
             return true;
@@ -127,6 +132,21 @@ bool TextEntryWindow::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool TextEntryWindow::ownKey(const QKeyEvent& key) {
+    const int k = key.key();
+    if (k != Qt::Key_Return && k != Qt::Key_Enter && k != Qt::Key_Escape) {
+        return true;
+    }
+    if (key.type() == QEvent::KeyPress && !key.isAutoRepeat()) {
+        m_keysDown.insert(k);
+    }
+    const bool own = m_keysDown.contains(k);
+    if (key.type() == QEvent::KeyRelease && !key.isAutoRepeat()) {
+        m_keysDown.remove(k);
+    }
+    return own;
 }
 
 bool TextEntryWindow::event(QEvent* event) {

@@ -11,9 +11,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QSet>
 #include <cstdint>
 #include <memory>
 
+class QKeyEvent;
 class QLineEdit;
 
 // Size of the result buffer, terminating zero included.
@@ -61,8 +63,12 @@ protected:
 private:
     void confirm();
     void endUnconfirmed();
+    // Keeps track of Enter and Escape; false for their repeats and releases
+    // when their first press went elsewhere.
+    bool ownKey(const QKeyEvent& key);
 
     QLineEdit* m_edit = nullptr;
     char m_result[kTextEntryResultSize] = {}; // starts empty
     bool m_ended = false;
+    QSet<int> m_keysDown; // Enter and Escape keys whose first press came here
 };

@@ -13,6 +13,7 @@
 #include "controls/ctl_draw.h"
 #include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
+#include "controls/held_keys.h"
 #include "controls/i2p.h"
 #include "controls/text_entry_dialog.h"
 #include "platform/dc.h"
@@ -23,7 +24,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QPushButton>
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -270,12 +270,11 @@ void TimeEntryWindow::createControls(uint32_t style) {
                                    {kIdCancel, "Cancel", {80, 185, 70, 25}},
                                    {kIdApply, "Apply", {275, 197, 67, 15}}};
     for (const ButtonPlace& b : buttons) {
-        auto* button = new QPushButton(QString::fromLatin1(b.text), m_client);
+        auto* button = new CtlPushButton(QString::fromLatin1(b.text), m_client);
         button->setObjectName(QString::number(b.id));
         button->setGeometry(b.place);
         button->setFont(b.id == kIdApply ? ctlFont(4) : styleFont);
         button->setDefault(b.id == kIdOk);
-        button->setAutoDefault(false);
         m_controls[b.id] = button;
     }
     connect(static_cast<QPushButton*>(m_controls[kIdOk]), &QPushButton::clicked, this,

@@ -3,6 +3,7 @@
 #include "controls/ctl_core.h"
 #include "controls/ctl_hires.h"
 #include "controls/ctl_text.h"
+#include "controls/held_keys.h"
 #include "platform/dc.h"
 
 #include <QColorDialog>
@@ -12,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QPushButton>
 #include <algorithm>
 #include <string_view>
 
@@ -198,11 +198,10 @@ void MeterOptionsDialog::createControls() {
     const MeterSettingsValues& v = m_work;
     const bool xy = (m_flags & kMeterOptXY) != 0;
     auto button = [this](const char* text, int id, int font, int l, int t) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        auto* b = new CtlPushButton(QString::fromLatin1(text), this);
         b->setObjectName(QString::number(id));
         b->setFont(ctlFont(font));
         b->setGeometry(l, t, id <= kOptCancel ? 90 : 50, id <= kOptCancel ? 25 : 22);
-        b->setAutoDefault(false);
         return b;
     };
     auto list = [this](int id, int l, int t, int w, int h) {

@@ -1,9 +1,11 @@
 // Two-state image button and value box, driven by real mouse and key events.
+#include "controls/held_keys.h"
 #include "controls/i2p.h"
 #include "gui_test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -59,6 +61,7 @@ TEST_F(ControlsButton, PushReportsOnReleaseInsideOnlyAndGivesTheMouseBack) {
         EXPECT_TRUE(calls.empty()) << key;
         EXPECT_EQ(QWidget::mouseGrabber(), b);
         QTest::keyRelease(b, key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !calls.empty(); }, 1000)) << key;
         EXPECT_EQ(calls, (Calls{{kId, 1.0f}})) << key;
         EXPECT_EQ(QWidget::mouseGrabber(), &holder);
         holder.releaseMouse();
@@ -181,6 +184,34 @@ TEST_F(ControlsButton, AutoRepeatFollowsTheTicks) {
     EXPECT_FALSE(b->repeating());
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_EQ(state(b), 0.0f);
+}
+
+// X repeats a held key as release and press pairs not always marked as
+// repeats: a push button still reports once; a toggle button without begin
+// and end reports takes each repeat as a press.
+TEST_F(ControlsButton, AHeldKeyActsAsOneLongPress) {
+    const uint32_t g = kCtlNotifyGestures;
+    const Calls once{{kId, 1.0f}}, gesture{{kId | 0x8000, 0.0f}, {kId, 1.0f}, {kId | 0x4000, 0.0f}};
+    const std::tuple<uint32_t, Qt::Key, Calls> rows[] = {
+        {kI2pPush, Qt::Key_Space, once},
+        {kI2pPush | g, Qt::Key_Return, gesture},
+        {kI2pPush | kI2pAutoRepeat, Qt::Key_Enter, once},
+        {kI2pToggle | g, Qt::Key_Space, gesture},
+        {kI2pToggle, Qt::Key_Space, {{kId, 1.0f}, {kId, 0.0f}, {kId, 1.0f}, {kId, 0.0f}}},
+        {0, Qt::Key_Return, once}};
+    const auto push = [this] { // a dialog's push button
+        auto* b = new CtlPushButton("OK", &window);
+        QObject::connect(b, &QPushButton::clicked, [this] { calls.emplace_back(kId, 1.0f); });
+        return static_cast<QWidget*>(b);
+    };
+    for (const auto& [mode, key, expected] : rows) {
+        calls.clear();
+        std::unique_ptr<QWidget> w(mode ? make(mode) : push());
+        for (int i = 0; i < 8; ++i) // press, then three pairs, then the release
+            i % 2 ? QTest::keyRelease(w.get(), key) : QTest::keyPress(w.get(), key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls.size() >= expected.size(); }, 1000));
+        EXPECT_EQ(calls, expected) << std::hex << mode << " key " << key;
+    }
 }
 
 TEST_F(ControlsButton, PaintsPictureCrossAndFocusCorner) {

@@ -6,6 +6,7 @@
 #include "gui_test_support.h"
 #include "platform/registry_store.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -88,6 +89,18 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
         {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_Return); }, "Left meter"},
         {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_Escape); }, ""},
         {[](QLineEdit* e) { QTest::keyPress(e, Qt::Key_F, Qt::AltModifier); }, ""},
+        {[](QLineEdit* e) {
+             // The press went elsewhere (the dialog opened on it): releases and
+             // repeats do nothing; a press here confirms.
+             QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Enter, {}, "\r", true);
+             QApplication::sendEvent(e, &repeat);
+             for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+                 QTest::keyRelease(e, key);
+             QApplication::processEvents();
+             QTest::keyClicks(e, " 2");
+             QTest::keyPress(e, Qt::Key_Return);
+         },
+         "Left meter 2"},
         {[](QLineEdit*) {
              // A window the dialog does not block (as a message box would be).
              auto* other = new QWidget;

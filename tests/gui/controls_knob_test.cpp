@@ -469,6 +469,18 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
     }
 }
 
+// "Edit Value" chosen with Down and Return: that Return's release confirms
+// neither entry dialog of a decibel knob with text entry.
+TEST_F(ControlsKnob, EditValueChosenWithTheKeysWaitsForTheTypedValues) {
+    Rotatif* k = make(kPanelStyle | kKnobDecibel, 1, 100, 50, 1);
+    KeyedEntries answers({"20", "7"});
+    QTimer::singleShot(0, [] { pickWithKeys("Edit Value"); });
+    QTest::mouseClick(k, Qt::RightButton, {}, {kC, kC});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
+    EXPECT_EQ(answers.stayedOpen, (std::vector<bool>{true, true}));
+    EXPECT_EQ(rec.calls, (Calls{{kId, 10.0f}, {kId, 7.0f}}));
+}
+
 TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
     Rotatif* a = make(kPanelStyle, 0, 100, 30);
     Rotatif* b = make(kPanelStyle, 0, 100, 60);

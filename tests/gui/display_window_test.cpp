@@ -5,6 +5,7 @@
 #include "display/meter_surface.h"
 #include "display/window_placement.h"
 #include "display_test_support.h"
+#include "gui_test_support.h"
 #include "options/meter_settings.h"
 
 #include <QAction>
@@ -307,6 +308,19 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
     EXPECT_NE(w->windowTitle(), before);
+}
+
+// Chosen in the menu with Down and Return, the entry stays open through the
+// release of that Return and takes the typed name.
+TEST_F(WindowTest, ChangeWindowNameChosenWithTheKeys) {
+    MeterWindow* w = meterWindowShow(engine);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    KeyedEntries answers({"Studio B"});
+    QTimer::singleShot(0, [] { pickWithKeys("Change Window Name"); });
+    QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
+    EXPECT_EQ(answers.stayedOpen, std::vector<bool>{true});
+    EXPECT_STREQ(params().windowName, "Studio B");
 }
 
 // The engine goes (the program shuts down on a signal) while a dialog opened

@@ -283,6 +283,37 @@ TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
     setLive(kMeterSettingsCompiledDefaults);
 }
 
+// Return presses the focused push button (a box it opens is cancelled); in
+// an edit field it is OK.
+TEST_F(OptionsDialogTest, ReturnPressesTheFocusedButton) {
+    // Focused control, the box it opens, the dialog's result (-1: still open).
+    const std::tuple<const char*, const char*, int> rows[] = {{"2", "", 0},
+                                                              {"20", "QColorDialog", -1},
+                                                              {"21", "QMessageBox", -1},
+                                                              {"1", "", 1},
+                                                              {"From", "", 1}};
+    for (const auto& [focus, box, result] : rows) {
+        Open o(27);
+        o.d->show();
+        o.edit("From")->setText("-30");
+        QString opened;
+        QTimer poll;
+        poll.callOnTimeout([&] {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != o.d) {
+                opened = modal->metaObject()->className();
+                modal->close();
+            }
+        });
+        poll.start(5);
+        QTest::keyClick(o.d->findChild<QWidget*>(focus), Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !o.d->isVisible() || !opened.isEmpty(); }, 1000));
+        EXPECT_EQ(opened, box) << focus;
+        EXPECT_EQ(o.d->isVisible() ? -1 : o.d->result(), result) << focus;
+        EXPECT_EQ(GetMeterSettings()->dbHead == -30, result == 1) << focus;
+        setLive(kMeterSettingsCompiledDefaults);
+    }
+}
+
 TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     Open o(27);
     QListWidget* colors = o.list(kOptColorList);
