@@ -68,7 +68,7 @@ CollectingRenderer g_renderer;
 
 float storedFloat(const char* key, const char* name, float fallback) {
     float v = fallback;
-    return regReadValue(key, name, &v, sizeof v) == 1 ? v : fallback;
+    return regReadFloat(key, name, &v) == 1 ? v : fallback;
 }
 
 // A scale value of the meter as decibels: dB already on the dB scale, an
@@ -154,7 +154,7 @@ MeterSettingsValues analysisStoredSettings() {
     }
     int32_t fps = v.nbFperS;
     if (regReadValue(kSettingsKey, "nbFperS", &fps, sizeof fps) == 1) {
-        v.nbFperS = fps;
+        v.nbFperS = std::min(fps, kMeterMaxFrameRate);
     }
     return v;
 }

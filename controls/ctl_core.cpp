@@ -114,7 +114,7 @@ QColor colorFromWord(uint32_t bgr) {
 
 // Reads a 4-byte option into `value` (which holds its default) and applies
 // its load rule only when the read succeeds.
-enum class Rule { AsStored, Flag, Latency };
+enum class Rule { AsStored, Flag, Latency, ModeBits };
 void loadWord(const std::string& key, const char* name, uint32_t& value, Rule rule) {
     uint32_t stored = value;
     if (regReadValue(key.c_str(), name, &stored, sizeof stored) != 1) {
@@ -130,11 +130,14 @@ void loadWord(const std::string& key, const char* name, uint32_t& value, Rule ru
     case Rule::Latency:
         value = stored > 500 ? 0 : stored; // unsigned: a negative number is huge
         break;
+    case Rule::ModeBits:
+        value = stored & 3; // inverse direction, angular mode; no other bit means anything
+        break;
     }
 }
 
 void loadOptions(const std::string& key, CtlOptions& o) {
-    loadWord(key, "Rot_Mode", o.rotMode, Rule::AsStored);
+    loadWord(key, "Rot_Mode", o.rotMode, Rule::ModeBits);
     loadWord(key, "infovalue", o.infoValue, Rule::AsStored);
     loadWord(key, "Rot_Move", o.rotMove, Rule::Flag);
     loadWord(key, "Rot_Latency", o.rotLatency, Rule::Latency);
@@ -143,7 +146,7 @@ void loadOptions(const std::string& key, CtlOptions& o) {
     loadWord(key, "A_imode", o.aIMode, Rule::Flag);
     TimeContext ctx = o.timeContext;
     if (regReadValue(key.c_str(), "Dial_tCtx", &ctx, sizeof ctx) == 1) {
-        o.timeContext = ctx;
+        o.timeContext = timeContextBounded(ctx);
     }
 }
 

@@ -42,3 +42,11 @@ constexpr TimeContext timeContextDefault() {
     return TimeContext{
         {2, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, 0, 1, 120.0f, 10, 0, 44100, 96, 4, 4, 25.0f};
 }
+
+// A stored context brought within what the dialog's fields accept: notes
+// 0..14 up to the first end mark, replace mode 0 or 1, a finite tempo and
+// frame rate of at least 0, a field id of an edit or list, a positive sample
+// rate, 1..99999 ticks per quarter, 1..64 beats per bar and a beat unit of 1,
+// 2, 4, 8 or 16. A NaN or infinite float, an unknown field, a sample rate
+// below 1 or another beat unit takes its default; reserved fields become 0.
+TimeContext timeContextBounded(const TimeContext& stored);

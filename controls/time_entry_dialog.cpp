@@ -33,6 +33,7 @@ namespace {
 constexpr int kClientW = 544, kClientH = 220;
 constexpr int kCellSize = 32, kColumns = 5, kRows = 3, kNoteCount = 15;
 constexpr int kMaxNotes = 5;
+constexpr int kMaxTicks = 99999; // the tic field's largest resolution
 constexpr uint16_t kNoNote = 0xFFFF;
 constexpr double kSoundSpeed = 330.0; // metres per second
 
@@ -113,7 +114,42 @@ QString fixed(double value, int decimals) {
     return QString::asprintf("%.*f", decimals, value);
 }
 
+// A stored rate as the tempo and frame rate fields take it: never negative.
+float storedRate(float stored, float fallback) {
+    return std::isfinite(stored) ? std::max(stored, 0.0f) : fallback;
+}
+
 } // namespace
+
+TimeContext timeContextBounded(const TimeContext& stored) {
+    const TimeContext d = timeContextDefault();
+    TimeContext c = stored;
+    bool ended = false; // nothing after the end mark (or a damaged entry)
+    for (uint16_t& note : c.notes) {
+        ended = ended || note >= kNoteCount;
+        if (ended) {
+            note = kNoNote;
+        }
+    }
+    c.reserved0 = c.reserved1 = 0;
+    c.replaceMode = c.replaceMode == 1 ? 1 : 0;
+    c.tempo = storedRate(c.tempo, d.tempo);
+    c.framesPerSecond = storedRate(c.framesPerSecond, d.framesPerSecond);
+    // Only the edits and lists record the focus.
+    const auto isField = [&c](const EditPlace& e) { return e.id == c.lastField; };
+    if (std::ranges::none_of(kEdits, isField) && std::ranges::none_of(kLists, isField)) {
+        c.lastField = d.lastField;
+    }
+    if (c.sampleRate < 1) {
+        c.sampleRate = d.sampleRate;
+    }
+    c.ticksPerQuarter = std::clamp(c.ticksPerQuarter, 1, kMaxTicks);
+    c.beatsPerBar = std::clamp(c.beatsPerBar, 1, 64);
+    if (std::ranges::find(kBeatUnits, c.beatUnit) == std::end(kBeatUnits)) {
+        c.beatUnit = d.beatUnit;
+    }
+    return c;
+}
 
 // The client area: paints the dialog's face and takes its mouse and the
 // replace-mode switch's notifications.
@@ -389,7 +425,7 @@ void TimeEntryWindow::fieldChanged(int id) {
         writeVideoFrame();
         return;
     case kIdTicks:
-        c.ticksPerQuarter = static_cast<int32_t>(std::clamp(number, 1.0, 99999.0));
+        c.ticksPerQuarter = static_cast<int32_t>(std::clamp(number, 1.0, double{kMaxTicks}));
         writePosition();
         return;
     default:

@@ -65,12 +65,15 @@ WindowRect meterInitialPlacement(int screenWidth, int screenHeight, const int32_
                                  int32_t placementValid, const int32_t placement[4],
                                  const WindowRect& area) {
     WindowRect r = meterDefaultPlacement(screenWidth, screenHeight);
-    // A hand-edited or damaged store can hold an inverted rectangle; a window
-    // without area could never be found again, so it is ignored.
-    if (stored && extent(stored[0], stored[2]) > 0 && extent(stored[1], stored[3]) > 0)
+    // A hand-edited or damaged store can hold an inverted or a sliver of a
+    // rectangle (1 x 1, 3 x 991); a window that small could never be found
+    // again, so it is ignored as a too small placement is.
+    const auto bigEnough = [](const int32_t* e) {
+        return extent(e[0], e[2]) >= kMeterMinSide && extent(e[1], e[3]) >= kMeterMinSide;
+    };
+    if (stored && bigEnough(stored))
         r = meterFitEdges(stored, area);
-    if (placementValid == 1 ||
-        (extent(placement[0], placement[2]) > 6 && extent(placement[1], placement[3]) > 6))
+    if (placementValid == 1 || bigEnough(placement))
         r = meterFitEdges(placement, area);
     return r;
 }

@@ -21,9 +21,11 @@ extern const char* const kMeterWindowKey;
 WindowRect meterDefaultPlacement(int screenWidth, int screenHeight);
 
 // The rectangle a newly created meter window gets. `stored` is the stored
-// default position or null when any of its four values is missing;
-// `placement` is the engine's last known rectangle, used when it is current
-// or larger than 5 x 5 pixels. Either is brought onto `area` (meterFitEdges).
+// default position or null when any of its four values is missing, used when
+// both its sides have at least kMeterMinSide pixels; `placement` is the
+// engine's last known rectangle, used when it is current or as large as that.
+// Either is brought onto `area` (meterFitEdges).
+inline constexpr int kMeterMinSide = 7;
 WindowRect meterInitialPlacement(int screenWidth, int screenHeight, const int32_t* stored,
                                  int32_t placementValid, const int32_t placement[4],
                                  const WindowRect& area);

@@ -18,6 +18,9 @@ void meterPrepare(MeterEngine* e);
 // The frame rate actually used for a stored value: values below 1 would
 // leave the coefficients undefined and become the default of 10.
 int32_t meterUsableFrameRate(int32_t nbFperS);
+// The fastest display frame rate the menu and the options dialog offer; a
+// stored value above it is loaded as this.
+inline constexpr int32_t kMeterMaxFrameRate = 30;
 
 // Accumulates `frames` sample frames of 16-bit little-endian samples; `stride`
 // is the number of samples per frame in the block. Feeding thread; takes no

@@ -1,10 +1,12 @@
 #include "options/meter_settings.h"
 
 #include "controls/ctl_core.h"
+#include "meter/meter_ballistics.h"
 #include "platform/registry_store.h"
 
 #include <QPointer>
 #include <QThread>
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -81,10 +83,13 @@ unsigned char* fieldAddress(MeterSettingsValues& v, F field) {
 }
 
 // Reads one field into the staging record; a failed read puts the
-// compiled-in default back.
+// compiled-in default back. The fields from dbHead on are floats, all but the
+// frame rate: a stored NaN or infinity counts as missing.
 void readField(F field, const char* name) {
     unsigned char* dest = fieldAddress(MeterSettingsDefaults, field);
-    if (regReadValue(g_key.c_str(), name, dest, 4) == 0) {
+    const bool isFloat = field >= F::dbHead && field != F::nbFperS;
+    if ((isFloat ? regReadFloat(g_key.c_str(), name, reinterpret_cast<float*>(dest))
+                 : regReadValue(g_key.c_str(), name, dest, 4)) == 0) {
         MeterSettingsValues defaults = kMeterSettingsCompiledDefaults;
         std::memcpy(dest, fieldAddress(defaults, field), 4);
     }
@@ -118,6 +123,9 @@ void LoadMeterSettings(const char* subKey) {
                              fieldAddress(MeterSettingsDefaults, F::AttnBorder), 4);
             }
         }
+        // Faster than the menu and the dialog offer, the render thread falls
+        // behind and the bars stay lit long into silence.
+        MeterSettingsDefaults.nbFperS = std::min(MeterSettingsDefaults.nbFperS, kMeterMaxFrameRate);
         static_cast<MeterSettingsValues&>(g_live) = MeterSettingsDefaults;
         MeterSettingsDefaults = kMeterSettingsCompiledDefaults;
         BuildMeterColorSet(&g_live);

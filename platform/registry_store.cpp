@@ -689,11 +689,11 @@ int regReadValue(const char* keyPath, const char* valueName, void* dest, uint32_
     if (!key)
         return 0;
     const Value* v = store->findValue(*key, valueName ? valueName : "");
-    // Another type or a value that does not fit leaves the caller's bytes as
-    // they were, so a caller's default survives every failed read.
-    if (!v || v->type != static_cast<uint32_t>(RegType::Binary) || v->bytes.size() > size)
+    // Another type or another length leaves the caller's bytes as they were:
+    // a shorter value would otherwise replace only the low bytes of a default.
+    if (!v || v->type != static_cast<uint32_t>(RegType::Binary) || v->bytes.size() != size)
         return 0;
-    if (!v->bytes.empty())
-        std::memcpy(dest, v->bytes.data(), v->bytes.size());
+    if (size > 0)
+        std::memcpy(dest, v->bytes.data(), size);
     return 1;
 }

@@ -19,6 +19,7 @@
 // Thread: any; calls are serialised inside the store.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,11 +42,21 @@ struct RegValue {
 // the others. Returns how many values were stored, 0 on failure.
 int regWriteValues(const char* keyPath, const RegValue* values, size_t count);
 
-// Reads a binary value into `dest`, offering `size` bytes. Returns 1 on
-// success. A missing key or value, a value of another type, or a value larger
-// than `size` returns 0; a shorter value fills only its own length. On a
-// missing key `dest` is untouched.
+// Reads a binary value of exactly `size` bytes into `dest`. Returns 1 on
+// success. A missing key or value, a value of another type, or a value of
+// another length (longer, or shorter as in a hand-edited file) returns 0 and
+// leaves `dest` untouched, so a caller's default survives every failed read.
 int regReadValue(const char* keyPath, const char* valueName, void* dest, uint32_t size);
+
+// Reads a 4-byte float as regReadValue does; a stored NaN or infinity counts
+// as missing (returns 0, `dest` untouched).
+inline int regReadFloat(const char* keyPath, const char* valueName, float* dest) {
+    float v = 0.0f;
+    if (!dest || regReadValue(keyPath, valueName, &v, sizeof v) != 1 || !std::isfinite(v))
+        return 0;
+    *dest = v;
+    return 1;
+}
 
 // Value types kept beside the bytes. Only the program's tests write anything
 // but binary values (to check that a read rejects them).

@@ -63,7 +63,7 @@ TEST(WindowPlacement, StoredEdgesAreBroughtOntoTheScreen) {
     for (const auto& c : cases) {
         EXPECT_EQ(meterFitEdges(c.e, area), c.fit) << c.e[0] << "," << c.e[1];
         const int32_t none[4] = {0, 0, 0, 0};
-        if (c.fit.width > 1) {
+        if (c.fit.width >= kMeterMinSide && c.fit.height >= kMeterMinSide) {
             EXPECT_EQ(meterInitialPlacement(1920, 1080, c.e, 0, none, area), c.fit);
         }
         int32_t back[4]; // and back to edges without overflow

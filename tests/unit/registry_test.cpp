@@ -51,7 +51,7 @@ TEST_F(RegistryContract, WriteCreatesWholePathAndReadsBackExactBytes) {
     EXPECT_NE(text.find("[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]"), std::string::npos) << text;
     EXPECT_NE(text.find("nbFperS=binary:4:"), std::string::npos) << text;
 
-    // 44 bytes, every position distinct; an empty value leaves the buffer alone.
+    // 44 bytes, every position distinct; an empty value is no value of 1 byte.
     std::array<unsigned char, 44> ctx{};
     for (size_t i = 0; i < ctx.size(); ++i)
         ctx[i] = static_cast<unsigned char>(0xF0 - i * 5);
@@ -59,7 +59,7 @@ TEST_F(RegistryContract, WriteCreatesWholePathAndReadsBackExactBytes) {
     EXPECT_EQ(readAs("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Dial_tCtx", decltype(ctx){}),
               std::pair(ctx, 1));
     ASSERT_EQ(regWriteValue(kDemo, "empty", nullptr, 0), 1);
-    EXPECT_EQ(readAs(kDemo, "empty", uint8_t{0x5A}), std::pair(uint8_t{0x5A}, 1));
+    EXPECT_EQ(readAs(kDemo, "empty", uint8_t{0x5A}), std::pair(uint8_t{0x5A}, 0));
 }
 
 TEST_F(RegistryContract, TypeAndSizeRules) {
@@ -77,10 +77,10 @@ TEST_F(RegistryContract, TypeAndSizeRules) {
     const uint64_t big = 0x1122334455667788ull;
     ASSERT_EQ(regWriteValue(kDemo, "Big", &big, 8), 1);
     EXPECT_EQ(readAs(kDemo, "Big", 0xDEADBEEFu), std::pair(0xDEADBEEFu, 0));
-    // Shorter than offered: fills its own length only.
+    // Shorter than offered: refused too, rather than overwrite the low bytes.
     using Four = std::array<uint8_t, 4>;
     ASSERT_EQ(regWriteValue(kDemo, "Two", Four{0xCD, 0xAB}.data(), 2), 1);
-    EXPECT_EQ(readAs(kDemo, "Two", Four{1, 2, 3, 4}), std::pair(Four{0xCD, 0xAB, 3, 4}, 1));
+    EXPECT_EQ(readAs(kDemo, "Two", Four{1, 2, 3, 4}), std::pair(Four{1, 2, 3, 4}, 0));
 
     // Bad arguments fail instead of touching memory.
     EXPECT_EQ(regReadValue(kDemo, "Two", nullptr, 4), 0);
