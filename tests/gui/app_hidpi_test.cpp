@@ -111,9 +111,3 @@ TEST_F(HiDpi, EveryPictureAndTheWindowIconsHaveTheirTwiceDenseDrawings) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -7,7 +7,6 @@
 #include "app/wav_select.h"
 #include "audio_test_support.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -121,9 +120,3 @@ TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
