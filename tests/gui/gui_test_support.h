@@ -3,7 +3,9 @@
 #pragma once
 
 #include "controls/ctl_core.h"
+#include "platform/registry_store.h"
 
+#include <QFile>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -25,9 +27,12 @@ inline void dragBy(QWidget* w, QPoint from, QPoint by) {
     QTest::mouseRelease(w, Qt::LeftButton, {}, from + by);
 }
 
+// Each case starts from the library's defaults (no stored options) and ends
+// with the library shut down, however often the case restarted it.
 class ControlsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        QFile::remove(QString::fromStdString(regStorePath()));
         ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
         window.resize(300, 300);
         window.show();
@@ -35,7 +40,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     void TearDown() override {
-        ctlShutdown();
+        while (ctlUseCount() > 0)
+            ctlShutdown();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
