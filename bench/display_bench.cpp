@@ -94,6 +94,8 @@ BENCHMARK(displayFrame)
 // A frame as the whole program handles it: drawn by the render thread, then
 // on the main thread the changed rectangles taken and the picture shown in
 // just those (a QImage stands in for the window's backing store).
+// `shownPixels` is what a frame repaints: the bars and labels that changed,
+// far less than the whole client.
 void displayFrameShown(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));

@@ -8,13 +8,13 @@
 # the stream, the one buffer of silence that leads every stream, the server's
 # buffer and the key press itself. Prints the median, lowest and highest of
 # RUNS presses per latency (default 7).
-#   bench/pulse_latency.sh PROGRAM PROBE [RUNS]
-# PROBE is kc-pulse-probe from the build folder (tests/system/pulse.cmake).
+#   bench/pulse_latency.sh PROGRAM ONSETS [RUNS]
+# ONSETS is kc-pulse-onsets from the build folder (bench/pulse.cmake).
 set -uo pipefail
 source "$(dirname "$0")/../tests/system/lib.sh"
 source "$(dirname "$0")/../tests/system/pulse_lib.sh"
 program=$(readlink -f "$1")
-probe=$(readlink -f "$2")
+onsets=$(readlink -f "$2")
 runs=${3:-7}
 
 pulse_setup
@@ -22,9 +22,8 @@ pulse_start || { echo "the server did not start"; exit 1; }
 # Sound from the very first frame, half a second long.
 sox -n -r 44100 -b 16 -c 2 "$work/noise.wav" synth 0.5 whitenoise vol 0.5 dcshift 0.1
 mkfifo "$work/monitor"
-"$probe" onsets < "$work/monitor" > "$work/onsets.txt" &
-probe_pid=$!
-spawned_pids+=("$probe_pid")
+"$onsets" < "$work/monitor" > "$work/onsets.txt" &
+spawned_pids+=("$!")
 pulse_record "$work/monitor" || { echo "cannot record the monitor"; exit 1; }
 
 lines() { wc -l < "$work/onsets.txt"; }

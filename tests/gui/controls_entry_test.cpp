@@ -4,7 +4,6 @@
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
 #include "gui_test_support.h"
-#include "platform/registry_store.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,17 +16,7 @@ namespace {
 
 constexpr uint32_t kStyle = 2016; // font 7, background 14, text 0
 
-class ControlsEntry : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QFile::remove(QString::fromStdString(regStorePath()));
-        ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
-    }
-    void TearDown() override {
-        while (ctlUseCount() > 0)
-            ctlShutdown();
-    }
-};
+using ControlsEntry = ControlsWindowTest;
 
 // Runs the modal text entry dialog while `act` drives the open window. A
 // dialog still open after two seconds is closed and reported as "<hung>".

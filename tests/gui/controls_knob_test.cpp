@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
@@ -514,37 +513,4 @@ TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
     EXPECT_EQ(ctlPrecisionSliderTarget(), b);
     delete b;
     EXPECT_EQ(ctlPrecisionSlider(), nullptr);
-}
-
-TEST_F(ControlsKnob, PaintsMovesDisplayFocusDotAndDisabledCross) {
-    ctlOptions().rotMove = 1;
-    Rotatif* k = make(); // the default points straight up
-    k->setFocus();
-    const auto at = [k](int x, int y) { return QColor(k->grab().toImage().pixel(x, y)); };
-    EXPECT_EQ(at(kC, kSize * 3 / 4), ctlColor(2)); // the focus dot
-    // Above the default the inner sector runs clockwise to the pointer in
-    // brush 2, below it counter-clockwise in brush 8.
-    drag(k, {{kC + 30, kC}}); // 80: pointing right
-    EXPECT_EQ(at(kC + 3, kC - 3), ctlColor(2));
-    EXPECT_EQ(at(kC - 3, kC - 3).rgb(), kDisc);
-    drag(k, {{kC - 60, kC}}); // 20: pointing left
-    EXPECT_EQ(at(kC - 3, kC - 3), ctlColor(8));
-    EXPECT_EQ(at(kC + 3, kC - 3).rgb(), kDisc);
-    k->command(kKnobCmdShowMoves, 0);
-    EXPECT_EQ(at(kC - 3, kC - 3).rgb(), kDisc);
-    EXPECT_TRUE(pointerAt(k, 180 * kKnobDegree, 0.8f));
-    ctlSendCommand(k, kCtlCmdDisable, 0);
-    EXPECT_EQ(at(kC, kC), ctlColor(15)); // the cross, without the pointer
-    EXPECT_EQ(at(kC - 8, kC).rgb(), kDisc);
-
-    // Around its disc the knob shows what its parent paints.
-    struct Face : QWidget {
-        void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::magenta); }
-    } face;
-    face.resize(40, 40);
-    ctlCreateKnob(&face, 1, 8, 8, kPanelStyle, knobPicture(), kC, kC, 240, 300, 0, 1, 0, 0.1f,
-                  nullptr, nullptr);
-    const QImage seen = face.grab().toImage();
-    EXPECT_EQ(QColor(seen.pixel(8, 8)), QColor(Qt::magenta));
-    EXPECT_EQ(seen.pixel(8 + kC, 8 + kC - 6), kDisc);
 }

@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPaintEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
@@ -215,37 +214,6 @@ TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
         settle(w);
         EXPECT_GT(litRows(*w->surface(), L.x0 + 5, 40, L.bottom), 200) << id;
     }
-}
-
-// A frame repaints the window only where it changed: not the title, and
-// far less than the whole client.
-TEST_F(WindowTest, AFrameRepaintsOnlyWhatItChanged) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
-    struct PaintLog : QObject {
-        QRegion painted;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint)
-                painted += static_cast<QPaintEvent*>(e)->region();
-            return false;
-        }
-    } log;
-    MeterFrame f = silentFrame(0x10000001);
-    f.in.window = w;
-    f.reading[0].peak = f.reading[0].bar = -10.0f;
-    DisplayFrameRenderer::instance().renderFrame(f); // the bars' first frame on this face
-    settle(w);
-    w->installEventFilter(&log);
-    f.reading[0].peak = f.reading[0].bar = -12.0f;
-    DisplayFrameRenderer::instance().renderFrame(f);
-    settle(w);
-    int area = 0;
-    for (const QRect& r : log.painted)
-        area += r.width() * r.height();
-    EXPECT_GT(area, 0);
-    EXPECT_LT(area, 180 * 600 / 20);
-    EXPECT_FALSE(log.painted.contains(QPoint(5, 5)));
 }
 
 // Play clears the loss count: the warning box goes, also from static parts.

@@ -10,6 +10,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include "platform/registry_store.h"
+
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -69,9 +72,12 @@ struct KeyedEntries {
     QPointer<TextEntryWindow> last;
 };
 
+// Each case starts from the library's defaults (no stored options) and ends
+// with the library shut down, however often the case restarted it.
 class ControlsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        QFile::remove(QString::fromStdString(regStorePath()));
         ASSERT_EQ(ctlInitialize("Korvalo Cor."), 1);
         window.resize(300, 300);
         window.show();
@@ -79,7 +85,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     void TearDown() override {
-        ctlShutdown();
+        while (ctlUseCount() > 0)
+            ctlShutdown();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 

@@ -143,17 +143,6 @@ TEST_F(OptionsDialogTest, ControlsOfEachOptionSet) {
         {0x04, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Reduc. Gain=-20.0"},
         {0x80, "From=-12.0|To=-3.0|Max=6.0|Min=-60.0|Peak=6.0|Level=24.0|N :=10|Diapason=440.0"},
     };
-    // clang-format off
-    const std::map<QString, QRect> places = {
-        {"1", {110, 492, 90, 25}}, {"2", {205, 492, 90, 25}}, {"31", {95, 5, 200, 152}},
-        {"30", {210, 160, 85, 50}}, {"20", {155, 160, 50, 22}}, {"21", {155, 185, 50, 22}},
-        {"From", {210, 238, 65, 22}}, {"To", {210, 261, 65, 22}}, {"Max", {130, 310, 48, 20}},
-        {"Elec.", {130, 310, 48, 20}}, {"Min", {130, 333, 48, 20}}, {"Pers.", {130, 333, 48, 20}},
-        {"At", {225, 310, 50, 22}}, {"Atck.", {240, 408, 48, 20}}, {"Peak", {140, 385, 48, 20}},
-        {"Range", {140, 385, 48, 20}}, {"Level", {140, 408, 48, 20}}, {"N :", {240, 385, 48, 20}},
-        {"Reduc. Gain", {35, 455, 48, 20}}, {"Diapason", {30, 455, 53, 20}},
-        {"Phase Release", {140, 455, 48, 20}}, {"Sync Delay", {240, 455, 48, 20}}};
-    // clang-format on
     for (const auto& [flags, fields] : sets) {
         Open o(flags);
         EXPECT_EQ(o.d->windowTitle(), "Measure Display Options");
@@ -161,16 +150,9 @@ TEST_F(OptionsDialogTest, ControlsOfEachOptionSet) {
         EXPECT_EQ(QRect(o.d->pos(), o.d->size()), QRect(40, 30, 300, 520)); // frame at (40, 30)
         EXPECT_EQ(o.d->focusWidget(), o.button(kOptOk));
         EXPECT_TRUE(o.button(kOptOk)->isDefault());
-        EXPECT_EQ(o.button(kOptOk)->font(), ctlFont(5));
-        EXPECT_EQ(o.list(kOptColorList)->font(), ctlFont(4));
         QStringList texts;
-        for (QWidget* w : o.d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            EXPECT_EQ(w->geometry(), places.at(w->objectName())) << w->objectName().toStdString();
-            if (auto* e = qobject_cast<QLineEdit*>(w)) {
-                texts << e->objectName() + "=" + e->text();
-                EXPECT_EQ(e->font(), ctlFont(6));
-            }
-        }
+        for (QLineEdit* e : o.d->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+            texts << e->objectName() + "=" + e->text();
         EXPECT_EQ(texts.join('|'), fields) << flags;
         EXPECT_EQ(o.list(kOptColorList)->currentItem()->text(),
                   flags & kMeterOptXY ? "Electron Color (Oscillo)" : "Max Clip/Max Level");

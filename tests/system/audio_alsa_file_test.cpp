@@ -4,7 +4,6 @@
 // file's samples, exactly. (That the engine is fed the very blocks played is
 // the transport's own test, with a device that records every buffer.)
 #include "../unit/audio_test_support.h"
-#include "audio/transport.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
@@ -40,38 +39,21 @@ TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
     const std::string recording = wav.dir() + "/recorded.wav";
     const std::string pcm = "file:FILE=" + recording + ",FORMAT=wav";
 
-    ASSERT_EQ(waveEnumerateDevices(), 1);
-    WaveDevice device;
-    ASSERT_EQ(waveInitDevice(&device, kWaveOutput), 1);
-    ASSERT_EQ(waveSelectDeviceByName(&device, pcm.c_str()), 1);
-    WavSource source;
-    WavSelection selection;
-    ASSERT_EQ(wavAdoptFile(&source, &selection, wav.path()), WavChoice::Accepted);
-    MeterEngine* engine = meterCreate();
-    ASSERT_NE(engine, nullptr);
-    ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-
-    Transport t;
-    t.device = &device;
-    t.source = &source;
-    t.selection = &selection;
-    t.engine = &engine;
-    t.sink = {meterIsFeeding, countFeed, meterResetLevels, meterStreamPaced};
-    ASSERT_EQ(transportOpenStream(&t, 0.02f), 1);
-    const size_t blockBytes = t.blockBytes;
-    const size_t fileBlocks = (fileBytes.size() + blockBytes - 1) / blockBytes;
-
-    transportPlay(&t);
-    ASSERT_TRUE(transportIsRunning(&t));
-    ASSERT_TRUE(
-        eventually([&] { return g_fed.load() >= fileBlocks + 4 || !transportIsRunning(&t); }));
-    ASSERT_TRUE(transportIsRunning(&t)) << "the stream ended by itself: " << waveErrorText(&device);
-    transportStop(&t);
-    transportFreeBlock(&t);
-    waveReleaseDevice(&device);
-    wavClose(&source);
-    waveReleaseDeviceList();
-    meterRelease(&engine);
+    size_t blockBytes, fileBlocks;
+    {
+        StreamRig rig;
+        ASSERT_TRUE(rig.open(pcm.c_str(), 0.02f,
+                             {meterIsFeeding, countFeed, meterResetLevels, meterStreamPaced}));
+        ASSERT_EQ(wavAdoptFile(&rig.source, &rig.selection, wav.path()), WavChoice::Accepted);
+        blockBytes = rig.t.blockBytes;
+        fileBlocks = (fileBytes.size() + blockBytes - 1) / blockBytes;
+        transportPlay(&rig.t);
+        ASSERT_TRUE(transportIsRunning(&rig.t));
+        ASSERT_TRUE(eventually(
+            [&] { return g_fed.load() >= fileBlocks + 4 || !transportIsRunning(&rig.t); }));
+        ASSERT_TRUE(transportIsRunning(&rig.t))
+            << "the stream ended by itself: " << waveErrorText(&rig.device);
+    }
 
     // Read the recording back with our own reader.
     WavSource rec;

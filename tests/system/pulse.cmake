@@ -1,5 +1,5 @@
 # The real program through a private PulseAudio server (pulse_system_test.sh).
-# The probe lists the program's devices and checks the server's recordings.
+# The probe lists the program's devices; the recordings are compared with cmp.
 add_executable(kc-pulse-probe ${CMAKE_CURRENT_LIST_DIR}/pulse_probe.cpp)
 target_link_libraries(kc-pulse-probe PRIVATE kc_audio)
 

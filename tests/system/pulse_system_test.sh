@@ -10,7 +10,7 @@
 #   - SIGTERM then ends the program with 0 and the settings saved.
 # The server is private: its socket, runtime folder and home are in the
 # scratch folder, and it is stopped by its process id whatever happens.
-#   pulse_system_test.sh PROGRAM PROBE
+#   pulse_system_test.sh PROGRAM PROBE (PROBE lists the program's devices)
 set -uo pipefail
 for tool in pulseaudio parec pactl; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -38,7 +38,7 @@ mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
 printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:cdcc4c3e\n' > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
 echo "--- device list"
-"$probe" devices > "$work/devices.txt"
+"$probe" > "$work/devices.txt"
 grep -qx pulse "$work/devices.txt" || { fail "\"pulse\" is not listed"; cat "$work/devices.txt"; }
 
 # Left and right differ, and the noise reaches every bit of the samples.
@@ -68,10 +68,32 @@ record_play() {
   pulse_record "$recording" || echo "parec did not connect"
   "$@"
 }
+# first_sound FILE START: offset of the first non-zero byte from START on;
+# nothing when there is none yet.
+first_sound() {
+  local pos
+  pos=$(cmp -i "$2" "$1" /dev/zero 2>/dev/null | sed -n 's/.* byte \([0-9]*\).*/\1/p')
+  [ -n "$pos" ] && echo $(($2 + pos - 1))
+}
+# Both start where the sound starts: the file's own leading silence cannot be
+# told apart from the pre-roll.
+wav_start=$(first_sound "$work/tone.wav" $(($(grep -obUa data "$work/tone.wav" | head -1 | cut -d: -f1) + 8)))
+length=$(($(stat -c %s "$work/tone.wav") - wav_start))
+# settled: the recording holds the whole file after its pre-roll; compared is
+# then 0 when it is the file byte for byte, 2 when it differs by a gap of
+# silence (the server ran dry), 1 otherwise.
 settled() {
-  "$probe" compare "$recording" "$work/tone.wav" > "$work/compare.txt"
-  compared=$?
-  [ $compared -ne 3 ]
+  local start at
+  start=$(first_sound "$recording" 0)
+  compared=3
+  echo "recording: not the whole file yet" > "$work/compare.txt"
+  [ -n "$start" ] && [ $(($(stat -c %s "$recording") - start)) -ge "$length" ] || return 1
+  at=$(cmp -n "$length" -i "$wav_start:$start" "$work/tone.wav" "$recording" |
+    sed -n 's/.* byte \([0-9]*\).*/\1/p')
+  if [ -z "$at" ]; then compared=0
+  elif cmp -s -n 256 -i $((start + at - 1)) "$recording" /dev/zero; then compared=2
+  else compared=1; fi
+  echo "recording: sound from byte $start${at:+, first difference at byte $at of the sound}" > "$work/compare.txt"
 }
 # heard NAME: the play must reach the monitor identical to the file after the
 # pre-roll. A gap of silence in the middle, where the server ran dry because

@@ -1,8 +1,8 @@
 // A file played live through the transport and the silent device must give,
 // bit for bit, the display frames the offline analysis computes for it.
 #include "analysis/analysis.h"
-#include "audio/transport.h"
 #include "meter/meter_hooks.h"
+#include "tests/unit/audio_test_support.h"
 #include "tools/wav_writer.h"
 
 #include <gtest/gtest.h>
@@ -51,11 +51,11 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
                                     size_t frames) {
     Capture capture;
     meterInstallFrameRenderer(&capture);
-    MeterEngine* engine = meterCreate();
-    EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+    audiotest::StreamRig rig;
+    EXPECT_TRUE(rig.open("silent", o.latencySeconds));
     // As the meter window's preset and frame-rate commands do.
     MeterParams p;
-    meterGetParams(engine, &p);
+    meterGetParams(rig.engine, &p);
     if (o.preset >= 0) {
         ChannelParams row = kAnalysisPresets[o.preset];
         row.Delay = p.left.Delay;
@@ -65,31 +65,13 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
     }
     if (o.fps > 0)
         p.left.nbFperS = o.fps;
-    meterSetParams(engine, &p);
-
-    WaveDevice device;
-    WavSource source;
-    WavSelection selection;
-    Transport t;
-    EXPECT_EQ(waveEnumerateDevices(), 1);
-    EXPECT_EQ(waveInitDevice(&device, kWaveOutput), 1);
-    EXPECT_EQ(waveSelectDeviceByName(&device, "silent"), 1);
-    t.device = &device;
-    t.source = &source;
-    t.selection = &selection;
-    t.engine = &engine;
-    EXPECT_EQ(transportOpenStream(&t, o.latencySeconds), 1);
-    EXPECT_EQ(wavAdoptFile(&source, &selection, path.c_str()), WavChoice::Accepted);
-    transportPlay(&t);
+    meterSetParams(rig.engine, &p);
+    EXPECT_EQ(wavAdoptFile(&rig.source, &rig.selection, path.c_str()), WavChoice::Accepted);
+    transportPlay(&rig.t);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (capture.count() < frames && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    transportStopThread(&t);
-    transportFreeBlock(&t);
-    meterRelease(&engine);
-    wavClose(&source);
-    waveReleaseDevice(&device);
-    waveReleaseDeviceList();
+    rig.close();
     meterInstallFrameRenderer(nullptr);
     return capture.frames;
 }

@@ -7,7 +7,6 @@
 #include "app/wav_select.h"
 #include "audio_test_support.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -94,32 +93,6 @@ TEST_F(AudioShellTest, SelectionStopsTheStreamShowsTheMessageAndRefreshesThePane
     w->close();
 }
 
-TEST_F(AudioShellTest, LatencyIsRefusedWhilePlayingAndReopensTheStreamAfterStop) {
-    MainWindow* w = start();
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(audio.transport.blockFrames, 4408u);
-    ASSERT_TRUE(playStartupFile(audio, selector, QString::fromLocal8Bit(good.path())));
-    EXPECT_TRUE(shell->streamRunning());
-
-    shell->command(CmdLatency20);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0].caption, QString("Change Latency"));
-    EXPECT_EQ(audio.transport.blockFrames, 4408u);
-    EXPECT_TRUE(shell->streamRunning());
-
-    shell->command(CmdStop);
-    EXPECT_FALSE(shell->streamRunning());
-    shell->command(CmdLatency20);
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(audio.transport.blockFrames, 880u);
-    EXPECT_FLOAT_EQ(shell->latency(), 0.02f);
-    shell->command(CmdPlay);
-    shell->command(CmdZero);
-    EXPECT_FALSE(shell->streamRunning()) << "Zero stops and rewinds too";
-    EXPECT_EQ(audio.source.position, 0);
-    w->close();
-}
-
 TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
     AppOptions o;
     EXPECT_TRUE(audioDeviceName(o).isEmpty());
@@ -146,28 +119,4 @@ TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
     EXPECT_FALSE(wavIsOpen(&audio.source));
 }
 
-// A device that cannot be opened shows nothing in the windows, as before,
-// and is named on standard error with the driver's reason.
-TEST_F(AudioShellTest, ADeviceThatCannotBeOpenedIsNamedOnStandardError) {
-    AppOptions o;
-    o.device = QStringLiteral("korvalo-no-such-pcm");
-    MainWindow* w = start(o);
-    ASSERT_NE(w, nullptr);
-    ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(playStartupFile(audio, selector, QString::fromLocal8Bit(good.path())));
-    const bool ended = eventually([&] { return !shell->streamRunning(); });
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(err, std::string("korvalo-cor: cannot open audio device \"korvalo-no-such-pcm\": ") +
-                       waveErrorText(&audio.device) + "\n");
-    EXPECT_TRUE(messages.isEmpty());
-    w->close();
-}
-
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

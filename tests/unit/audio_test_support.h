@@ -1,8 +1,11 @@
-// Audio test helpers: WAV bytes, temporary files, and a scripted wave driver
-// whose buffers come back only when the test lets them.
+// Audio test helpers: WAV bytes, temporary files, a scripted wave driver
+// whose buffers come back only when the test lets them, and the set-up of a
+// stream.
 #pragma once
 
+#include "audio/transport.h"
 #include "audio/wave_device.h"
+#include "meter/meter_engine.h"
 
 #include <atomic>
 #include <chrono>
@@ -200,6 +203,46 @@ inline bool bindScripted(WaveDevice* d, int kind) {
         waveAppendDevice({kind, 1, 99, 0, "Scripted", "scripted", &kScriptedBackend});
     return waveInitDevice(d, kind) && waveSelectDeviceByName(d, "scripted") == 1;
 }
+
+// What a stream needs, wired as the program wires it: the device list, the
+// output device `name` ("scripted": the scripted driver above), a file
+// source, an engine at 44100 Hz stereo and the transport; close() (or the
+// destructor) releases them in the program's order.
+struct StreamRig {
+    bool open(const char* name, float latency, BlockSink sink = kMeterSink) {
+        opened = waveEnumerateDevices() == 1;
+        const bool bound = std::strcmp(name, "scripted") == 0
+                               ? bindScripted(&device, kWaveOutput)
+                               : waveInitDevice(&device, kWaveOutput) == 1 &&
+                                     waveSelectDeviceByName(&device, name) == 1;
+        engine = meterCreate();
+        t.device = &device;
+        t.source = &source;
+        t.selection = &selection;
+        t.engine = &engine;
+        t.sink = sink;
+        return opened && bound && meterSetFormat(&engine, 44100.0f, 2) == 1 &&
+               transportOpenStream(&t, latency) == 1;
+    }
+    void close() {
+        transportStopThread(&t);
+        transportFreeBlock(&t);
+        waveReleaseDevice(&device);
+        wavClose(&source);
+        if (opened)
+            waveReleaseDeviceList();
+        opened = false;
+        meterRelease(&engine);
+    }
+    ~StreamRig() { close(); }
+
+    bool opened = false;
+    WaveDevice device;
+    WavSource source;
+    WavSelection selection;
+    MeterEngine* engine = nullptr;
+    Transport t;
+};
 
 // Polls (without asserting on time) until `pred` holds or ten seconds pass.
 template <class P> bool eventually(P pred) {

@@ -64,32 +64,17 @@ void recordReport(const char* line) {
 }
 const BlockSink kRecordingSink = {meterIsFeeding, recordFeed, recordReset, meterStreamPaced};
 
-class TransportTest : public ::testing::Test {
+class TransportTest : public ::testing::Test, public StreamRig {
 protected:
     void SetUp() override {
         g_script = &script;
         g_recorder = &recorder;
-        ASSERT_EQ(waveEnumerateDevices(), 1);
-        ASSERT_TRUE(bindScripted(&device, kWaveOutput));
-        engine = meterCreate();
-        ASSERT_NE(engine, nullptr);
-        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-        t.device = &device;
-        t.source = &source;
-        t.selection = &selection;
-        t.engine = &engine;
-        t.sink = kRecordingSink;
-        ASSERT_EQ(transportOpenStream(&t, 0.02f), 1);
+        ASSERT_TRUE(open("scripted", 0.02f, kRecordingSink));
         ASSERT_EQ(t.blockFrames, 880u);
         ASSERT_EQ(t.blockBytes, 3520u);
     }
     void TearDown() override {
-        transportStopThread(&t);
-        transportFreeBlock(&t);
-        waveReleaseDevice(&device);
-        wavClose(&source);
-        waveReleaseDeviceList();
-        meterRelease(&engine);
+        close();
         g_script = nullptr;
         g_recorder = nullptr;
     }
@@ -110,11 +95,6 @@ protected:
 
     Script script;
     Recorder recorder;
-    WaveDevice device;
-    WavSource source;
-    WavSelection selection;
-    MeterEngine* engine = nullptr;
-    Transport t;
     std::unique_ptr<TempFile> file;
 };
 

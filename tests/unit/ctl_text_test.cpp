@@ -123,17 +123,6 @@ TEST(CtlBarBeatTick, FormatExamples) {
     EXPECT_EQ(buf[6], 'Z');
 }
 
-TEST(CtlBarBeatTick, ToMillisecondsExamples) {
-    // Bar, beat, tick, tempo, ticks per quarter, beats per bar, beat unit, ms.
-    const std::tuple<int, int, int, float, int, int, int, float> cases[] = {
-        {1, 1, 0, 120, 480, 4, 4, 0},      {2, 1, 480, 120, 480, 1, 1, 2500},
-        {1, 2, 480, 120, 480, 2, 2, 1500}, {1, 4, 0, 120, 480, 6, 8, 750},
-        {2, 1, 0, 120, 480, 7, 16, 875},   {3, 1, 0, 60, 0, 4, 4, 0}};
-    for (const auto& [bar, beat, tick, tempo, tpq, bpb, unit, ms] : cases)
-        EXPECT_EQ(ctlBarBeatTickToMs(bar, beat, tick, tempo, tpq, bpb, unit), ms)
-            << bar << "/" << beat << "/" << tick << " in " << bpb << "/" << unit;
-}
-
 struct Sig {
     float tempo;
     int tpq, bpb, unit;

@@ -43,21 +43,4 @@ TEST(KnobRange, AngleToValueIsNotClamped) {
     EXPECT_FALSE(r.setFromAngle(270 * kDeg)); // the same angle: no change reported
 }
 
-TEST(KnobRange, SetValueReportsChangesOnly) {
-    // Out-of-range and NaN refusals: the knob's command 4 case.
-    KnobRange r = KnobRange::make(0, 1, 0.5f, 0.1f, 0, 240, 300);
-    const std::pair<float, bool> cases[] = {{0.5f, false}, {0, true}, {0.25f, true}};
-    for (const auto& [v, changed] : cases)
-        EXPECT_EQ(r.setValue(v), changed) << v;
-    EXPECT_EQ(r.value, 0.25f);
-}
-
-TEST(KnobRange, UsableRanges) {
-    // No span and a logarithm of 0 are refused through ctlCreateKnob in the knob tests.
-    EXPECT_TRUE(KnobRange::usable(0, 1, 0.5f, 0.1f, 0));
-    EXPECT_TRUE(KnobRange::usable(1, 0, 0.5f, 0.1f, 0)); // reversed is defined
-    EXPECT_FALSE(KnobRange::usable(0.1f, 1, 0, 1.1f, kKnobLogarithmic));
-    EXPECT_FALSE(KnobRange::usable(0, INFINITY, 0, 1, 0));
-}
-
 } // namespace

@@ -4,6 +4,3 @@ kc_add_test(meter_test unit
           ${CMAKE_CURRENT_LIST_DIR}/meter_ballistics_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/meter_accumulate_test.cpp
   LIBS kc_meter GTest::gtest_main Threads::Threads)
-kc_add_test(meter_settings_release_test unit
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/meter_settings_release_test.cpp
-  LIBS kc_options kc_meter GTest::gtest Qt6::Widgets Threads::Threads)

@@ -161,6 +161,17 @@ TEST_F(MeterBallistics, CorrelationHoldsItsExtremeAndReleases) {
     EXPECT_EQ(frame.correlation, 0.0f);
 }
 
+// Sums whose quotient rounds a hair past +-1 are drawn at exactly +-1.
+TEST_F(MeterBallistics, CorrelationRoundedPastOneIsClamped) {
+    Prepared pr(params(10));
+    for (const float c : {1.000002f, -1.000002f}) {
+        frame = {};
+        const MeterFrameInput in = pr.input(4410);
+        runConstant(frame, in, 0.5f, c);
+        EXPECT_EQ(frame.correlation, c > 0 ? 1.0f - in.phaseStep : in.phaseStep - 1.0f) << c;
+    }
+}
+
 TEST(MeterDisplayValues, ScaleValuesAndBounds) {
     EXPECT_NEAR(meterScaleValue(0.5f, MeterQuantity::Peak, 0, 0.0f), -6.0206f, 1e-4);
     EXPECT_NEAR(meterScaleValue(0.25f, MeterQuantity::Power, 0, 7.0f), -6.0206f + 7.0f, 1e-4);

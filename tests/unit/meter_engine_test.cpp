@@ -1,4 +1,5 @@
 // The meter engine through its public operations.
+#include "meter/meter_accumulate_avx2.h"
 #include "meter/meter_display_values.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
@@ -15,15 +16,22 @@
 
 namespace {
 
-class MeterEngineTest : public ::testing::Test {
+// Every engine test runs on each accumulation kernel the processor offers
+// (the parameter: 1 for AVX2, 0 for the baseline SSE2 one).
+class MeterEngineTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
+        if (GetParam() != 0 && !meterHasAvx2())
+            GTEST_SKIP() << "no AVX2 on this processor";
         meterInstallFrameRenderer(&renderer);
         engine = meterCreate();
         ASSERT_NE(engine, nullptr);
         ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
+        engine->wideAccumulation = GetParam();
     }
     void TearDown() override {
+        if (IsSkipped())
+            return;
         renderer.open();
         meterRelease(&engine);
         EXPECT_EQ(engine, nullptr);
@@ -43,7 +51,7 @@ protected:
     MeterEngine* engine = nullptr;
 };
 
-TEST_F(MeterEngineTest, BlocksAccumulateUntilTheFrameBoundaryAndKeepThePhase) {
+TEST_P(MeterEngineTest, BlocksAccumulateUntilTheFrameBoundaryAndKeepThePhase) {
     // 10 frames per second: 4410 sample frames per frame.
     const auto block = stereoBlock(4096, silence, silence);
     feed(block);
@@ -58,7 +66,7 @@ TEST_F(MeterEngineTest, BlocksAccumulateUntilTheFrameBoundaryAndKeepThePhase) {
     EXPECT_EQ(engine->sampleCounter, 7878u % 4410u);
 }
 
-TEST_F(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
+TEST_P(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
     changeLeft([](ChannelParams& c) { c.nbFperS = 25; });
     const auto block = stereoBlock(441, silence, silence);
     for (int i = 0; i < 3; ++i)
@@ -70,7 +78,7 @@ TEST_F(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
     EXPECT_EQ(engine->sampleCounter, 1u);
 }
 
-TEST_F(MeterEngineTest, FullScaleSquareAndSineReadings) {
+TEST_P(MeterEngineTest, FullScaleSquareAndSineReadings) {
     const auto square = [](uint32_t i) { return static_cast<int16_t>(i % 2 ? -32767 : 32767); };
     // 1 kHz: exactly 100 periods in a frame of 4410 sample frames.
     const auto sine = [](uint32_t i) {
@@ -89,7 +97,7 @@ TEST_F(MeterEngineTest, FullScaleSquareAndSineReadings) {
                 0.01);
 }
 
-TEST_F(MeterEngineTest, EachChannelIsDelayedByItsOwnWholeSampleCount) {
+TEST_P(MeterEngineTest, EachChannelIsDelayedByItsOwnWholeSampleCount) {
     MeterParams p;
     meterGetParams(engine, &p);
     p.left.nbFperS = 2; // 22050 sample frames per frame: no boundary below
@@ -113,7 +121,7 @@ TEST_F(MeterEngineTest, EachChannelIsDelayedByItsOwnWholeSampleCount) {
     EXPECT_FLOAT_EQ(engine->acc[0].peak, 0.5f);
 }
 
-TEST_F(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
+TEST_P(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
     ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 1), 1);
     EXPECT_EQ(engine->delay[1].size, 0u);
     std::vector<int16_t> block(4410, 8192);
@@ -125,7 +133,7 @@ TEST_F(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
               std::tuple(4410u, 0.25f, 0.0f, 0.0f, 0.0f));
 }
 
-TEST_F(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
+TEST_P(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
     meterSetLossOptions(engine, 1, 1);
     const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
@@ -150,7 +158,7 @@ TEST_F(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
     EXPECT_EQ(engine->lostFrames.load(), 0);
 }
 
-TEST_F(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
+TEST_P(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
     const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
     std::thread stream([&] {
@@ -167,7 +175,7 @@ TEST_F(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
     EXPECT_EQ(engine->lostFrames.load(), 0);
 }
 
-TEST_F(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) {
+TEST_P(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) {
     const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
     feed(block);
@@ -182,7 +190,7 @@ TEST_F(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) 
     EXPECT_EQ(std::atomic_ref<MeterEngine*>(engine).load(), nullptr);
 }
 
-TEST_F(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
+TEST_P(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
     const auto loud = stereoBlock(
         4410, [](uint32_t) { return int16_t(16384); }, [](uint32_t) { return int16_t(-16384); });
     const auto quiet = stereoBlock(4410, silence, silence);
@@ -213,7 +221,7 @@ TEST_F(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
     EXPECT_EQ(std::tuple(f.hold[0].maxPeak, f.in.scaleMode), std::tuple(0.0f, 1));
 }
 
-TEST_F(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
+TEST_P(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
     changeLeft([](ChannelParams& c) { c.nbFperS = 20; });
     EXPECT_EQ(engine->coeff.samplesPerFrame, 4410u); // not yet
     feed(stereoBlock(100, silence, silence));
@@ -230,7 +238,7 @@ TEST_F(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
     EXPECT_EQ(engine->sampleCounter, 100u);
 }
 
-TEST_F(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
+TEST_P(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
     feed(stereoBlock(
         100, [](uint32_t) { return int16_t(1000); }, silence));
     const float* data = engine->delay[0].data.get();
@@ -245,6 +253,9 @@ TEST_F(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
     EXPECT_EQ(meterSetFormat(&none, 44100.0f, 2), 0);
 }
 
+INSTANTIATE_TEST_SUITE_P(Kernels, MeterEngineTest, ::testing::Values(0, 1),
+                         [](const auto& kernel) { return kernel.param ? "Avx2" : "Sse2"; });
+
 // Placement recording is checked with the real meter window.
 class FakeHost final : public MeterWindowHost {
 public:
@@ -255,7 +266,7 @@ public:
     MeterWindow* destroyed = nullptr;
 };
 
-TEST_F(MeterEngineTest, RepaintReachesTheWindowAndReleasingTheEngineClosesIt) {
+TEST_P(MeterEngineTest, RepaintReachesTheWindowAndReleasingTheEngineClosesIt) {
     FakeHost host;
     meterInstallWindowHost(&host);
     auto* window = reinterpret_cast<MeterWindow*>(&host);

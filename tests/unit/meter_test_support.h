@@ -49,7 +49,7 @@ private:
     }
     template <class P> bool waitUntil(P done) {
         std::unique_lock<std::mutex> guard(m_mutex);
-        return m_cond.wait_for(guard, std::chrono::seconds(60), done);
+        return m_cond.wait_for(guard, std::chrono::seconds(20), done);
     }
 
     std::mutex m_mutex;

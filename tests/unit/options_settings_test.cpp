@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -111,6 +112,20 @@ TEST_F(MeterSettingsTest, TheFinalReleaseEndsAnOpenOptionsDialogAsCancelled) {
     EXPECT_EQ(std::pair(dialog.isVisible(), dialog.result()), std::pair(false, +QDialog::Rejected));
     LoadMeterSettings("Korvalo Cor");
     EXPECT_EQ(meterOptionsDialog(), nullptr); // every load forgets the handle
+}
+
+// An engine released at the end of a fed block releases its settings on the
+// stream thread (MeterEngineTest.ReleaseWhileFeeding...): they are saved on
+// the main thread.
+TEST_F(MeterSettingsTest, AReleaseOffTheMainThreadSavesOnTheMainThread) {
+    optionsInstallSettingsProvider();
+    MeterSettingsProvider* provider = meterSettingsProvider();
+    provider->loadSettings("Korvalo Cor");
+    std::thread([provider] { provider->releaseSettings(); }).join();
+    EXPECT_EQ(meterSettingsUseCount(), 1) << "not saved on the stream thread";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(meterSettingsUseCount(), 0) << "saved by the main thread's event loop";
+    meterInstallSettingsProvider(nullptr);
 }
 
 TEST_F(MeterSettingsTest, PresetsKeepTimingAndTheAnalogRowSetsTheOffset) {

@@ -1,7 +1,6 @@
 // Pixel rules of the GDI-style drawing context, checked on small images.
 #include "platform/dc.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -225,10 +224,4 @@ TEST(DcText, CellAnchoredAtTopLeftWithBackgroundModes) {
     const int w = extent.width(), h = extent.height();
     expectPixels(
         img, {{10, 20, kBlue}, {9 + w, 19 + h, kBlue}, {10 + w, 20, kWhite}, {10, 20 + h, kWhite}});
-}
-
-int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -7,7 +7,6 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -372,56 +371,6 @@ TEST_F(RegistryBatch, ReadsFollowFileChangedInPlace) {
         }
         EXPECT_EQ(readAs(kDemo, "V", 0u), std::pair(v, 1));
     }
-}
-
-// Every test program works in a private settings folder made before main,
-// even when started by hand with no XDG_CONFIG_HOME: the real settings under
-// $HOME are never touched. A child that inherits the folder shares it.
-TEST(RegistryPrivateFolder, TestProgramsNeverTouchTheRealSettings) {
-    if (const char* probe = std::getenv("KC_REGISTRY_PROBE")) {
-        // The child: store a value and say where it went.
-        const int v = 1;
-        ASSERT_EQ(regWriteValue(kDemo, "Probe", &v, 4), 1);
-        std::ofstream(probe) << regStorePath();
-        return;
-    }
-    const std::string inherited = regStorePath();
-    const std::filesystem::path home =
-        std::filesystem::path(inherited).parent_path().parent_path() / "fake-home";
-    std::filesystem::create_directories(home);
-    for (bool shared : {false, true}) {
-        SCOPED_TRACE(shared ? "inherited folder" : "started by hand");
-        const std::string report = (home / "report").string();
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            if (!shared) {
-                unsetenv("XDG_CONFIG_HOME");
-                unsetenv("KC_TEST_CONFIG");
-                setenv("HOME", home.c_str(), 1);
-            }
-            setenv("KC_REGISTRY_PROBE", report.c_str(), 1);
-            execl("/proc/self/exe", "registry_test", "--gtest_filter=RegistryPrivateFolder.*",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
-        std::string used;
-        std::ifstream(report) >> used;
-        ASSERT_FALSE(used.empty());
-        EXPECT_FALSE(std::filesystem::exists(home / ".config")) << used;
-        if (shared) {
-            EXPECT_EQ(used, inherited);
-            EXPECT_TRUE(std::filesystem::exists(used)); // still there for its owner
-        } else {
-            EXPECT_NE(used, inherited);
-            EXPECT_FALSE(std::filesystem::exists(used)) << "left behind after exit";
-        }
-    }
-    std::filesystem::remove_all(home);
 }
 
 } // namespace

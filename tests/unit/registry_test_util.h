@@ -1,4 +1,5 @@
-// A private settings folder per test, so cases never see each other's files.
+// Each case starts from an empty private settings folder: the one every test
+// program gets (tests/support/private_config.cpp), emptied before and after.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,22 +12,15 @@
 
 class RegistryTestBase : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* base = std::getenv("XDG_CONFIG_HOME");
-        m_saved = base ? base : "";
-        std::filesystem::path root = m_saved.starts_with('/')
-                                         ? std::filesystem::path(m_saved)
-                                         : std::filesystem::temp_directory_path();
-        std::filesystem::create_directories(root);
-        std::string tmpl = (root / "reg-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        m_dir = tmpl;
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
-    }
+    void SetUp() override { empty(); }
     void TearDown() override {
-        setenv("XDG_CONFIG_HOME", m_saved.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        empty();
+    }
+    void empty() const {
         std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
+        for (const auto& e : std::filesystem::directory_iterator(m_dir, ec))
+            std::filesystem::remove_all(e.path(), ec);
     }
 
     std::filesystem::path folder() const { return m_dir / "korvalo-cor"; }
@@ -46,6 +40,5 @@ protected:
             EXPECT_NE(e.path().filename().string().rfind("registry.ini.tmp", 0), 0u) << e.path();
     }
 
-    std::filesystem::path m_dir;
-    std::string m_saved;
+    const std::filesystem::path m_dir = std::getenv("XDG_CONFIG_HOME");
 };

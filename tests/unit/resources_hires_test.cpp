@@ -1,4 +1,4 @@
-// The 2x drawings match their 1x pictures; the installed icons are icon 100.
+// The installed icons are icon 100.
 #include "resources/resource_path.h"
 
 #include <QFile>
@@ -24,17 +24,6 @@ double meanDifference(const QImage& a, const QImage& b) {
 }
 
 } // namespace
-
-TEST(HiResArtwork, TwiceTheSizeAndTheSamePicture) {
-    for (int number : {500, 509, 530, 531}) {
-        const QImage base = load(resourcePath(number));
-        const QImage twice = load(QStringLiteral(":/res/%1@2x.png").arg(number));
-        ASSERT_EQ(twice.size(), base.size() * 2) << number;
-        EXPECT_LT(meanDifference(base, twice), 12.0) << number;
-    }
-    // Another picture's 2x drawing is far off: the bound above means something.
-    EXPECT_GT(meanDifference(load(resourcePath(530)), load(":/res/531@2x.png")), 12.0);
-}
 
 TEST(HiResArtwork, InstalledIconsAreIcon100) {
     const QString dir = QStringLiteral(KC_SOURCE_DIR "/resources/icons/hicolor");
