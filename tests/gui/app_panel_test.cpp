@@ -13,6 +13,8 @@
 #include "app/wav_select.h"
 #include "controls/i2p.h"
 #include "controls/rotatif.h"
+#include "controls/text_entry_dialog.h"
+#include "controls/time_entry_dialog.h"
 #include "display/meter_window.h"
 
 #include <QApplication>
