@@ -27,7 +27,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != m_widget || m_replaying) {
+        if (watched != m_widget) {
+            return false;
+        }
+        if (event == m_replay) {
+            m_replay = nullptr; // our own copy passes
             return false;
         }
         switch (event->type()) {
@@ -117,21 +121,23 @@ private:
         return deliver(repeat);
     }
 
+    // False when the widget went meanwhile (and this filter with it). Only
+    // the copy itself passes unfiltered, not what a dialog opened on it sees.
     bool deliver(QKeyEvent& event) {
-        QPointer<KeyHold> self(this); // the widget may close on what it hears
-        m_replaying = true;
+        QPointer<KeyHold> self(this);
+        m_replay = &event;
         QCoreApplication::sendEvent(m_widget, &event);
         if (!self) {
             return false;
         }
-        m_replaying = false;
+        m_replay = nullptr;
         return true;
     }
 
     QWidget* m_widget;
-    QSet<int> m_down;         // press keys that went down here and are not known up
-    bool m_replaying = false; // our own copies pass unfiltered
-    bool m_held = false;      // a release waits for m_timer
+    QSet<int> m_down;           // press keys that went down here and are not known up
+    QEvent* m_replay = nullptr; // the copy being sent, until the filter lets it by
+    bool m_held = false;        // a release waits for m_timer
     int m_heldKey = 0;
     Qt::KeyboardModifiers m_heldModifiers;
     QString m_heldText;
