@@ -50,8 +50,7 @@ protected:
         state = {};
         surface = std::make_unique<MeterSurface>();
         surface->resize(kSize, kSize, ratio);
-        const int d = static_cast<int>(kSize * ratio);
-        face = QImage(d, d, QImage::Format_RGB32);
+        face = QImage(kSize * ratio, kSize * ratio, QImage::Format_RGB32);
         face.setDevicePixelRatio(ratio);
         xyScopePaintFace(face, kSize, kSize);
         QImage picture = face.copy();
@@ -59,8 +58,8 @@ protected:
         surface->adopt(picture);
         glyphs = std::make_unique<GlyphAtlas>(ctlMakeFont(14, 400), ratio);
     }
-    // `seconds` of the signal, in frames of 1/30 s, each taking the range and
-    // drawing the trace.
+    // `seconds` of the signal in frames of 1/30 s, each drawn as the render
+    // thread draws it.
     void play(const Signal& signal, double seconds) {
         std::vector<int16_t> pairs(2 * kPairsPerFrame);
         for (int frame = 0; frame < std::lround(seconds * 30); ++frame) {
@@ -84,24 +83,23 @@ protected:
     struct Lit {
         int dx, dy;
         uint32_t color;
+        double r() const { return std::hypot(dx, dy); }
     };
     std::vector<Lit> lit() {
         const QImage shot = surface->snapshot();
         const int half = shot.width() / 2;
         std::vector<Lit> out;
         for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x) {
-                const uint32_t c = shot.pixel(x, y);
-                if (c != face.pixel(x, y) && !(y < shot.height() / 12 && x < half))
-                    out.push_back({x - half, half - y, c});
-            }
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixel(x, y) != face.pixel(x, y) && !(y < shot.height() / 12 && x < half))
+                    out.push_back({x - half, half - y, shot.pixel(x, y)});
         return out;
     }
-    double extent() {
-        double e = 0;
+    Lit farthest() {
+        Lit best{0, 0, 0};
         for (const Lit& p : lit())
-            e = std::max(e, std::hypot(p.dx, p.dy));
-        return e;
+            best = p.r() > best.r() ? p : best;
+        return best;
     }
 
     static inline XyScopeLook defaults;
@@ -118,44 +116,42 @@ bool grey(uint32_t c) {
     return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
 }
 
-// Mid up, side across, at both densities; the graticule and the range text in
-// greys; a frame allocates nothing.
+// Mid up, side across, at both densities: a sine of gains (left, right) lies
+// on its line through the centre, upwards for the left channel alone, and
+// noise fills all four quadrants. The graticule and the range text are grey;
+// a frame allocates nothing.
 TEST_F(ScopeTest, EachStereoImageLandsWhereTheGoniometerShowsIt) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> noise(-kAmp, kAmp);
     const struct {
         const char* name;
-        Signal signal;
-        std::function<bool(const Lit&, int tolerance)> where;
-    } cases[] = {
-        {"mono", [](uint64_t g, double& l, double& r) { l = r = kAmp * sine(g); },
-         [](const Lit& p, int t) { return std::abs(p.dx) <= t; }},
-        {"L = -R", [](uint64_t g, double& l, double& r) { l = kAmp * sine(g), r = -l; },
-         [](const Lit& p, int t) { return std::abs(p.dy) <= t; }},
-        {"L only", [](uint64_t g, double& l, double& r) { l = kAmp * sine(g), r = 0; },
-         [](const Lit& p, int t) { return std::abs(p.dx + p.dy) <= 2 * t; }},
-        {"noise", [&](uint64_t, double& l, double& r) { l = noise(random), r = noise(random); },
-         [](const Lit&, int) { return true; }},
-    };
+        double left, right; // gains of the sine; 0, 0 for noise
+    } cases[] = {{"mono", 1, 1}, {"L = -R", 1, -1}, {"L only", 1, 0}, {"noise", 0, 0}};
     for (const double ratio : {1.0, 2.0}) {
         for (const auto& c : cases) {
-            start(ratio);
-            play(c.signal, 0.5);
-            const std::vector<Lit> points = lit();
-            int quadrants[4] = {0, 0, 0, 0};
-            int misplaced = 0;
-            for (const Lit& p : points) {
-                misplaced += !c.where(p, static_cast<int>(2 * ratio));
-                quadrants[(p.dx > 0 ? 1 : 0) + (p.dy > 0 ? 2 : 0)] += std::hypot(p.dx, p.dy) > 10;
-            }
             SCOPED_TRACE(std::string(c.name) + " at ratio " + std::to_string(ratio));
-            EXPECT_GT(points.size(), 100u);
-            EXPECT_EQ(misplaced, 0);
-            if (std::string(c.name) == "noise") {
-                EXPECT_GT(*std::min_element(quadrants, quadrants + 4), 100);
+            start(ratio);
+            play(
+                [&](uint64_t g, double& l, double& r) {
+                    l = c.left == 0 ? noise(random) : c.left * kAmp * sine(g);
+                    r = c.left == 0 ? noise(random) : c.right * kAmp * sine(g);
+                },
+                0.5);
+            // The line's direction (side, mid) and the distance from it.
+            const double sx = c.right - c.left, my = c.left + c.right, n = std::hypot(sx, my);
+            int quadrants[4] = {0, 0, 0, 0}, off = 0;
+            const std::vector<Lit> points = lit();
+            for (const Lit& p : points) {
+                off += n > 0 && std::abs(p.dx * my - p.dy * sx) / n > 2 * ratio;
+                quadrants[(p.dx > 0) + 2 * (p.dy > 0)] += p.r() > 10;
             }
-            if (std::string(c.name) == "L only") { // the upper-left half of the diagonal
+            EXPECT_GT(points.size(), 100u);
+            EXPECT_EQ(off, 0);
+            if (c.right == 0) { // the left channel alone: up and to the left
                 EXPECT_GT(quadrants[2], 50);
+            }
+            if (c.left == 0) { // noise
+                EXPECT_GT(*std::min_element(quadrants, quadrants + 4), 100);
             }
         }
     }
@@ -187,18 +183,14 @@ TEST_F(ScopeTest, TheRangeFollowsRisesAtOnceAndReleasesAtItsRate) {
         look.rangeRelease = release;
         start();
         play(loud, 0.5);
-        const double full = extent();
+        const double full = farthest().r();
         EXPECT_NEAR(state.rangeDb, -6.0, 0.1);
         play(quiet, 0.5);
-        EXPECT_LT(extent(), full * 0.3);
+        EXPECT_LT(farthest().r(), full * 0.3);
         play(quiet, 7.5); // 20 dB at 3 dB/s
-        if (release > 0) {
-            EXPECT_NEAR(extent(), full, 3.0);
-        } else {
-            EXPECT_LT(extent(), full * 0.3);
-        }
+        EXPECT_NEAR(farthest().r(), release > 0 ? full : full * 0.1, 3.0);
         play(loud, 1.0 / 30);
-        EXPECT_NEAR(extent(), full, 3.0);
+        EXPECT_NEAR(farthest().r(), full, 3.0);
     }
     // "Reset Max detection" starts from the trace shown.
     play(quiet, 0.5);
@@ -211,23 +203,15 @@ TEST_F(ScopeTest, TheRangeFollowsRisesAtOnceAndReleasesAtItsRate) {
 TEST_F(ScopeTest, APointFadesFromTheBeamAndVanishes) {
     look.rangeRelease = 0;
     start();
-    const uint64_t pulse = 441;
-    const Signal signal = [&](uint64_t g, double& l, double& r) { l = r = g == pulse ? kAmp : 0; };
-    const auto farthest = [&] {
-        Lit best{0, 0, 0};
-        for (const Lit& p : lit())
-            best = std::hypot(p.dx, p.dy) > std::hypot(best.dx, best.dy) ? p : best;
-        return best;
-    };
-    const double frame = 1.0 / 30;
-    play(signal, frame); // the pulse is 0.02 s old
+    const Signal pulse = [](uint64_t g, double& l, double& r) { l = r = g == 441 ? kAmp : 0; };
+    play(pulse, 1.0 / 30); // the pulse is 0.02 s old
     EXPECT_GT(farthest().dy, 100);
     EXPECT_EQ(farthest().color, look.beam);
-    play(signal, 3 * frame); // 0.12 s: past the beam delay of 0.05 s
+    play(pulse, 3.0 / 30); // 0.12 s: past the beam delay of 0.05 s
     EXPECT_GT(farthest().dy, 100);
     EXPECT_NE(farthest().color, look.beam);
     EXPECT_NE(farthest().color, look.afterglow);
-    play(signal, 5 * frame); // 0.29 s: past 0.25 s
+    play(pulse, 5.0 / 30); // 0.29 s: past 0.25 s
     EXPECT_LT(farthest().dy, 3);
 }
 

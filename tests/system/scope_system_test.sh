@@ -23,26 +23,19 @@ status=0
 
 "$program" --device silent "$work/sine-left.wav" > "$work/program.log" 2>&1 &
 pid=$!
-if ! wait_for 30 find_window '^Korvalo$'; then
-  echo "FAIL: no meter window"
-  status=1
-else
+if wait_for 30 find_window '^Korvalo$'; then
   eval "$(xdotool getwindowgeometry --shell "$win")"
   xdotool mousemove $((X + 60)) $((Y + 200)) click 3
   wait_for 10 menu_open && xdotool key --repeat "$ups" Up && xdotool key Return
-  if ! { wait_for 10 find_window '^X/Y$' && scope=$win; }; then
-    echo "FAIL: no X/Y window after the menu item"
-    status=1
-  elif ! wait_for 10 trace "$shot"; then
-    cat "$work/trace.log"
-    echo "FAIL: the scope does not show the left channel's trace (screenshot $shot)"
-    status=1
-  else
-    place=$(xdotool getwindowgeometry "$scope" | sed -n 's/.*Position: \([0-9,-]*\).*/\1/p')
-    size=$(xdotool getwindowgeometry "$scope" | sed -n 's/.*Geometry: //p')
-    [ "$size" = 300x300 ] || { echo "FAIL: the scope opened at $size, not 300x300"; status=1; }
-  fi
 fi
+if ! { wait_for 10 find_window '^X/Y$' && scope=$win && wait_for 10 trace "$shot"; }; then
+  cat "$work/trace.log"
+  echo "FAIL: no X/Y window with the left channel's trace from the menu (screenshot $shot)"
+  status=1
+fi
+geometry() { xdotool getwindowgeometry "$scope" | sed -n 's/.*\(Position\|Geometry\): \([0-9x,-]*\).*/\2/p' | xargs; }
+first=$(geometry)
+[ "${first#* }" = 300x300 ] || { echo "FAIL: the scope opened as $first, not 300x300"; status=1; }
 stop_program "$pid" || status=1
 grep -q '^XY Open=binary:4:01000000' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" ||
   { echo "FAIL: the scope is not stored as open"; status=1; }
@@ -52,18 +45,14 @@ grep -q '^XY Open=binary:4:01000000' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 pid=$!
 still() { "$probe" shot "$scope" "$work/a.png" && sleep 0.5 && "$probe" shot "$scope" "$work/b.png" &&
   cmp -s "$work/a.png" "$work/b.png"; }
-if ! { wait_for 30 find_window '^X/Y$' && scope=$win; }; then
-  echo "FAIL: the scope did not open again at the next start"
+if ! { wait_for 30 find_window '^X/Y$' && scope=$win && [ "$(geometry)" = "$first" ]; }; then
+  echo "FAIL: the scope did not open again as $first at the next start"
   status=1
-else
-  again=$(xdotool getwindowgeometry "$scope" | sed -n 's/.*Position: \([0-9,-]*\).*/\1/p')
-  [ "$again" = "${place:-}" ] || { echo "FAIL: the scope opened at $again, not ${place:-?}"; status=1; }
-  if ! { wait_for 10 trace "$work/playing.png" && wait_for 30 find_window '^Korvalo Cor\.$' &&
-    xdotool windowfocus "$win" && xdotool key F2 && wait_for 10 still && trace "$work/stopped.png"; }; then
-    cat "$work/trace.log"
-    echo "FAIL: after F2 the scope does not keep the last trace"
-    status=1
-  fi
+elif ! { wait_for 10 trace "$work/playing.png" && wait_for 30 find_window '^Korvalo Cor\.$' &&
+  xdotool windowfocus "$win" && xdotool key F2 && wait_for 10 still && trace "$work/stopped.png"; }; then
+  cat "$work/trace.log"
+  echo "FAIL: after F2 the scope does not keep the last trace"
+  status=1
 fi
 stop_program "$pid" || status=1
 [ $status -eq 0 ] || cat "$work/program.log"
