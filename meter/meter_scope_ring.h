@@ -5,10 +5,9 @@
 // One writer, any number of readers, no lock and no allocation after
 // construction. Each slot holds one left/right pair packed in a 32-bit atomic,
 // so a reader never sees half a pair; the write count is published with
-// release order after the slots. A reader that was overtaken (it read slots
-// the writer has since reused) finds out by reading the count again:
-// `oldestValid()` tells which of the indexes it read are still the ones it
-// asked for.
+// release order after the slots. The writer may run up to one block ahead of
+// the published count, so a reader relies only on the newer half of the ring
+// (`oldestValid()`), which holds far more than the longest trace.
 #pragma once
 
 #include <atomic>
@@ -48,12 +47,9 @@ public:
         left = static_cast<int16_t>(packed & 0xffffu);
         right = static_cast<int16_t>(packed >> 16);
     }
-    // After reading: the lowest index whose slot still held that index's pair
-    // (everything older may have been overwritten meanwhile).
+    // The lowest index whose slot surely still holds that pair.
     uint64_t oldestValid() const {
-        std::atomic_thread_fence(std::memory_order_acquire);
         const uint64_t e = m_end.load(std::memory_order_acquire);
-        // A put may run up to one block ahead of the published count.
         return e > kCapacity / 2 ? e - kCapacity / 2 : 0;
     }
 
