@@ -53,6 +53,34 @@ void restore(MeterSurface& s, const QImage& face, const int a[4]) {
     s.deviceChanged(a[0], a[1], a[2], a[3]);
 }
 
+// How pairs map to device pixels: centre, scale, dot size, picture size.
+struct Plot {
+    float cx, cy, k;
+    int dot, dw, dh;
+};
+
+// Rounds through a positive bias: a plain conversion, where floor() may be
+// a library call; the bias keeps float steps far below a pixel.
+constexpr float kBias = 65536.5f;
+constexpr int kBiasInt = 65536;
+
+// Plots the pairs [from, to) in one colour and widens `a` over them.
+void plotRun(MeterSurface& s, const MeterScopeRing& ring, uint64_t from, uint64_t to, const Plot& p,
+             uint32_t color, int a[4]) {
+    for (uint64_t i = from; i < to; ++i) {
+        int16_t l, r;
+        ring.get(i, l, r);
+        const int x = static_cast<int>(p.cx + static_cast<float>(r - l) * p.k + kBias) - kBiasInt;
+        const int y = static_cast<int>(p.cy - static_cast<float>(l + r) * p.k + kBias) - kBiasInt;
+        if (x < 0 || y < 0 || x + p.dot > p.dw || y + p.dot > p.dh)
+            continue;
+        for (int j = 0; j < p.dot; ++j)
+            std::fill_n(s.deviceRow(y + j) + x, p.dot, color);
+        a[0] = std::min(a[0], x), a[1] = std::min(a[1], y);
+        a[2] = std::max(a[2], x + p.dot), a[3] = std::max(a[3], y + p.dot);
+    }
+}
+
 void grow(int a[4], int l, int t, int r, int b) {
     if (a[0] >= a[2] || a[1] >= a[3]) {
         a[0] = l, a[1] = t, a[2] = r, a[3] = b;
@@ -137,36 +165,31 @@ void xyScopeDrawTrace(MeterSurface& s, const QImage& face, XyTraceState& state,
     if (dw <= 0 || dh <= 0 || face.width() != dw || face.height() != dh)
         return;
     restore(s, face, state.drawn);
-    int area[4] = {0, 0, 0, 0};
     const double ratio = s.ratio();
     const float radius = static_cast<float>(
         std::max(1.0, (std::min(s.width(), s.height()) / 2.0 - kXyMargin) * ratio));
-    const float k = radius / (kFullScale * std::pow(10.0f, state.rangeDb / 20.0f)) * 0.5f;
-    const int dot = std::max(1, static_cast<int>(std::lround(ratio)));
-    const float cx = dw * 0.5f - dot * 0.5f, cy = dh * 0.5f - dot * 0.5f;
+    Plot plot;
+    plot.k = radius / (kFullScale * std::pow(10.0f, state.rangeDb / 20.0f)) * 0.5f;
+    plot.dot = std::max(1, static_cast<int>(std::lround(ratio)));
+    plot.cx = dw * 0.5f - plot.dot * 0.5f, plot.cy = dh * 0.5f - plot.dot * 0.5f;
+    plot.dw = dw, plot.dh = dh;
     uint32_t fade[kFadeSteps];
     for (int i = 0; i < kFadeSteps; ++i)
         fade[i] = mix(look.beam, look.afterglow, i, kFadeSteps - 1);
-    const float rate = ring.sampleRate();
+    const double rate = ring.sampleRate();
     const double beamPairs = look.beamSeconds * rate, glowPairs = look.glowSeconds * rate;
-    const uint64_t start = traceStart(ring, end, look);
-    for (uint64_t i = start; i < end; ++i) {
-        const double age = static_cast<double>(end - 1 - i);
-        const uint32_t color =
-            age < beamPairs ? look.beam
-            : glowPairs <= 0
-                ? fade[kFadeSteps - 1]
-                : fade[std::min(kFadeSteps - 1,
-                                static_cast<int>((age - beamPairs) * kFadeSteps / glowPairs))];
-        int16_t l, r;
-        ring.get(i, l, r);
-        const int x = static_cast<int>(std::floor(cx + (r - l) * k + 0.5f));
-        const int y = static_cast<int>(std::floor(cy - (l + r) * k + 0.5f));
-        if (x < 0 || y < 0 || x + dot > dw || y + dot > dh)
-            continue;
-        for (int j = 0; j < dot; ++j)
-            std::fill_n(s.deviceRow(y + j) + x, dot, color);
-        grow(area, x, y, x + dot, y + dot);
+    // From the oldest point on, runs of one colour: the fade steps from the
+    // afterglow back towards the beam (step s holds the ages from beam +
+    // s / kFadeSteps of the persistence on), then the beam itself.
+    int area[4] = {dw, dh, 0, 0};
+    uint64_t i = traceStart(ring, end, look);
+    for (int step = kFadeSteps - 1; step >= -1 && i < end; --step) {
+        const double minAge = step < 0 ? 0.0 : beamPairs + step * glowPairs / kFadeSteps;
+        const uint64_t older = static_cast<uint64_t>(std::ceil(minAge));
+        const uint64_t stop = step < 0 ? end : older < end ? end - older : 0;
+        if (stop > i)
+            plotRun(s, ring, i, stop, plot, step < 0 ? look.beam : fade[step], area);
+        i = std::max(i, stop);
     }
     if (area[0] < area[2])
         s.deviceChanged(area[0], area[1], area[2], area[3]);
