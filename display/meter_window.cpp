@@ -238,7 +238,7 @@ void MeterWindow::buildMenus() {
     };
     addSystem(kSysWhereIsWindow, "Where is this window !?");
     addSystem(kSysSetDefaultPosition, "Set current Window Position as default settings");
-    // The windows of their own that show more of the signal close the menu.
+    // Other views of the signal, in windows of their own, end the menu.
     m_menu->addSeparator();
     add(kCmdXyScope, "X/Y Scope", true);
     for (auto& [id, a] : m_actions) {
