@@ -10,6 +10,7 @@
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
 #include "display/meter_window.h"
+#include "display/xy_scope_window.h"
 #include "options/meter_options_dialog.h"
 #include "options/meter_settings_provider.h"
 
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
 
     if (!shell.createMainWindow())
         return 0;
+    // The X/Y scope opens again when it was open at the end of the last run.
+    xyScopeRestore(engine.get());
     // A FILE on the command line opens like a choice in the file dialog, then
     // plays, with the meter window already open so that the meters move at
     // once. It is opened from inside the event loop: its "Sorry..." box runs

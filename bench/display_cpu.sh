@@ -8,7 +8,8 @@
 # The audio paces the display: a frame is published at most once per block,
 # so the frame rate asked for is reached only when the latency (the block
 # duration) is short enough; at 20 ms and 30 frames per second it is.
-# Budget: 1 % of one core at 180 x 1080, 2 % at 1920 x 1080.
+# Budget: 1 % of one core at 180 x 1080, 2 % at 1920 x 1080; with the
+# 300 x 300 X/Y scope open beside a 180 x 1080 meter (--scope), 1.5 %.
 #
 #   bench/display_cpu.sh PROGRAM WAV [options]
 #     --seconds S     measured time per size (10)
@@ -20,13 +21,14 @@
 #                     an ordinary desktop user: the audio threads' request for
 #                     it is refused and they run at normal priority
 #     --bench PATH    also run the per-frame benchmark (display_bench)
+#     --scope         the X/Y scope open too, 300 x 300, right of the meter window
 #   The older form PROGRAM WAV [SECONDS] [WIDTH] measures one WIDTH x 1080 window.
 set -uo pipefail
 [ $# -ge 2 ] || { sed -n '2,/^set /p' "$0" | sed '$d'; exit 2; }
 program=$(readlink -f "$1")
 wav=$(readlink -f "$2")
 shift 2
-seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1
+seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1 scope=0
 if [[ $# -gt 0 && $1 != --* ]]; then
   seconds=$1
   [ $# -ge 2 ] && sizes=("$2x1080")
@@ -41,6 +43,7 @@ while [ $# -gt 0 ]; do
   --bench) bench=$(readlink -f "$2") ;;
   --runs) runs=$2 ;;
   --no-realtime) realtime=0; shift; continue ;;
+  --scope) scope=1; shift; continue ;;
   *) echo "unknown option $1"; exit 2 ;;
   esac
   shift 2
@@ -52,12 +55,12 @@ if [ -z "${KC_IN_XVFB:-}" ]; then
   sw=1024 sh=768
   for s in "${sizes[@]}"; do
     w=${s%x*} h=${s#*x}
-    ((w + 64 > sw)) && sw=$((w + 64))
+    ((w + 64 + 310 * scope > sw)) && sw=$((w + 64 + 310 * scope))
     ((h + 64 > sh)) && sh=$((h + 64))
   done
   exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 ${sw}x${sh}x24 -nolisten tcp" \
     bash "$0" "$program" "$wav" --seconds "$seconds" --latency "$latency" --fps "$fps" \
-    --runs "$runs" $([ "$realtime" = 0 ] && echo --no-realtime) \
+    --runs "$runs" $([ "$realtime" = 0 ] && echo --no-realtime) $([ "$scope" = 1 ] && echo --scope) \
     $(printf -- '--size %s ' "${sizes[@]}") ${bench:+--bench "$bench"}
 fi
 export QT_QPA_PLATFORM=xcb
@@ -83,6 +86,7 @@ else
   priority="as this user's limits allow"
 fi
 echo "latency $latency ms, $fps display frames per second, ${seconds} s per run, $runs runs per size; $priority"
+[ "$scope" = 1 ] && echo "with the X/Y scope open, 300 x 300"
 status=0
 for size in "${sizes[@]}"; do
   width=${size%x*} height=${size#*x}
@@ -97,6 +101,10 @@ for size in "${sizes[@]}"; do
       printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n' "$(lefloat "$latency_s")"
       printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:%s\nWindow y0=binary:4:%s\nWindow x1=binary:4:%s\nWindow y1=binary:4:%s\n' \
         "$(le32 0)" "$(le32 0)" "$(le32 $((width - 1)))" "$(le32 $((height - 1)))"
+      # The scope stored as open, right of the meter window.
+      [ "$scope" = 1 ] &&
+        printf 'XY x0=binary:4:%s\nXY y0=binary:4:%s\nXY x1=binary:4:%s\nXY y1=binary:4:%s\nXY Open=binary:4:%s\n' \
+          "$(le32 $((width + 10)))" "$(le32 0)" "$(le32 $((width + 309)))" "$(le32 299)" "$(le32 1)"
     } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
     "${launch[@]}" "$program" --device silent "$wav" > "$work/program.log" 2>&1 &
@@ -106,6 +114,7 @@ for size in "${sizes[@]}"; do
       sleep 0.1
     done
     win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' 2>/dev/null | head -1)
+    [ "$scope" = 1 ] && ! xdotool search --all --onlyvisible --pid "$pid" --name '^X/Y$' > /dev/null 2>&1 && win=
     if [ -z "$win" ]; then
       echo "$size: no meter window"
       cat "$work/program.log"

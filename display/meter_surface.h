@@ -131,6 +131,14 @@ public:
     // device pixels (the glyphs are rendered at the ratio).
     void blendMask(int x, int y, const uint8_t* mask, int w, int h, int stride, uint32_t color);
 
+    // For drawers of their own (the X/Y trace), `lock` held: the picture's
+    // device pixel rows and size, and the device area [l, r) x [t, b) they
+    // changed.
+    uint32_t* deviceRow(int y) { return row(y); }
+    int deviceWidth() const { return m_deviceWidth; }
+    int deviceHeight() const { return m_deviceHeight; }
+    void deviceChanged(int l, int t, int r, int b) { changed({l, t, r, b}); }
+
     // The render thread tells the window that new pixels wait to be shown
     // (non-blocking; an eventfd read by the window's socket notifier).
     void ringWake();

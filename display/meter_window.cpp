@@ -6,6 +6,7 @@
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
 #include "display/x11_presenter.h"
+#include "display/xy_scope_window.h"
 #include "meter/meter_hooks.h"
 #include "options/meter_preset.h"
 #include "options/meter_settings.h"
@@ -73,6 +74,7 @@ public:
         QMetaObject::invokeMethod(
             window, [window] { delete window; }, Qt::QueuedConnection);
     }
+    void engineClosing(MeterEngine* engine) override { xyScopeEngineClosing(engine); }
 };
 
 DisplayWindowHost& windowHost() {
@@ -97,7 +99,7 @@ void meterWindowSetHooks(MeterWindowHooks h) {
 }
 
 void displayInstallHooks() {
-    meterInstallFrameRenderer(&DisplayFrameRenderer::instance());
+    meterInstallFrameRenderer(&displayFrameRenderers());
     meterInstallWindowHost(&windowHost());
 }
 
@@ -237,6 +239,9 @@ void MeterWindow::buildMenus() {
     };
     addSystem(kSysWhereIsWindow, "Where is this window !?");
     addSystem(kSysSetDefaultPosition, "Set current Window Position as default settings");
+    // Other views of the signal, in windows of their own, end the menu.
+    m_menu->addSeparator();
+    add(kCmdXyScope, "X/Y Scope", true);
     for (auto& [id, a] : m_actions) {
         const int cmd = id;
         connect(a, &QAction::triggered, this, [this, cmd] { command(cmd); });
@@ -269,6 +274,7 @@ QMenu* MeterWindow::prepareContextMenu() {
     m_actions[kCmdNotifyLoss]->setEnabled(relax == 1);
     m_actions[kCmdNotifyLoss]->setChecked(notify == 1);
     m_actions[kCmdRelaxMode]->setChecked(relax == 1);
+    m_actions[kCmdXyScope]->setChecked(xyScopeOf(e) != nullptr);
     return m_menu;
 }
 
@@ -334,6 +340,12 @@ void MeterWindow::command(int id) {
         invalidateFace();
         return;
     }
+    case kCmdXyScope:
+        if (xyScopeOf(e))
+            xyScopeClose(e);
+        else
+            xyScopeShow(e, this);
+        return;
     case kCmdAlwaysVisible:
         if (ctx) {
             ctx->alwaysVisible = ctx->alwaysVisible == 1 ? 0 : 1;

@@ -42,6 +42,7 @@ enum MeterWindowCommand : int {
     kCmdRelaxMode = 502,
     kCmdDefaultOptions = 600,
     kCmdChangeName = 601,
+    kCmdXyScope = 700, // opens or closes the X/Y scope
     kCmdResetMax = 1000,
     kCmdPresetBase = 1100, // 1100..1102
     kSysWhereIsWindow = 1,

@@ -96,3 +96,45 @@ bool meterWriteStoredPosition(const int32_t rect[4]) {
         values[i] = {kValueNames[i], &rect[i], sizeof rect[i]};
     return regWriteValues(kMeterWindowKey, values, 4) == 4;
 }
+
+namespace {
+const char* const kXyValueNames[5] = {"XY x0", "XY y0", "XY x1", "XY y1", "XY Open"};
+} // namespace
+
+bool xyReadStoredPlacement(int32_t out[4]) {
+    int32_t v[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        if (!regReadValue(kMeterWindowKey, kXyValueNames[i], &v[i], sizeof v[i]))
+            return false;
+    }
+    std::copy(v, v + 4, out);
+    return true;
+}
+
+int32_t xyReadStoredOpen() {
+    int32_t open = 0;
+    return regReadValue(kMeterWindowKey, kXyValueNames[4], &open, sizeof open) ? open : 0;
+}
+
+bool xyWriteStoredPlacement(const int32_t edges[4], int32_t open) {
+    RegValue values[5];
+    for (int i = 0; i < 4; ++i)
+        values[i] = {kXyValueNames[i], &edges[i], sizeof edges[i]};
+    values[4] = {kXyValueNames[4], &open, sizeof open};
+    return regWriteValues(kMeterWindowKey, values, 5) == 5;
+}
+
+WindowRect xyInitialPlacement(const int32_t* stored, const WindowRect* meter, int size,
+                              const WindowRect& area) {
+    if (stored && extent(stored[0], stored[2]) > 0 && extent(stored[1], stored[3]) > 0)
+        return meterFitEdges(stored, area);
+    const WindowRect m = meter ? *meter : meterDefaultPlacement(area.x + area.width, area.height);
+    constexpr int kGap = 8; // room for the window frames
+    int64_t x = int64_t{m.x} - kGap - size;
+    if (x < area.x)
+        x = int64_t{m.x} + m.width + kGap;
+    const WindowRect r{toInt(x), m.y, size, size};
+    int32_t edges[4];
+    meterRectEdges(r, edges);
+    return meterFitEdges(edges, area);
+}

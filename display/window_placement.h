@@ -47,3 +47,18 @@ bool meterWriteStoredPosition(const int32_t rect[4]);
 // fit an int is cut to the int range.
 void meterRectEdges(const WindowRect& r, int32_t out[4]);
 WindowRect meterRectFromEdges(const int32_t edges[4]);
+
+// The X/Y scope's stored place and open state, beside the meter window's
+// values: "XY x0".."XY y1" (edges) and "XY Open" (1 while it was open when
+// the program ended).
+bool xyReadStoredPlacement(int32_t out[4]);
+int32_t xyReadStoredOpen();
+// Writes the edges and the open state at once; false when any write failed.
+bool xyWriteStoredPlacement(const int32_t edges[4], int32_t open);
+
+// Where the X/Y scope opens: its stored place, else a `size` square beside
+// the meter window's frame `meter` (to its left, or to its right where the
+// left has no room), else beside the meter's right-edge default; always
+// brought onto `area`.
+WindowRect xyInitialPlacement(const int32_t* stored, const WindowRect* meter, int size,
+                              const WindowRect& area);

@@ -163,6 +163,9 @@ void destroyNow(MeterEngine** handle, MeterEngine* e, int ownSlot) {
         e->renderThread.join();
         e->hasRenderThread = false;
     }
+    if (MeterWindowHost* host = meterWindowHost()) {
+        host->engineClosing(e);
+    }
     if (MeterWindow* w = e->window.exchange(nullptr)) {
         if (MeterWindowHost* host = meterWindowHost()) {
             host->destroyWindow(w);
@@ -421,6 +424,10 @@ void meterFeed(MeterEngine** handle, const void* samples, uint32_t byteLength) {
 
     e->sampleCounter += n;
     e->samplesInFrame += n;
+    // Before the accumulation moves the delay lines on.
+    if (e->scopeRing.load(std::memory_order_relaxed)) {
+        meterScopeTap(e, static_cast<const unsigned char*>(samples), n, stride);
+    }
     meterAccumulate(e, static_cast<const unsigned char*>(samples), n, stride);
     if (e->sampleCounter >= e->coeff.samplesPerFrame) {
         frameBoundary(e);
@@ -586,4 +593,26 @@ void meterRepaint(MeterEngine* e) {
     if (w && host) {
         host->repaintWindow(w);
     }
+}
+
+int meterSetScope(MeterEngine* e, int on) {
+    if (!e) {
+        return 0;
+    }
+    if (on == 0) {
+        e->scopeRing.store(nullptr);
+        return 1;
+    }
+    if (!e->scopeRingStore) {
+        e->scopeRingStore.reset(new (std::nothrow) MeterScopeRing);
+        if (!e->scopeRingStore) {
+            return 0;
+        }
+    }
+    e->scopeRing.store(e->scopeRingStore.get());
+    return 1;
+}
+
+const MeterScopeRing* meterScopeRing(MeterEngine* e) {
+    return e ? e->scopeRing.load() : nullptr;
 }

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 struct MeterEngine;
+class MeterScopeRing;
 
 // The meter window as the engine sees it: an identity that the display layer
 // defines and resolves. The engine never dereferences it.
@@ -157,3 +158,11 @@ void meterResetMax(MeterEngine* engine);
 
 // Asks the open meter window, if any, for a full repaint.
 void meterRepaint(MeterEngine* engine);
+
+// The X/Y scope: with `on` 1, every fed block's sample pairs after the sync
+// delay go into the engine's scope ring (made on the first call), with 0 they
+// stop. Returns 0 when the ring cannot be made. Main thread.
+int meterSetScope(MeterEngine* engine, int on);
+// The scope ring while the scope is on, else null. Any thread; the ring lives
+// as long as the engine.
+const MeterScopeRing* meterScopeRing(MeterEngine* engine);

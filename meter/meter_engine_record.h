@@ -15,6 +15,7 @@
 
 #include "meter/meter_engine.h"
 #include "meter/meter_frame.h"
+#include "meter/meter_scope_ring.h"
 #include "platform/manual_reset_event.h"
 
 #include <atomic>
@@ -92,6 +93,12 @@ struct MeterEngine {
     std::atomic<int> notifyLoss{1}; // the meter shows the frame-loss warning
     std::atomic<int> relaxMode{0};  // 1: the feeder never waits and drops frames instead
     std::atomic<int> paced{1};      // feeder: 0 from meterResetLevels until meterStreamPaced
+
+    // The X/Y scope's ring: made by the main thread on the first meterSetScope
+    // and kept until the engine goes, so that a feed that still found it
+    // writes into live memory; `scopeRing` names it while the scope is on.
+    std::unique_ptr<MeterScopeRing> scopeRingStore; // main thread
+    std::atomic<MeterScopeRing*> scopeRing{nullptr};
 
     std::atomic<uint32_t> levelResetSeq{0};
     std::atomic<uint32_t> holdResetSeq{0};

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+struct MeterEngine;
 struct MeterFrame;
 struct MeterWindow;
 
@@ -48,6 +49,9 @@ public:
     // Closes the window when its engine is destroyed; the main thread, or the
     // stream thread when the destruction was deferred to the end of a block.
     virtual void destroyWindow(MeterWindow* window) = 0;
+    // The engine is going (its render thread has ended): the display's other
+    // windows that follow it let go of it. Same threads as destroyWindow.
+    virtual void engineClosing(MeterEngine* engine) { (void)engine; }
 };
 
 void meterInstallSettingsProvider(MeterSettingsProvider* provider);

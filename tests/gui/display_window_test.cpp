@@ -4,6 +4,7 @@
 #include "display/meter_renderer.h"
 #include "display/meter_surface.h"
 #include "display/window_placement.h"
+#include "display/xy_scope_window.h"
 #include "display_test_support.h"
 #include "gui_test_support.h"
 #include "options/meter_settings.h"
@@ -116,7 +117,7 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
               "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
               "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
               "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings");
+              "Set current Window Position as default settings|-|X/Y Scope");
     // The rate submenu, 2 to 30, marks the left set's rate only.
     const QMenu* rates = menu->actions().front()->menu();
     ASSERT_NE(rates, nullptr);
@@ -307,6 +308,53 @@ TEST_F(WindowTest, ReleaseWhileADialogOfTheWindowIsUp) {
     EXPECT_EQ(w->engine(), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w);
+}
+
+// "X/Y Scope" opens the scope beside the meter window, shows the trace of
+// what is fed and closes it again, storing its place as closed; the engine's
+// end (a shut-down), even with the scope's options dialog up, keeps it
+// stored as open.
+TEST_F(WindowTest, XyScopeFromTheMenuShowsTheTraceAndKeepsItsPlace) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->command(kCmdXyScope);
+    XyScopeWindow* s = xyScopeOf(engine);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(std::pair(s->windowTitle(), s->size()), std::pair(QString("X/Y"), QSize(300, 300)));
+    EXPECT_FALSE(s->frameGeometry().intersects(w->frameGeometry()));
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdXyScope)->isChecked());
+    const uint32_t beam = 0xff000000u | qRgb(255, 245, 0); // the default "Electron"
+    const auto beamPixels = [&] {
+        const QImage img = s->surface()->snapshot();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += img.pixel(x, y) == beam;
+        return n;
+    };
+    feed(true, 3);
+    for (int i = 0; i < 200 && beamPixels() < 20; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_GE(beamPixels(), 20);
+
+    s->setGeometry(40, 50, 280, 260);
+    w->command(kCmdXyScope);
+    EXPECT_EQ(xyScopeOf(engine), nullptr);
+    int32_t edges[4] = {};
+    EXPECT_TRUE(xyReadStoredPlacement(edges));
+    EXPECT_EQ(std::vector<int32_t>(edges, edges + 4), (std::vector<int32_t>{40, 50, 319, 309}));
+    EXPECT_EQ(xyReadStoredOpen(), 0);
+
+    QPointer<XyScopeWindow> again = xyScopeShow(engine, w);
+    EXPECT_EQ(again->geometry(), QRect(40, 50, 280, 260));
+    QTimer::singleShot(0, [&] {
+        meterRelease(&engine);
+        EXPECT_TRUE(again && !again->isVisible());
+    });
+    again->command(kXyCmdDefaultOptions);
+    EXPECT_EQ(xyReadStoredOpen(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(again);
 }
 
 TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {

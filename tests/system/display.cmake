@@ -10,3 +10,9 @@ add_test(NAME display_system_test
           $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-display-probe>
           ${CMAKE_BINARY_DIR}/display-system-screenshot.png)
 set_tests_properties(display_system_test PROPERTIES LABELS system TIMEOUT 300)
+
+add_test(NAME scope_system_test
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/scope_system_test.sh
+          $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-display-probe>
+          ${CMAKE_BINARY_DIR}/scope-system-screenshot.png)
+set_tests_properties(scope_system_test PROPERTIES LABELS system TIMEOUT 300)

@@ -9,6 +9,10 @@
 //       is dark; prints what it found either way.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
 //       saves the meter window's client, or only its level scale column.
+//   kc-display-probe trace WINDOW-ID OUT.png
+//       takes a screenshot of the X/Y scope into OUT.png and exits 0 when it
+//       shows the trace of a left-only signal: coloured (not grey) pixels on
+//       the diagonal from the upper left through the centre, and nowhere else.
 //   kc-display-probe sharp WINDOW-ID OUT.png WIDTH HEIGHT
 //       the window at twice the density: takes a screenshot into OUT.png and
 //       exits 0 when the client is 2 WIDTH x 2 HEIGHT pixels and the scale
@@ -120,6 +124,28 @@ int checkSharp(const char* windowId, const char* out, int width, int height) {
     return mixed >= 40 ? 0 : 1;
 }
 
+int checkTrace(const char* windowId, const char* out) {
+    const QImage img = grabWindow(windowId);
+    if (img.isNull())
+        return 1;
+    img.save(QString::fromLocal8Bit(out));
+    const int cx = img.width() / 2, cy = img.height() / 2;
+    int colored = 0, onDiagonal = 0, upperLeft = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            if (qRed(p) == qGreen(p) && qGreen(p) == qBlue(p))
+                continue; // the graticule and the texts are grey
+            const int dx = x - cx, dy = cy - y;
+            ++colored;
+            onDiagonal += std::abs(dx + dy) <= 4;
+            upperLeft += dx < -20 && dy > 20;
+        }
+    std::printf("scope %dx%d: %d trace pixels, %d on the L diagonal, %d upper left\n", img.width(),
+                img.height(), colored, onDiagonal, upperLeft);
+    return colored >= 50 && onDiagonal == colored && upperLeft >= 20 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -129,10 +155,12 @@ int main(int argc, char** argv) {
         return checkBars(argv[2], argv[3]);
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
         return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
+    if (argc == 4 && std::strcmp(argv[1], "trace") == 0)
+        return checkTrace(argv[2], argv[3]);
     if (argc == 6 && std::strcmp(argv[1], "sharp") == 0)
         return checkSharp(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     std::fprintf(stderr,
-                 "usage: %s wav OUT.wav SECONDS | bars|shot WINDOW-ID OUT.png [scale]"
+                 "usage: %s wav OUT.wav SECONDS | bars|shot|trace WINDOW-ID OUT.png [scale]"
                  " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
                  argv[0]);
     return 2;

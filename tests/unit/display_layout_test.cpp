@@ -75,6 +75,25 @@ TEST(WindowPlacement, StoredEdgesAreBroughtOntoTheScreen) {
     EXPECT_EQ(meterInitialPlacement(1920, 1080, nullptr, 0, huge, area), area);
 }
 
+// The X/Y scope opens at its stored place, else beside the meter window (left
+// of it, or right where the left has no room), always on the screen.
+TEST(WindowPlacement, TheScopeOpensBesideTheMeterWindowOnTheScreen) {
+    const WindowRect rightEdge{1740, 0, 180, 1080}, leftEdge{0, 100, 180, 600};
+    const int32_t stored[4] = {5000, 40, 5299, 339};
+    const struct {
+        const int32_t* stored;
+        const WindowRect* meter;
+        WindowRect want;
+    } cases[] = {
+        {nullptr, &rightEdge, {1432, 0, 300, 300}},
+        {nullptr, &leftEdge, {188, 100, 300, 300}},
+        {nullptr, nullptr, {1432, 0, 300, 300}}, // beside the meter's default place
+        {stored, &rightEdge, {1880, 40, 300, 300}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(xyInitialPlacement(c.stored, c.meter, 300, kScreen), c.want);
+}
+
 TEST(WindowPlacement, StoredPositionThenEnginePlacement) {
     const int32_t stored[4] = {100, 50, 299, 649};
     const int32_t small[4] = {10, 10, 15, 15}; // 6 x 6: right - left is 5, not above
