@@ -16,18 +16,20 @@ constexpr int kTaps = 49;         // the filter's length at the output rate
 constexpr uint32_t kChunk = 1024; // input frames measured at once
 constexpr int kMaxHistory = 25;   // (kTaps + 1) / 2 for the 2x filter
 
+// The helpers are always inlined: each clone of the kernel below passes
+// vectors in its own registers, which a call between clones would not.
 using Vec = float __attribute__((vector_size(32)));
 constexpr int kLanes = 8;
 
-inline Vec load(const float* p) {
+[[gnu::always_inline]] inline Vec load(const float* p) {
     Vec v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline Vec vabs(Vec v) {
+[[gnu::always_inline]] inline Vec vabs(Vec v) {
     return v < 0 ? -v : v;
 }
-inline Vec vmax(Vec a, Vec b) {
+[[gnu::always_inline]] inline Vec vmax(Vec a, Vec b) {
     return a > b ? a : b;
 }
 

@@ -175,6 +175,16 @@ private:
     double m_gain = 0, m_pole = 0, m_low[2] = {};
 };
 
+// Sanitizer builds run a tenth of the noise, in about the same time. The
+// range is then not compared: its 3 s blocks come every 100 ms here (Tech
+// 3342) and every second in libebur128, and the two percentiles agree to
+// 0.1 LU only over long programmes.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kMinutesScale = 0.1;
+#else
+constexpr double kMinutesScale = 1.0;
+#endif
+
 TEST(LoudnessTest, MatchesLibebur128OnVariedNoise) {
     const struct {
         int channels;
@@ -196,7 +206,7 @@ TEST(LoudnessTest, MatchesLibebur128OnVariedNoise) {
         const bool peaks = r.mode == EBUR128_MODE_TRUE_PEAK;
         VariedNoise noise(r.channels, r.rate);
         std::vector<int16_t> block;
-        for (uint64_t left = std::llround(r.minutes * 60 * r.rate); left > 0;) {
+        for (uint64_t left = std::llround(r.minutes * kMinutesScale * 60 * r.rate); left > 0;) {
             const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, 12345));
             noise.next(block, n);
             ebur128_add_frames_short(ref.get(), block.data(), n);
@@ -215,7 +225,9 @@ TEST(LoudnessTest, MatchesLibebur128OnVariedNoise) {
         ebur128_loudness_global(ref.get(), &v);
         EXPECT_NEAR(m.integrated(), v, 0.01) << what;
         ebur128_loudness_range(ref.get(), &v);
-        EXPECT_NEAR(m.range(), v, 0.1) << what;
+        if (kMinutesScale == 1.0) {
+            EXPECT_NEAR(m.range(), v, 0.1) << what;
+        }
     }
 }
 
