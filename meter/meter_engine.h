@@ -157,3 +157,14 @@ void meterResetMax(MeterEngine* engine);
 
 // Asks the open meter window, if any, for a full repaint.
 void meterRepaint(MeterEngine* engine);
+
+// ---- Loudness (main thread) ------------------------------------------------
+
+// Measures the loudness and true peak of the delayed samples (the ones the
+// bars show) or stops doing so. Turned on, it starts from nothing, and every
+// published frame carries its reading (`MeterFrameInput::loudness`).
+void meterSetLoudness(MeterEngine* engine, int on);
+int meterLoudnessOn(MeterEngine* engine);
+// Starts the integration, the range and the maxima again at the next block.
+// "Reset Max detection" (meterResetMax) and meterResetLevels do it too.
+void meterResetLoudness(MeterEngine* engine);
