@@ -11,6 +11,13 @@ constexpr double kMinusInf = -std::numeric_limits<double>::infinity();
 // into denormal numbers (which cost a hundred times more).
 constexpr double kTiny = 1e-30;
 
+// A filter state to keep: tiny ones become zero, and so do NaN and infinity
+// (a float file may hold them), which would otherwise stay in the recursion
+// and silence every block after them.
+double kept(double v) {
+    return std::fabs(v) >= kTiny && std::isfinite(v) ? v : 0.0;
+}
+
 } // namespace
 
 LoudnessMeter::LoudnessMeter(int channels, uint32_t sampleRate)
@@ -76,7 +83,7 @@ void LoudnessMeter::filter(const T* s, uint32_t frames, double scale) noexcept {
     }
     for (int c = 0; c < C; ++c) {
         for (int j = 0; j < 6; ++j) {
-            m_state[c][j] = std::fabs(st[c][j]) < kTiny ? 0.0 : st[c][j];
+            m_state[c][j] = kept(st[c][j]);
         }
         m_blockSum += sum[c];
     }

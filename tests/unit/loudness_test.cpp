@@ -100,6 +100,11 @@ TEST(LoudnessTest, WindowsOfASteadyToneAndReset) {
         EXPECT_LT(m.shortTerm(), -30) << rate;
         feed(m, rest);
         EXPECT_NEAR(m.shortTerm(), -23, 0.1) << rate;
+        // A NaN sample (a float file may hold one) spoils the windows that
+        // hold it, not the measurement after them.
+        m.add(std::vector<float>{NAN, NAN}.data(), 1);
+        feed(m, toneSteps(rate, {{3.5, -23}}));
+        EXPECT_NEAR(m.shortTerm(), -23, 0.1) << rate;
         EXPECT_NEAR(m.shortTermMax(), -23, 0.1) << rate;
         EXPECT_NEAR(m.momentaryMax(), -23, 0.1) << rate;
         EXPECT_NEAR(m.integrated(), -23, 0.1) << rate;
