@@ -72,24 +72,32 @@ template <int F, int H>
     return p;
 }
 
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define KC_LOUDNESS_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#endif
-#endif
-#ifndef KC_LOUDNESS_CLONES
-#define KC_LOUDNESS_CLONES
-#endif
+// The kernel built for any x86-64 and, where the processor has them, for AVX2
+// with fused multiply-adds, chosen when a TruePeak is made. (Not through
+// ifunc clones: their resolvers run before a sanitizer's run-time starts.)
+using PeaksFn = Peaks (*)(const float*, uint32_t, const float*, Peaks);
 
-KC_LOUDNESS_CLONES Peaks peaks4x(const float* x, uint32_t n, const float* c, Peaks p) {
-    return kernel<4, 13>(x, n, c, p);
+template <int F, int H> Peaks plain(const float* x, uint32_t n, const float* c, Peaks p) {
+    return kernel<F, H>(x, n, c, p);
 }
-KC_LOUDNESS_CLONES Peaks peaks2x(const float* x, uint32_t n, const float* c, Peaks p) {
-    return kernel<2, 25>(x, n, c, p);
+constexpr PeaksFn kPlain[] = {plain<4, 13>, plain<2, 25>, plain<1, 1>};
+
+#if defined(__x86_64__)
+template <int F, int H>
+__attribute__((target("avx2,fma"))) Peaks wide(const float* x, uint32_t n, const float* c,
+                                               Peaks p) {
+    return kernel<F, H>(x, n, c, p);
 }
-KC_LOUDNESS_CLONES Peaks peaks1x(const float* x, uint32_t n, const float* c, Peaks p) {
-    return kernel<1, 1>(x, n, c, p);
+constexpr PeaksFn kWide[] = {wide<4, 13>, wide<2, 25>, wide<1, 1>};
+bool haveWide() {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
+#else
+constexpr PeaksFn kWide[] = {plain<4, 13>, plain<2, 25>, plain<1, 1>};
+bool haveWide() {
+    return false;
+}
+#endif
 
 } // namespace
 
@@ -97,7 +105,7 @@ TruePeak::TruePeak(int channels, uint32_t sampleRate)
     : m_channels(std::clamp(channels, 1, kMaxChannels)), m_factor(sampleRate < 96000    ? 4
                                                                   : sampleRate < 192000 ? 2
                                                                                         : 1),
-      m_history(m_factor > 1 ? (kTaps + m_factor - 1) / m_factor : 1) {
+      m_history(m_factor > 1 ? (kTaps + m_factor - 1) / m_factor : 1), m_wide(haveWide()) {
     // Windowed sinc at the output rate; coefficient j belongs to phase j % F
     // and reaches j / F input samples back. Coefficients of no weight (the
     // sinc's zeros and the window's ends) are left out, as libebur128 does.
@@ -133,14 +141,8 @@ template <typename T> void TruePeak::addChunk(const T* s, uint32_t frames, float
         for (uint32_t i = 0; i < frames; ++i) {
             x[i] = static_cast<float>(s[static_cast<size_t>(i) * m_channels + ch]) * scale;
         }
-        Peaks p;
-        if (m_factor == 4) {
-            p = peaks4x(x, frames, m_coeff.data(), p);
-        } else if (m_factor == 2) {
-            p = peaks2x(x, frames, m_coeff.data(), p);
-        } else {
-            p = peaks1x(x, frames, m_coeff.data(), p);
-        }
+        const int k = m_factor == 4 ? 0 : m_factor == 2 ? 1 : 2;
+        const Peaks p = (m_wide ? kWide : kPlain)[k](x, frames, m_coeff.data(), Peaks{});
         m_peak[ch] =
             std::max({m_peak[ch], static_cast<double>(p.sample), static_cast<double>(p.between)});
         // The newest samples become the next chunk's history.

@@ -22,17 +22,17 @@ public:
     void reset() noexcept;
 
     double peak(int channel) const { return m_peak[channel]; } // linear, full scale 1.0
-    int factor() const { return m_factor; }
+    // Runs the kernel built for any x86-64 even where AVX2 is there (tests).
+    void usePlainKernel() { m_wide = false; }
 
 private:
     template <typename T> void addChunk(const T* samples, uint32_t frames, float scale) noexcept;
 
     int m_channels;
-    int m_factor;               // output samples per input sample
-    int m_history;              // input samples the filter reaches back
-    std::vector<float> m_coeff; // per phase, kTaps coefficients (zeros past the phase's count)
-    std::vector<int> m_delay;   // per phase, how far back each coefficient reaches
-    std::vector<int> m_taps;    // per phase, coefficients in use
+    int m_factor;                            // output samples per input sample
+    int m_history;                           // input samples the filter reaches back
+    bool m_wide;                             // the AVX2 build of the kernel runs
+    std::vector<float> m_coeff;              // phases 1..F-1, m_history coefficients each, by delay
     std::vector<float> m_line[kMaxChannels]; // per channel: history, then the chunk being measured
     double m_peak[kMaxChannels] = {};
 };
