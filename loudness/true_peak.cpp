@@ -16,8 +16,9 @@ constexpr int kTaps = 49;         // the filter's length at the output rate
 constexpr uint32_t kChunk = 1024; // input frames measured at once
 constexpr int kMaxHistory = 25;   // (kTaps + 1) / 2 for the 2x filter
 
-// The helpers are always inlined: each clone of the kernel below passes
-// vectors in its own registers, which a call between clones would not.
+// The helpers are always inlined: each build of the kernel below (plain and
+// AVX2) passes vectors in its own registers, which a call between the two
+// would not.
 using Vec = float __attribute__((vector_size(32)));
 constexpr int kLanes = 8;
 
