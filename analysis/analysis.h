@@ -7,7 +7,7 @@
 // thread, the meter engine of the live program (meterFeed on a feeding
 // thread, each frame through the render thread's steps right after the feed that
 // published it) and, when asked
-// for, libebur128 on a loudness thread. The blocks travel through a small
+// for, the loudness unit on a loudness and a true-peak thread. The blocks travel through a small
 // fixed ring, so memory stays flat whatever the file's length.
 //
 // Threads: analyzeFile may run on several threads at once, one file each.
@@ -39,7 +39,7 @@ enum class AnalysisMode { Peak, Rms, Average };
 // Figures of one channel. Decibel values are -infinity for silence.
 struct AnalysisChannel {
     double samplePeakDb = 0;    // largest absolute sample, dBFS
-    double truePeakDb = 0;      // 4x oversampled peak (libebur128), dBTP
+    double truePeakDb = 0;      // oversampled peak (4x below 96 kHz, 2x below 192 kHz), dBTP
     double rmsDb = 0;           // RMS over the whole file, dBFS (a full-scale sine: -3.01)
     uint64_t clipped = 0;       // samples in runs of two or more at full scale
     uint64_t clipRuns = 0;      // such runs

@@ -1,13 +1,15 @@
 // One file's analysis: the reading thread (the caller) reads blocks into a
 // ring and gathers the sample statistics; a feeding thread hands every block
-// to the meter engine; a loudness thread, when asked for, to libebur128. Each
-// ring slot is refilled only once every consumer has let it go, so the three
-// stay at most a ring's length apart and memory stays flat.
+// to the meter engine; when asked for, a loudness thread to the loudness unit
+// and a true-peak thread to its true-peak interpolator. Each ring slot is
+// refilled only once every consumer has let it go, so they stay at most a
+// ring's length apart and memory stays flat.
 #include "analysis/analysis.h"
 #include "analysis/analysis_levels.h"
-#include "analysis/analysis_loudness.h"
 #include "analysis/analysis_meter.h"
 #include "analysis/analysis_reader.h"
+#include "loudness/loudness_meter.h"
+#include "loudness/true_peak.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,11 +128,12 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         out.error = "the meter cannot measure " + std::to_string(rate) + " Hz";
         return out;
     }
-    std::unique_ptr<LoudnessMeter> loudness, peaks;
+    std::unique_ptr<LoudnessMeter> loudness;
+    std::unique_ptr<TruePeak> peaks;
     if (options.loudness) {
-        loudness = std::make_unique<LoudnessMeter>(channels, rate, LoudnessMeter::What::Loudness);
-        peaks = std::make_unique<LoudnessMeter>(channels, rate, LoudnessMeter::What::TruePeak);
-        if (!loudness->ok() || !peaks->ok()) {
+        loudness = std::make_unique<LoudnessMeter>(channels, rate);
+        peaks = std::make_unique<TruePeak>(channels, rate);
+        if (!loudness->ok()) {
             out.error = "the loudness meter cannot measure " + std::to_string(rate) + " Hz";
             return out;
         }
@@ -167,19 +170,19 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
                 ring.endRead(0);
             }
         });
-        const auto measure = [&](LoudnessMeter& m, int consumer) {
+        const auto measure = [&](auto* m, int consumer) {
             while (const Block* b = ring.beginRead(consumer)) {
                 if (pcm16) {
-                    m.add(b->pcm.data(), b->frames);
+                    m->add(b->pcm.data(), b->frames);
                 } else {
-                    m.add(b->values.data(), b->frames);
+                    m->add(b->values.data(), b->frames);
                 }
                 ring.endRead(consumer);
             }
         };
         if (loudness) {
-            loudnessThread = std::thread(measure, std::ref(*loudness), 1);
-            peakThread = std::thread(measure, std::ref(*peaks), 2);
+            loudnessThread = std::thread(measure, loudness.get(), 1);
+            peakThread = std::thread(measure, peaks.get(), 2);
         }
     } catch (const std::system_error& e) {
         ring.close();
@@ -238,7 +241,7 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         c.rmsDb = powerDb(stats.sumSquares[ch] / n);
         c.clipped = stats.clipped[ch];
         c.clipRuns = stats.clipRuns[ch];
-        c.truePeakDb = peaks ? analysisAmplitudeDb(peaks->truePeak(ch)) : std::nan("");
+        c.truePeakDb = peaks ? analysisAmplitudeDb(peaks->peak(ch)) : std::nan("");
     }
     if (channels == 2) {
         const double p = stats.sumSquares[0] * stats.sumSquares[1];

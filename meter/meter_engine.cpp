@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -276,6 +277,10 @@ void meterFillFrameInput(const MeterEngine& engine, MeterFrameInput& s) {
     s.levelResetSeq = e->levelResetSeq.load();
     s.holdResetSeq = e->holdResetSeq.load();
     s.maxResetSeq = e->maxResetSeq.load();
+    s.loudness.on = 0;
+    if (e->loudness && e->loudnessOn.load() != 0) {
+        e->loudness->read(s.loudness);
+    }
 }
 
 ChannelParams meterCreationParams(const MeterSettingsValues& s) {
@@ -354,6 +359,14 @@ int meterSetFormat(MeterEngine** handle, float sampleRate, int channels) {
     if (ok && channels > 1) {
         ok = allocateDelayLine(e->delay[1], sampleRate);
     }
+    try {
+        e->loudness = std::make_unique<LiveLoudness>(
+            channels > 1 ? 2 : 1, static_cast<uint32_t>(std::lround(sampleRate)));
+        e->loudnessSamples = std::make_unique<float[]>(2 * kMeterLoudnessPiece);
+        e->loudnessResetSeq.fetch_add(1);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     std::lock_guard<std::mutex> guard(e->lock);
     e->coeffValid = 0;
     if (!ok) {
@@ -428,6 +441,7 @@ void meterFeed(MeterEngine** handle, const void* samples, uint32_t byteLength) {
     if (e->scopeRing.load(std::memory_order_relaxed)) {
         meterScopeTap(e, static_cast<const unsigned char*>(samples), n, stride);
     }
+    meterFeedLoudness(e, static_cast<const unsigned char*>(samples), n, stride);
     meterAccumulate(e, static_cast<const unsigned char*>(samples), n, stride);
     if (e->sampleCounter >= e->coeff.samplesPerFrame) {
         frameBoundary(e);
@@ -472,6 +486,7 @@ void meterResetLevels(MeterEngine** handle) {
     }
     e->crossSum = 0.0f;
     e->levelResetSeq.fetch_add(1);
+    e->loudnessResetSeq.fetch_add(1);
     std::lock_guard<std::mutex> guard(e->lock);
     e->coeffValid = 0;
 }
@@ -582,6 +597,7 @@ void meterResetMax(MeterEngine* e) {
     std::lock_guard<std::mutex> guard(e->lock);
     e->maxResetSeq.fetch_add(1);
     e->lostFrames.store(0);
+    e->loudnessResetSeq.fetch_add(1);
 }
 
 void meterRepaint(MeterEngine* e) {

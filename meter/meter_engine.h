@@ -166,3 +166,13 @@ int meterSetScope(MeterEngine* engine, int on);
 // The scope ring while the scope is on, else null. Any thread; the ring lives
 // as long as the engine.
 const MeterScopeRing* meterScopeRing(MeterEngine* engine);
+// ---- Loudness (main thread) ------------------------------------------------
+
+// Measures the loudness and true peak of the delayed samples (the ones the
+// bars show) or stops doing so. Turned on, it starts from nothing, and every
+// published frame carries its reading (`MeterFrameInput::loudness`).
+void meterSetLoudness(MeterEngine* engine, int on);
+int meterLoudnessOn(MeterEngine* engine);
+// Starts the integration, the range and the maxima again at the next block.
+// "Reset Max detection" (meterResetMax) and meterResetLevels do it too.
+void meterResetLoudness(MeterEngine* engine);

@@ -10,9 +10,12 @@
 //     lines, the accumulators, phaseStep, the back input slot.
 //   render thread: `frame`, the front input slot.
 //   atomics: the hand-off flags and counters, the reset sequence numbers, the
-//     window handle (read at publication).
+//     window handle (read at publication), the loudness switch.
+//   loudness: allocated with the format (main thread, no stream running),
+//     then fed, reset and read by the feeding thread alone.
 #pragma once
 
+#include "loudness/live_loudness.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_frame.h"
 #include "meter/meter_scope_ring.h"
@@ -103,7 +106,22 @@ struct MeterEngine {
     std::atomic<uint32_t> levelResetSeq{0};
     std::atomic<uint32_t> holdResetSeq{0};
     std::atomic<uint32_t> maxResetSeq{0};
+
+    // Loudness of the delayed samples (the ones the bars measure).
+    std::unique_ptr<LiveLoudness> loudness;    // with the format
+    std::unique_ptr<float[]> loudnessSamples;  // feeder: a piece of delayed samples, interleaved
+    std::atomic<int> loudnessOn{0};            // main: 1 while measured
+    std::atomic<uint32_t> loudnessResetSeq{0}; // main: requests to start again
+    uint32_t loudnessResetSeen = 0;            // feeder: the request last applied
 };
+
+// Sample frames of delayed samples handed to the loudness unit at once.
+inline constexpr uint32_t kMeterLoudnessPiece = 1024;
+
+// Feeds the block's delayed samples to the loudness unit while it is on:
+// call before meterAccumulate moves the delay lines on. Feeding thread.
+void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t frames,
+                       uint32_t stride) noexcept;
 
 inline constexpr int kMeterFreshBit = 4;
 

@@ -10,6 +10,8 @@
 // input and are applied by the render thread before it processes the frame.
 #pragma once
 
+#include "loudness/live_loudness.h"
+
 #include <cstdint>
 
 struct MeterEngine;
@@ -49,6 +51,7 @@ struct MeterFrameInput {
     MeterChannelSums sums[2]; // left, right
     float crossSum;           // sum of left x right
     float phaseStep;          // correlator release per frame
+    LoudnessReading loudness; // while the loudness is measured (meterSetLoudness)
     // Reset requests (see the top of this file).
     uint32_t levelResetSeq; // levels and correlation to 0
     uint32_t holdResetSeq;  // hold state to its start values
