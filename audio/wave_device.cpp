@@ -81,6 +81,9 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
         d->ring[header->slot].filled.store(1);
         d->queued.fetch_sub(1);
         break;
+    case WaveMsg::Overrun:
+        d->overruns.fetch_add(1);
+        break;
     case WaveMsg::Open:
     case WaveMsg::Close:
         break;
@@ -228,6 +231,7 @@ int opPrepare(WaveDevice* d) {
     d->writePosition = 0;
     d->readPosition = 0;
     d->paced = 0;
+    d->delivered = 0;
     for (int i = 0; i < d->bufferCount; ++i) {
         BufferSlot& s = d->ring[i];
         s.prepared = 0;
@@ -311,8 +315,11 @@ int opTransferIn(WaveDevice* d, void* block) {
             std::memcpy(block, readSlot.data.get(), d->bufferBytes);
         readSlot.filled.store(0);
         d->readPosition = (d->readPosition + 1) % d->bufferCount;
-    } else if (block) {
-        std::memset(block, 0, d->bufferBytes);
+        d->delivered = 1;
+    } else {
+        if (block)
+            std::memset(block, 0, d->bufferBytes);
+        d->delivered = 0;
     }
     return 0;
 }
@@ -351,6 +358,8 @@ void resetRecord(WaveDevice* d) {
     d->readPosition = 0;
     d->paced = 0;
     d->refused.store(0);
+    d->overruns.store(0);
+    d->delivered = 0;
     d->event.reset();
     d->stopRequested.store(0);
     d->errorText[0] = 0;
@@ -517,6 +526,10 @@ void waveRequestStop(WaveDevice* device) {
         return;
     device->stopRequested.store(1);
     device->event->set();
+}
+
+uint32_t waveOverruns(const WaveDevice* device) {
+    return device ? device->overruns.load() : 0;
 }
 
 int waveIsPaced(const WaveDevice* device) {

@@ -54,7 +54,8 @@ struct WaveHeader {
     uint32_t slot = 0;               // index of the slot in the device's ring
 };
 
-enum class WaveMsg { Open, Close, Done, Data };
+// Overrun: input only, the backend lost recorded frames and recovered (no header).
+enum class WaveMsg { Open, Close, Done, Data, Overrun };
 using WaveCallback = void (*)(void* instance, WaveMsg msg, WaveHeader* header);
 
 class WaveDriver {
@@ -108,6 +109,8 @@ protected:
     bool interruptRequested() const;
     static int64_t nowNs();
     void setError(int error);
+    // Driver thread: recorded frames were lost and the backend recovered.
+    void reportOverrun() { m_callback(m_instance, WaveMsg::Overrun, nullptr); }
 
     const int m_kind;
     const StreamFormat m_format;
@@ -149,4 +152,7 @@ struct WaveBackend {
     std::unique_ptr<WaveDriver> (*create)(int kind, const char* pcmName, const StreamFormat& format,
                                           uint32_t bufferFrames, WaveCallback callback,
                                           void* instance);
+    // Optional: what the device offers for a sample type: the rate nearest
+    // 48000 Hz and its smallest channel count. 1, or 0 when it cannot tell.
+    int (*offer)(int kind, const char* pcmName, int32_t sampleType, StreamFormat* out) = nullptr;
 };
