@@ -7,6 +7,7 @@
 #include "app/engine_owner.h"
 #include "app/install_paths.h"
 #include "app/main_window.h"
+#include "app/output_delay.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
 #include "display/meter_window.h"
@@ -70,6 +71,12 @@ int main(int argc, char** argv) {
     MeterWindowHooks windowHooks;
     ControlPanelPart::fillWindowHooks(windowHooks);
     windowHooks.openOptions = optionsOpenFromMeterWindow;
+    windowHooks.sourceText = [&audioPart] { return audioPart.live().sourceText(); };
+    OutputDelayFollower delayFollower(audio, engine.slot());
+    delayFollower.showDelay = [&panelPart](float s) { panelPart.panel().showDelay(s); };
+    panelPart.panel().delayTurned = [&delayFollower] { delayFollower.turnedByHand(); };
+    windowHooks.followDelay = [&delayFollower] { return delayFollower.following(); };
+    windowHooks.setFollowDelay = [&delayFollower](bool on) { delayFollower.setFollowing(on); };
     meterWindowSetHooks(std::move(windowHooks));
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
@@ -87,7 +94,19 @@ int main(int argc, char** argv) {
     // a nested loop, and a shut-down while the box is up (a signal, the close
     // box) ends every running loop. Ended before app.exec() had started, the
     // program would go on idling without windows.
-    if (!options.wavFile.isEmpty()) {
+    // An input given at start-up is metered at once, the meter window open,
+    // from inside the event loop for the same reason (its failure box).
+    if (const QString input = appStartupInput(options); !input.isEmpty()) {
+        QMetaObject::invokeMethod(
+            &shell,
+            [&, input] {
+                if (shell.isShutDown())
+                    return;
+                meterWindowShow(engine.get());
+                audioPart.live().choose(input);
+            },
+            Qt::QueuedConnection);
+    } else if (!options.wavFile.isEmpty()) {
         QMetaObject::invokeMethod(
             &shell,
             [&] {

@@ -175,8 +175,13 @@ protected:
             if (pace() == kInterrupted)
                 return kInterrupted;
         }
-        if (m_kind == kWaveInput)
+        if (m_kind == kWaveInput) {
             h.bytesRecorded = frames * m_bytesPerFrame;
+        } else {
+            // Through the `pulse` plugin this includes the sound server's latency.
+            snd_pcm_sframes_t delay = 0;
+            h.delayFrames = snd_pcm_delay(m_pcm, &delay) == 0 ? delay : -1;
+        }
         return 0;
     }
 

@@ -73,6 +73,8 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
     auto* d = static_cast<WaveDevice*>(instance);
     switch (msg) {
     case WaveMsg::Done:
+        if (header && header->delayFrames >= 0)
+            d->outputDelayFrames.store(header->delayFrames);
         d->queued.fetch_sub(1);
         break;
     case WaveMsg::Data:
@@ -178,6 +180,7 @@ int opOpen(WaveDevice* d) {
     d->started = 0;
     d->event->reset();
     d->stopRequested.store(0);
+    d->outputDelayFrames.store(-1);
     d->open = 1;
     std::unique_ptr<WaveDriver> drv;
     try {
@@ -239,6 +242,7 @@ int opPrepare(WaveDevice* d) {
         s.header.data = s.data.get();
         s.header.bufferLength = d->bufferBytes;
         s.header.bytesRecorded = 0;
+        s.header.delayFrames = -1;
         s.header.flags.store(kWhdrPrepared);
         s.header.slot = static_cast<uint32_t>(i);
         s.prepared = 1;
@@ -359,6 +363,7 @@ void resetRecord(WaveDevice* d) {
     d->paced = 0;
     d->refused.store(0);
     d->overruns.store(0);
+    d->outputDelayFrames.store(-1);
     d->delivered = 0;
     d->event.reset();
     d->stopRequested.store(0);

@@ -89,6 +89,9 @@ struct WaveDevice {
     std::atomic<uint32_t> refused = 0;  // submissions the driver refused as busy (blocks dropped)
     std::atomic<uint32_t> overruns = 0; // input: recorded frames lost and recovered (driver thread)
     int32_t delivered = 0; // stream thread: 1 when the last input Transfer gave recorded data
+    // Output: the delay the device last reported, in frames, -1 for none
+    // (driver thread writes, any thread reads; Open clears it).
+    std::atomic<int64_t> outputDelayFrames = -1;
     // Created at init. The driver thread sets it when a buffer comes back,
     // waveRequestStop sets it, the stream thread resets it before waiting.
     std::unique_ptr<ManualResetEvent> event;

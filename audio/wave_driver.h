@@ -47,9 +47,11 @@ inline constexpr uint32_t kWhdrInQueue = 0x10;
 
 // One buffer as the driver sees it.
 struct WaveHeader {
-    uint8_t* data = nullptr;         // the slot's data block
-    uint32_t bufferLength = 0;       // bytes
-    uint32_t bytesRecorded = 0;      // input: written by the driver thread before `Data`
+    uint8_t* data = nullptr;    // the slot's data block
+    uint32_t bufferLength = 0;  // bytes
+    uint32_t bytesRecorded = 0; // input: written by the driver thread before `Data`
+    int64_t delayFrames = -1;   // output: the device's delay once this buffer was written, or
+                              // -1 when it reports none; written by the driver thread before `Done`
     std::atomic<uint32_t> flags = 0; // kWhdr*; driver thread sets Done, stream thread clears it
     uint32_t slot = 0;               // index of the slot in the device's ring
 };

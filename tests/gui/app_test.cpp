@@ -138,13 +138,22 @@ private slots:
             QVERIFY(a->shortcut().isEmpty());
         }
         QVERIFY(w->commandMenu()->actions().value(4)->isSeparator());
-        QCOMPARE(stored, QStringList({"&Select Wav File        F5", "&Play   F1", "S&top   F2",
-                                      "&Zero   F4", "", "&Quit", "&About", "200 ms", "100 ms",
-                                      "50 ms", "30 ms", "20 ms"}));
-        QCOMPARE(shown,
-                 QStringList({"&Select Wav File\tF5", "&Play\tF1", "S&top\tF2", "&Zero\tF4", "",
-                              "&Quit", "&About", "200 ms", "100 ms", "50 ms", "30 ms", "20 ms"}));
-        QCOMPARE(ids, QList<int>({30, 21, 22, 20, 0, 100, 101, 50, 51, 52, 53, 54}));
+        const QStringList live = {"", "Meter an Input...", "Meter the Wave File"};
+        const QStringList latencies = {"200 ms", "100 ms", "50 ms", "30 ms", "20 ms"};
+        const QStringList storedCommands = {"&Select Wav File        F5",
+                                            "&Play   F1",
+                                            "S&top   F2",
+                                            "&Zero   F4",
+                                            "",
+                                            "&Quit",
+                                            "&About"};
+        const QStringList shownCommands = {
+            "&Select Wav File\tF5", "&Play\tF1", "S&top\tF2", "&Zero\tF4", "", "&Quit", "&About"};
+        QCOMPARE(stored, storedCommands + live + latencies);
+        QCOMPARE(shown, shownCommands + live + latencies);
+        QCOMPARE(ids, QList<int>({30, 21, 22, 20, 0, 100, 101, 0, 40, 41, 50, 51, 52, 53, 54}));
+        // "Meter an Input..." opens the list of inputs.
+        QVERIFY(w->menuAction(40)->menu());
     }
 
     void storedLatencyDecidesChecks_data() {
