@@ -53,11 +53,16 @@ int configure(snd_pcm_t* pcm, int kind, const StreamFormat& f, snd_pcm_uframes_t
         r = snd_pcm_hw_params_set_rate(pcm, hw, static_cast<unsigned>(f.rate), 0);
     if (r < 0 || bufferFrames == 0)
         return r;
-    snd_pcm_uframes_t buffer = bufferFrames;
+    // Playback: about one block, so that a buffer reported done is close to
+    // being heard. Capture: a block is taken only once it is whole, so one
+    // period per block wakes the driver (and a sound server's client thread)
+    // no more often than needed; four blocks of room ride out a late reader.
+    snd_pcm_uframes_t buffer = kind == kWaveInput ? 4 * bufferFrames : bufferFrames;
     r = snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer);
     if (r < 0)
         return r;
-    snd_pcm_uframes_t period = buffer / 4 ? buffer / 4 : 1;
+    snd_pcm_uframes_t period = kind == kWaveInput ? bufferFrames : buffer / 4;
+    period = period ? period : 1;
     int dir = 0;
     r = snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir);
     if (r < 0)
