@@ -118,6 +118,9 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
     setObjectName(QString::fromUtf8(kMeterWindowClassName));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The source's tooltip shows without the window being the active one:
+    // people hover over the meters while working in another window.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(false);
     MeterWindowContext* ctx = meterWindowContext(engine);
     setWindowFlag(Qt::WindowStaysOnTopHint, ctx && ctx->alwaysVisible == 1);
