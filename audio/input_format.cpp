@@ -59,9 +59,9 @@ bool inputChooseFormat(WaveDevice* d, const InputRequest& request, float latency
     const std::string pcm = d->entry.pcmName;
     std::vector<int> rates, channels;
     const int needed = std::max(request.pairA, request.pairB);
-    PulseSourceSpec spec;
+    PulseSourceFormat server;
     const std::string source = inputServerSource(pcm);
-    if (!source.empty() && !pulseSourceSpec(source, spec, error))
+    if (!source.empty() && !pulseSourceFormat(source, server, error))
         return false;
     StreamFormat offered{};
     const bool hasOffer =
@@ -69,14 +69,14 @@ bool inputChooseFormat(WaveDevice* d, const InputRequest& request, float latency
     if (request.rate > 0) {
         rates.push_back(request.rate);
     } else {
-        addOnce(rates, spec.rate);
+        addOnce(rates, server.rate);
         addOnce(rates, 48000);
         addOnce(rates, 44100);
         if (hasOffer)
             addOnce(rates, offered.rate);
     }
     if (needed <= 2) {
-        if (spec.channels == 1)
+        if (server.channels == 1)
             addOnce(channels, 1);
         addOnce(channels, 2);
         addOnce(channels, 1);

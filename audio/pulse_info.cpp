@@ -77,7 +77,7 @@ private:
 struct SourceAnswer {
     bool done = false;
     bool found = false;
-    PulseSourceSpec spec;
+    PulseSourceFormat format;
 };
 
 void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* user) {
@@ -88,8 +88,8 @@ void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* user) 
     }
     if (info && !a->found) {
         a->found = true;
-        a->spec.rate = static_cast<int>(info->sample_spec.rate);
-        a->spec.channels = info->sample_spec.channels;
+        a->format.rate = static_cast<int>(info->sample_spec.rate);
+        a->format.channels = info->sample_spec.channels;
     }
 }
 
@@ -101,7 +101,7 @@ bool pulseServerAnswers() {
     return s.connect(unused);
 }
 
-bool pulseSourceSpec(const std::string& source, PulseSourceSpec& out, std::string& error) {
+bool pulseSourceFormat(const std::string& source, PulseSourceFormat& out, std::string& error) {
     Session s;
     if (!s.connect(error))
         return false;
@@ -115,11 +115,11 @@ bool pulseSourceSpec(const std::string& source, PulseSourceSpec& out, std::strin
     const bool answered = s.runUntil([&] { return answer.done; });
     pa_operation_cancel(op);
     pa_operation_unref(op);
-    if (!answered || !answer.found || answer.spec.rate <= 0) {
+    if (!answered || !answer.found || answer.format.rate <= 0) {
         error = answered ? "the sound server has no source " + source
                          : "the sound server does not answer";
         return false;
     }
-    out = answer.spec;
+    out = answer.format;
     return true;
 }

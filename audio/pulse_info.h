@@ -11,7 +11,7 @@
 
 #include <string>
 
-struct PulseSourceSpec {
+struct PulseSourceFormat {
     int rate = 0;     // Hz
     int channels = 0; // the source's own channel count
 };
@@ -22,4 +22,4 @@ bool pulseServerAnswers();
 // The format of the named source ("@DEFAULT_MONITOR@", "@DEFAULT_SOURCE@", a
 // source or monitor name). False with `error` set when there is no server or
 // no such source.
-bool pulseSourceSpec(const std::string& source, PulseSourceSpec& out, std::string& error);
+bool pulseSourceFormat(const std::string& source, PulseSourceFormat& out, std::string& error);
