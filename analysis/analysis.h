@@ -72,6 +72,7 @@ struct FileAnalysis {
     double loudnessRangeLu = 0;
     double momentaryMaxLufs = 0; // highest 400 ms loudness
     double shortTermMaxLufs = 0; // highest 3 s loudness
+    uint32_t overruns = 0;       // a live input: times recorded audio was lost
 };
 
 // What the meter shows in one display frame, as the renderer gets it.

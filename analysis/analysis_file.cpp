@@ -105,6 +105,37 @@ double powerDb(double meanSquare) {
 
 } // namespace
 
+void analysisFillFigures(const LevelStats& stats, uint32_t rate, AnalysisMeter& meter,
+                         const TruePeak* peaks, const LoudnessMeter* loudness,
+                         FileAnalysis& out) {
+    const int channels = stats.channels;
+    out.frames = stats.frames;
+    out.durationSeconds = static_cast<double>(stats.frames) / rate;
+    meter.finish(stats.frames, out);
+    const double n = static_cast<double>(std::max<uint64_t>(stats.frames, 1));
+    for (int ch = 0; ch < channels; ++ch) {
+        AnalysisChannel& c = out.channel[ch];
+        c.samplePeakDb = analysisAmplitudeDb(stats.peak[ch]);
+        c.rmsDb = powerDb(stats.sumSquares[ch] / n);
+        c.clipped = stats.clipped[ch];
+        c.clipRuns = stats.clipRuns[ch];
+        c.truePeakDb = peaks ? analysisAmplitudeDb(peaks->peak(ch)) : std::nan("");
+    }
+    if (channels == 2) {
+        const double p = stats.sumSquares[0] * stats.sumSquares[1];
+        out.correlationMean = p > 0.0 ? std::clamp(stats.cross / std::sqrt(p), -1.0, 1.0) : 0.0;
+    } else {
+        out.correlationMean = std::nan("");
+    }
+    if (loudness) {
+        out.hasLoudness = true;
+        out.integratedLufs = loudness->integrated();
+        out.loudnessRangeLu = loudness->range();
+        out.momentaryMaxLufs = loudness->momentaryMax();
+        out.shortTermMaxLufs = loudness->shortTermMax();
+    }
+}
+
 FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options,
                          const AnalysisFrameSink& frameSink, const AnalysisProgress& progress) {
     FileAnalysis out;
@@ -231,30 +262,6 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         out.warning = "data cut short: the figures cover the " + std::to_string(stats.frames) +
                       " sample frames that are there";
     }
-    out.frames = stats.frames;
-    out.durationSeconds = static_cast<double>(stats.frames) / rate;
-    meter.finish(stats.frames, out);
-    const double n = static_cast<double>(std::max<uint64_t>(stats.frames, 1));
-    for (int ch = 0; ch < channels; ++ch) {
-        AnalysisChannel& c = out.channel[ch];
-        c.samplePeakDb = analysisAmplitudeDb(stats.peak[ch]);
-        c.rmsDb = powerDb(stats.sumSquares[ch] / n);
-        c.clipped = stats.clipped[ch];
-        c.clipRuns = stats.clipRuns[ch];
-        c.truePeakDb = peaks ? analysisAmplitudeDb(peaks->peak(ch)) : std::nan("");
-    }
-    if (channels == 2) {
-        const double p = stats.sumSquares[0] * stats.sumSquares[1];
-        out.correlationMean = p > 0.0 ? std::clamp(stats.cross / std::sqrt(p), -1.0, 1.0) : 0.0;
-    } else {
-        out.correlationMean = std::nan("");
-    }
-    if (loudness) {
-        out.hasLoudness = true;
-        out.integratedLufs = loudness->integrated();
-        out.loudnessRangeLu = loudness->range();
-        out.momentaryMaxLufs = loudness->momentaryMax();
-        out.shortTermMaxLufs = loudness->shortTermMax();
-    }
+    analysisFillFigures(stats, rate, meter, peaks.get(), loudness.get(), out);
     return out;
 }

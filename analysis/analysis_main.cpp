@@ -7,7 +7,9 @@
 #include "analysis/analysis_main.h"
 
 #include "analysis/analysis.h"
+#include "analysis/analysis_input.h"
 #include "analysis/analysis_report.h"
+#include "audio/input_format.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +36,8 @@ struct CommandLine {
     std::string framesPath; // empty: no timeline; "-": standard output
     int jobs = 0;           // 0: one per core
     std::vector<std::string> files;
+    bool live = false; // --input: a live input instead of files
+    InputAnalysisRequest input;
     bool help = false;
     std::string error;
 };
@@ -46,6 +50,32 @@ bool parseInt(const std::string& s, int lo, int hi, int& out) {
     }
     out = static_cast<int>(v);
     return true;
+}
+
+// --input NAME, --seconds N, --rate N, --channels A,B. False with c.error set.
+bool parseLiveOption(const std::string& a, const std::string& value, CommandLine& c) {
+    int n = 0;
+    if (a == "--input") {
+        c.live = !value.empty();
+        c.input.name = value;
+        if (!c.live) {
+            c.error = "--input needs an input name";
+        }
+    } else if (a == "--seconds") {
+        char* end = nullptr;
+        c.input.seconds = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end || !(c.input.seconds > 0.0 && c.input.seconds <= 1e6)) {
+            c.error = "--seconds needs a positive number of seconds";
+        }
+    } else if (a == "--rate") {
+        if (!parseInt(value, 11000, 768000, n)) {
+            c.error = "--rate needs a sample rate from 11000 to 768000 Hz";
+        }
+        c.input.rate = n;
+    } else if (!inputParsePair(value, c.input.pairA, c.input.pairB)) {
+        c.error = "--channels needs two channel numbers, such as 3,4";
+    }
+    return c.error.empty();
 }
 
 CommandLine parse(int argc, char** argv) {
@@ -117,6 +147,10 @@ CommandLine parse(int argc, char** argv) {
                 c.error = "--frames needs a file name or -";
                 return c;
             }
+        } else if (a == "--input" || a == "--seconds" || a == "--rate" || a == "--channels") {
+            if (!takeValue() || !parseLiveOption(a, value, c)) {
+                return c;
+            }
         } else if (a == "--format") {
             if (!takeValue()) {
                 return c;
@@ -136,8 +170,10 @@ CommandLine parse(int argc, char** argv) {
             return c;
         }
     }
-    if (!c.help && c.files.empty()) {
-        c.error = "--analyze needs at least one file";
+    if (!c.help && c.live && !c.files.empty()) {
+        c.error = "--input measures one input; no file can be given with it";
+    } else if (!c.help && !c.live && c.files.empty()) {
+        c.error = "--analyze needs at least one file or --input NAME";
     }
     return c;
 }
@@ -208,14 +244,20 @@ const char* analysisUsageText() {
            "                 needed): levels, the meter's maxima and range, loudness.\n"
            "                 Options: --preset default|digital-vu|analog-vu, --fps N,\n"
            "                 --format text|json|csv, --frames FILE.csv|-, --no-loudness,\n"
-           "                 --jobs N. Exit status 3 when a file could not be analysed.\n";
+           "                 --jobs N. Exit status 3 when a file could not be analysed.\n"
+           "  --analyze --input NAME [--seconds N] [OPTIONS]\n"
+           "                 measure a live input (an ALSA PCM name, or \"monitor\": what\n"
+           "                 the desktop plays) for N seconds, or until Ctrl+C; also\n"
+           "                 --rate N, --channels A,B (the pair metered).\n";
 }
 
 int analysisMain(int argc, char** argv) {
     const CommandLine cmd = parse(argc, argv);
     if (!cmd.error.empty()) {
-        std::fprintf(stderr, "korvalo-cor: %s\nUsage: korvalo-cor --analyze [OPTIONS] FILE...\n%s",
-                     cmd.error.c_str(), analysisUsageText());
+        std::fprintf(
+            stderr,
+            "korvalo-cor: %s\nUsage: korvalo-cor --analyze [OPTIONS] FILE...|--input NAME\n%s",
+            cmd.error.c_str(), analysisUsageText());
         return 2;
     }
     if (cmd.help) {
@@ -225,6 +267,9 @@ int analysisMain(int argc, char** argv) {
     AnalysisOptions options = cmd.options;
     options.latencySeconds = analysisStoredLatency();
     analysisInstallHooks(analysisStoredSettings(), options);
+    if (cmd.live) {
+        return analysisRunInput(cmd.input, options, cmd.format, cmd.framesPath);
+    }
 
     FILE* framesOut = nullptr;
     const bool framesToStdout = cmd.framesPath == "-";

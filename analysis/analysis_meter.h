@@ -49,3 +49,14 @@ private:
     AnalysisMode m_mode = AnalysisMode::Peak;
     int m_fps = 0;
 };
+
+struct LevelStats;
+class LoudnessMeter;
+class TruePeak;
+
+// After the last block of a file or an input: the meter's figures
+// (AnalysisMeter::finish), the whole-run levels and correlation from
+// `stats`, and true peak and loudness from the meters given (null: none).
+void analysisFillFigures(const LevelStats& stats, uint32_t rate, AnalysisMeter& meter,
+                         const TruePeak* peaks, const LoudnessMeter* loudness,
+                         FileAnalysis& out);

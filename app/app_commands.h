@@ -12,6 +12,8 @@ enum AppCommand : int {
     CmdPlay = 21,
     CmdStop = 22,
     CmdSelectWav = 30,
+    CmdMeterInput = 40, // "Meter an Input...": a submenu of the inputs
+    CmdMeterFile = 41,
     CmdLatency200 = 50,
     CmdLatency100 = 51,
     CmdLatency50 = 52,
@@ -33,7 +35,7 @@ struct MenuItemDef {
 inline constexpr const char* kMainMenuName = "MenuMonApp";
 
 inline constexpr const char* kCommandMenuTitle = "&Command";
-inline constexpr std::array<MenuItemDef, 7> kCommandMenu{{
+inline constexpr std::array<MenuItemDef, 10> kCommandMenu{{
     {"&Select Wav File        F5", CmdSelectWav},
     {"&Play   F1", CmdPlay},
     {"S&top   F2", CmdStop},
@@ -41,6 +43,9 @@ inline constexpr std::array<MenuItemDef, 7> kCommandMenu{{
     {nullptr, 0},
     {"&Quit", CmdQuit},
     {"&About", CmdAbout},
+    {nullptr, 0},
+    {"Meter an Input...", CmdMeterInput},
+    {"Meter the Wave File", CmdMeterFile},
 }};
 
 inline constexpr const char* kLatencyMenuTitle = "&Latency";

@@ -258,6 +258,10 @@ void AppShell::command(int id) {
         if (m_parts.audio)
             m_parts.audio->selectWavFile(m_window);
         break;
+    case CmdMeterFile:
+        if (m_parts.audio)
+            m_parts.audio->meterWaveFile();
+        break;
     case CmdLatency200:
     case CmdLatency100:
     case CmdLatency50:

@@ -25,7 +25,7 @@ QString audioDeviceName(const AppOptions& options) {
 }
 
 AudioShellPart::AudioShellPart(AudioPath& audio, WavSelector& selector, MeterEngine** engine)
-    : m_audio(audio), m_selector(selector) {
+    : m_audio(audio), m_selector(selector), m_live(audio, engine) {
     Transport& t = audio.transport;
     t.device = &audio.device;
     t.source = &audio.source;
@@ -39,6 +39,9 @@ void AudioShellPart::join(AppShell& shell) {
     shell.parts().audio = this;
     if (m_audio.deviceName.isEmpty())
         m_audio.deviceName = audioDeviceName(shell.options());
+    const AppOptions& o = shell.options();
+    m_live.request = InputRequest{o.inputRate, o.pairA, o.pairB};
+    m_live.latency = [&shell] { return shell.latency(); };
 }
 
 bool AudioShellPart::openOrWarn(float latency, bool reopen) {
@@ -84,6 +87,7 @@ void AudioShellPart::stopStream() {
 }
 
 void AudioShellPart::releaseDevice() {
+    m_live.release();
     waveReleaseDevice(&m_audio.device);
 }
 
@@ -104,19 +108,41 @@ bool AudioShellPart::streamRunning() {
 }
 
 void AudioShellPart::play() {
-    transportPlay(&m_audio.transport);
+    if (m_live.isChosen())
+        m_live.start();
+    else
+        transportPlay(&m_audio.transport);
 }
 
 void AudioShellPart::stop() {
-    transportStop(&m_audio.transport);
+    if (m_live.isChosen())
+        m_live.stop();
+    else
+        transportStop(&m_audio.transport);
 }
 
 void AudioShellPart::zero() {
-    transportZero(&m_audio.transport);
+    if (m_live.isChosen())
+        m_live.zero();
+    else
+        transportZero(&m_audio.transport);
 }
 
 void AudioShellPart::selectWavFile(QWidget* owner) {
-    m_selector.select(owner);
+    // With an input chosen, the capture stops; a file chosen in the dialog
+    // makes the file the source again, a cancelled dialog leaves the input.
+    if (m_live.isChosen())
+        m_live.stop();
+    if (m_selector.select(owner))
+        m_live.useFile();
+}
+
+void AudioShellPart::fillInputMenu(QMenu* menu) {
+    m_live.fillMenu(menu);
+}
+
+void AudioShellPart::meterWaveFile() {
+    m_live.useFile();
 }
 
 bool playStartupFile(AudioPath& audio, WavSelector& selector, const QString& path) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/app_options.h"
+#include "app/live_input.h"
 #include "app/shell_parts.h"
 #include "audio/transport.h"
 
@@ -20,6 +21,7 @@ struct AudioPath {
     WavSelection selection;
     Transport transport;
     QString deviceName; // the output asked for on the command line or in the environment
+    WaveDevice input;   // the live input's device record, while one is chosen
 };
 
 // `--device NAME`, else $KORVALO_WAVE_DEVICE, else empty (the first device of the list).
@@ -49,6 +51,10 @@ public:
     void zero() override;
     void selectWavFile(QWidget* owner) override;
     bool reopenStream(float latency) override;
+    void fillInputMenu(QMenu* menu) override;
+    void meterWaveFile() override;
+
+    LiveInput& live() { return m_live; }
 
 private:
     // Stream open failures show the device's error text; the shell then ends
@@ -58,6 +64,7 @@ private:
     AppShell* m_shell = nullptr;
     AudioPath& m_audio;
     WavSelector& m_selector;
+    LiveInput m_live;
 };
 
 // The FILE of the command line, once the main window is up: opened through

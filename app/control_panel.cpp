@@ -53,8 +53,15 @@ template <typename Change> void bothSets(MeterParams& p, Change change) {
 } // namespace
 
 void ControlPanel::attach(MeterEngine* engine) {
+    std::function<void()> turned = std::move(delayTurned);
     *this = ControlPanel{};
+    delayTurned = std::move(turned);
     m_engine = engine;
+}
+
+void ControlPanel::showDelay(float seconds) {
+    if (m_delayKnob)
+        setControl(m_delayKnob, seconds);
 }
 
 int ControlPanel::create(QWidget* face, const ControlPanelPictures& pic) {
@@ -204,6 +211,8 @@ int ControlPanel::onLinear(void* panel, int, float v) {
 int ControlPanel::onDelay(void* panel, int, float v) {
     editParams(self(panel).m_engine, false,
                [v](MeterParams& p) { bothSets(p, [v](ChannelParams& c) { c.Delay = v; }); });
+    if (self(panel).delayTurned)
+        self(panel).delayTurned();
     return 1;
 }
 

@@ -15,6 +15,7 @@
 #include "app/shell_parts.h"
 
 #include <QImage>
+#include <functional>
 
 class I2p;
 class QWidget;
@@ -48,6 +49,11 @@ public:
     // that waits in its menu or dialog goes when that has returned, see
     // platform/nested_loop.h). Returns 1.
     int destroy();
+    // The Delay Synchronization knob shows `seconds` (no callback).
+    void showDelay(float seconds);
+    // Called when the user turns the Delay Synchronization knob (kept
+    // across attach).
+    std::function<void()> delayTurned;
 
     QWidget* mainWindow() const { return m_mainWindow; }
     MeterEngine* engine() const { return m_engine; }

@@ -7,6 +7,7 @@
 #include "app/engine_owner.h"
 #include "app/install_paths.h"
 #include "app/main_window.h"
+#include "app/output_delay.h"
 #include "app/signal_bridge.h"
 #include "app/wav_select.h"
 #include "display/meter_window.h"
@@ -17,6 +18,22 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// The live input's and the output delay's parts of what the meter window
+// asks of the program: the source's name, the follow switch; and the knob
+// that shows the followed delay and, turned by hand, ends following.
+void joinLiveParts(MeterWindowHooks& hooks, AudioShellPart& audio, ControlPanelPart& panel,
+                   OutputDelayFollower& follower) {
+    hooks.sourceText = [&audio] { return audio.live().sourceText(); };
+    hooks.followDelay = [&follower] { return follower.following(); };
+    hooks.setFollowDelay = [&follower](bool on) { follower.setFollowing(on); };
+    follower.showDelay = [&panel](float s) { panel.panel().showDelay(s); };
+    panel.panel().delayTurned = [&follower] { follower.turnedByHand(); };
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Offline analysis needs neither a display nor a sound card.
@@ -71,6 +88,8 @@ int main(int argc, char** argv) {
     MeterWindowHooks windowHooks;
     ControlPanelPart::fillWindowHooks(windowHooks);
     windowHooks.openOptions = optionsOpenFromMeterWindow;
+    OutputDelayFollower delayFollower(audio, engine.slot());
+    joinLiveParts(windowHooks, audioPart, panelPart, delayFollower);
     meterWindowSetHooks(std::move(windowHooks));
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
@@ -84,20 +103,21 @@ int main(int argc, char** argv) {
         return 0;
     // The X/Y scope opens again when it was open at the end of the last run.
     xyScopeRestore(engine.get());
-    // A FILE on the command line opens like a choice in the file dialog, then
-    // plays, with the meter window already open so that the meters move at
-    // once. It is opened from inside the event loop: its "Sorry..." box runs
-    // a nested loop, and a shut-down while the box is up (a signal, the close
-    // box) ends every running loop. Ended before app.exec() had started, the
-    // program would go on idling without windows.
-    if (!options.wavFile.isEmpty()) {
+    // A FILE opens like a choice in the file dialog and plays, an input is
+    // metered, with the meter window open. From inside the event loop: a
+    // shut-down while a "Sorry..." box's nested loop runs ends every loop,
+    // and one ended before app.exec() would leave the program idling.
+    const QString input = appStartupInput(options);
+    if (!input.isEmpty() || !options.wavFile.isEmpty()) {
         QMetaObject::invokeMethod(
             &shell,
-            [&] {
+            [&, input] {
                 if (shell.isShutDown())
                     return;
                 meterWindowShow(engine.get());
-                if (!playStartupFile(audio, wavSelector, options.wavFile))
+                if (!input.isEmpty())
+                    audioPart.live().choose(input);
+                else if (!playStartupFile(audio, wavSelector, options.wavFile))
                     std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
                                  options.wavFile.toLocal8Bit().constData());
             },

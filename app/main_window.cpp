@@ -62,6 +62,18 @@ MainWindow::MainWindow(AppShell& shell) : QWidget(nullptr), m_shell(shell) {
     m_menuBar->setNativeMenuBar(false);
     m_commandMenu = buildMenu(m_menuBar, kCommandMenuTitle, kCommandMenu, false, shell);
     m_latencyMenu = buildMenu(m_menuBar, kLatencyMenuTitle, kLatencyMenu, true, shell);
+    // "Meter an Input..." opens the list of inputs, built afresh each time
+    // (a sound server may have come or gone).
+    if (QAction* a = menuAction(CmdMeterInput)) {
+        auto* inputs = new QMenu(this);
+        inputs->setObjectName(QStringLiteral("inputMenu"));
+        a->setMenu(inputs);
+        connect(inputs, &QMenu::aboutToShow, &shell, [&shell, inputs] {
+            inputs->clear();
+            if (shell.parts().audio)
+                shell.parts().audio->fillInputMenu(inputs);
+        });
+    }
     // Opening any menu of the bar refreshes the latency check marks.
     for (QMenu* m : {m_commandMenu, m_latencyMenu})
         connect(m, &QMenu::aboutToShow, &shell, &AppShell::refreshLatencyChecks);

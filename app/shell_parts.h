@@ -14,6 +14,7 @@
 
 #include <string>
 
+class QMenu;
 class QWidget;
 
 class ShellAudio {
@@ -44,6 +45,12 @@ public:
     // Reopens the stream at a new latency; false when that failed (the part
     // has shown "Init Error").
     virtual bool reopenStream(float latency) = 0;
+
+    // The live input as a source beside the file. "Meter an Input...": fills
+    // `menu` with the inputs, each of which starts metering itself.
+    virtual void fillInputMenu(QMenu* menu) { (void)menu; }
+    // "Meter the Wave File": the file is the source again, stopped.
+    virtual void meterWaveFile() {}
 };
 
 class ShellEngine {

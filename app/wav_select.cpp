@@ -41,10 +41,10 @@ WavSelector::WavSelector(AudioPath& audio) : m_audio(audio) {
     };
 }
 
-void WavSelector::select(QWidget* owner) {
+bool WavSelector::select(QWidget* owner) {
     WavSelection& sel = m_audio.selection;
     if (sel.dialogBusy)
-        return; // a second F5 while the dialog is open
+        return false; // a second F5 while the dialog is open
     sel.dialogBusy = 1;
     transportStopThread(&m_audio.transport);
     // A selection leaves the stream stopped, and Play starts the file from its start.
@@ -52,10 +52,11 @@ void WavSelector::select(QWidget* owner) {
     const QString chosen = chooseFile ? chooseFile(owner) : QString();
     if (chosen.isEmpty()) {
         sel.dialogBusy = 0;
-        return;
+        return false;
     }
     adopt(chosen);
     sel.dialogBusy = 0;
+    return true;
 }
 
 bool WavSelector::adopt(const QString& path) {

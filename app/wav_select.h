@@ -24,7 +24,8 @@ public:
 
     // The command: stops the stream, asks for a file and adopts it. Ignored
     // while the dialog is already open. Cancelling keeps the open file.
-    void select(QWidget* owner);
+    // True when a file was chosen (whether or not it could be adopted).
+    bool select(QWidget* owner);
 
     // Opens `path` as if it had been chosen in the dialog: an unreadable file
     // leaves no file open and shows nothing; another format shows the

@@ -53,11 +53,16 @@ int configure(snd_pcm_t* pcm, int kind, const StreamFormat& f, snd_pcm_uframes_t
         r = snd_pcm_hw_params_set_rate(pcm, hw, static_cast<unsigned>(f.rate), 0);
     if (r < 0 || bufferFrames == 0)
         return r;
-    snd_pcm_uframes_t buffer = bufferFrames;
+    // Playback: about one block, so that a buffer reported done is close to
+    // being heard. Capture: a block is taken only once it is whole, so one
+    // period per block wakes the driver (and a sound server's client thread)
+    // no more often than needed; four blocks of room ride out a late reader.
+    snd_pcm_uframes_t buffer = kind == kWaveInput ? 4 * bufferFrames : bufferFrames;
     r = snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer);
     if (r < 0)
         return r;
-    snd_pcm_uframes_t period = buffer / 4 ? buffer / 4 : 1;
+    snd_pcm_uframes_t period = kind == kWaveInput ? bufferFrames : buffer / 4;
+    period = period ? period : 1;
     int dir = 0;
     r = snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir);
     if (r < 0)
@@ -153,20 +158,35 @@ protected:
                 continue;
             }
             if (n < 0) {
-                int r = snd_pcm_recover(m_pcm, static_cast<int>(n), 1);
+                // An overrun or a suspend is recovered; anything else (the
+                // sound server gone, the card unplugged) ends the stream. A
+                // device that fails again at once after every recovery has
+                // gone too: the stream must not spin on it.
+                int r = ++m_recoveries > kMaxRecoveries
+                            ? static_cast<int>(n)
+                            : snd_pcm_recover(m_pcm, static_cast<int>(n), 1);
                 if (r < 0)
                     return r;
-                if (m_kind == kWaveInput)
+                if (m_kind == kWaveInput) {
+                    if (n == -EPIPE)
+                        reportOverrun();
                     snd_pcm_start(m_pcm);
+                }
                 continue;
             }
+            m_recoveries = 0;
             done += static_cast<uint32_t>(n);
             m_framesSinceBase += static_cast<uint64_t>(n);
             if (pace() == kInterrupted)
                 return kInterrupted;
         }
-        if (m_kind == kWaveInput)
+        if (m_kind == kWaveInput) {
             h.bytesRecorded = frames * m_bytesPerFrame;
+        } else {
+            // Through the `pulse` plugin this includes the sound server's latency.
+            snd_pcm_sframes_t delay = 0;
+            h.delayFrames = snd_pcm_delay(m_pcm, &delay) == 0 ? delay : -1;
+        }
         return 0;
     }
 
@@ -204,6 +224,8 @@ private:
         return waitIo(nullptr, 0, nowNs() + (aheadNs - m_alsaBufferNs));
     }
 
+    static constexpr int kMaxRecoveries = 8;
+
     std::string m_name;
     snd_pcm_t* m_pcm = nullptr; // driver thread while it runs; the opener otherwise
     pollfd m_poll[7] = {};
@@ -211,6 +233,7 @@ private:
     int64_t m_alsaBufferNs = 0;
     int64_t m_baseNs = 0;           // driver thread: start of the fallback pacing
     uint64_t m_framesSinceBase = 0; // driver thread
+    int m_recoveries = 0;           // driver thread: recoveries since frames last moved
 };
 
 int alsaQueryFormat(int kind, const char* pcmName, const StreamFormat& format, char* errorText,
@@ -230,6 +253,32 @@ int alsaQueryFormat(int kind, const char* pcmName, const StreamFormat& format, c
     return 1;
 }
 
+int alsaOffer(int kind, const char* pcmName, int32_t sampleType, StreamFormat* out) {
+    alsaQuietErrors();
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, pcmName, alsaStream(kind), SND_PCM_NONBLOCK) < 0)
+        return 0;
+    snd_pcm_hw_params_t* hw;
+    snd_pcm_hw_params_alloca(&hw);
+    unsigned rate = 48000, channels = 0;
+    int r = snd_pcm_hw_params_any(pcm, hw);
+    if (r >= 0)
+        r = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
+    if (r >= 0)
+        r = snd_pcm_hw_params_set_format(pcm, hw, alsaFormat(sampleType));
+    if (r >= 0)
+        r = snd_pcm_hw_params_set_rate_resample(pcm, hw, 0);
+    if (r >= 0)
+        r = snd_pcm_hw_params_get_channels_min(hw, &channels);
+    if (r >= 0)
+        r = snd_pcm_hw_params_set_rate_near(pcm, hw, &rate, nullptr);
+    snd_pcm_close(pcm);
+    if (r < 0 || channels == 0 || rate == 0)
+        return 0;
+    *out = StreamFormat{static_cast<int32_t>(rate), static_cast<int32_t>(channels), sampleType};
+    return 1;
+}
+
 std::unique_ptr<WaveDriver> alsaCreate(int kind, const char* pcmName, const StreamFormat& format,
                                        uint32_t bufferFrames, WaveCallback callback,
                                        void* instance) {
@@ -238,7 +287,7 @@ std::unique_ptr<WaveDriver> alsaCreate(int kind, const char* pcmName, const Stre
 
 } // namespace
 
-const WaveBackend kAlsaBackend = {alsaQueryFormat, alsaCreate};
+const WaveBackend kAlsaBackend = {alsaQueryFormat, alsaCreate, alsaOffer};
 
 void alsaQuietErrors() {
     static std::once_flag once;
@@ -265,4 +314,14 @@ void alsaListDevices(int kind, void (*add)(void* ctx, const char* pcmName), void
         std::free(ioid);
     }
     snd_device_name_free_hint(hints);
+}
+
+bool alsaIsPlugin(int kind, const char* pcmName) {
+    alsaQuietErrors();
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, pcmName, alsaStream(kind), SND_PCM_NONBLOCK) < 0)
+        return false;
+    const bool plugin = snd_pcm_type(pcm) == SND_PCM_TYPE_IOPLUG;
+    snd_pcm_close(pcm);
+    return plugin;
 }

@@ -24,3 +24,7 @@ const char* alsaErrorText(int error);
 // Appends the PCM names that ALSA lists for the given kind (hints), in list
 // order, skipping "default". `add` is called once per name.
 void alsaListDevices(int kind, void (*add)(void* ctx, const char* pcmName), void* ctx);
+
+// True when the PCM is an external plugin (such as the `pulse` plugin behind
+// a desktop's "default") rather than a card or a built-in plugin.
+bool alsaIsPlugin(int kind, const char* pcmName);

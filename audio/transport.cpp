@@ -1,14 +1,51 @@
 #include "audio/transport.h"
 
+#include "audio/input_capture.h"
 #include "platform/thread_priority.h"
 
 #include <new>
 
 namespace {
 
+void feedCaptured(void* ctx, const int16_t* samples, uint32_t frames) {
+    auto* t = static_cast<Transport*>(ctx);
+    const auto channels = static_cast<uint32_t>(t->input->format.channels == 1 ? 1 : 2);
+    if (t->sink.isFeeding(t->engine) == 0)
+        t->sink.feed(t->engine, samples, frames * channels * 2);
+}
+
+void capturePaced(void* ctx) {
+    auto* t = static_cast<Transport*>(ctx);
+    if (t->sink.streamPaced)
+        t->sink.streamPaced(t->engine);
+}
+
+void captureStream(Transport* t) {
+    CaptureLoop loop;
+    loop.device = t->input;
+    loop.pairA = t->pairA;
+    loop.pairB = t->pairB;
+    loop.raw = t->captureBlock.get();
+    loop.picked = t->pickedBlock.get();
+    loop.running = &t->running;
+    loop.block = feedCaptured;
+    loop.paced = capturePaced;
+    loop.ctx = t;
+    if (captureRun(loop) != 0 && t->reportOpenFailure) {
+        char line[512];
+        waveOpenFailureLine(t->input, line, sizeof line);
+        t->reportOpenFailure(line);
+    }
+}
+
 void streamThread(Transport* t) {
     // Without the privilege the thread simply keeps its normal priority.
     (void)setCurrentThreadPriority(ThreadPriority::TimeCritical);
+    if (t->input) {
+        captureStream(t);
+        t->running.store(0);
+        return;
+    }
     WaveDevice* d = t->device;
     const int opened = waveOpen(d);
     if (opened != 0 && t->reportOpenFailure) {
@@ -73,9 +110,32 @@ void transportFreeBlock(Transport* t) {
     }
 }
 
+bool transportStartCapture(Transport* t, WaveDevice* input, int pairA, int pairB) {
+    if (!t || !input || t->running.load())
+        return false;
+    if (t->thread.joinable())
+        t->thread.join();
+    const uint32_t frames = waveBufferFrames(input);
+    t->captureBlock.reset(new (std::nothrow) uint8_t[waveBufferBytes(input) + 1]);
+    t->pickedBlock.reset(new (std::nothrow) int16_t[2 * size_t{frames} + 1]);
+    if (!t->captureBlock || !t->pickedBlock)
+        return false;
+    t->input = input;
+    t->pairA = pairA;
+    t->pairB = pairB;
+    t->sink.resetLevels(t->engine);
+    transportStartThread(t);
+    return t->running.load() != 0;
+}
+
+WaveDevice* transportCaptureDevice(const Transport* t) {
+    return t && t->running.load() ? t->input : nullptr;
+}
+
 void transportPlay(Transport* t) {
     if (!t || !commandsAllowed(t) || t->running.load() || !t->block)
         return;
+    t->input = nullptr;
     wavSeek(t->source, 0);
     t->sink.resetLevels(t->engine);
     transportStartThread(t);
@@ -119,7 +179,7 @@ void transportStopThread(Transport* t) {
         return;
     if (t->running.load()) {
         t->running.store(0);
-        waveRequestStop(t->device);
+        waveRequestStop(t->input ? t->input : t->device);
     }
     if (t->thread.joinable())
         t->thread.join();

@@ -1,6 +1,7 @@
 // The transport: Play, Stop and Zero, the stream sizing, and the stream
 // thread that moves the open WAV file to the output device block by block,
-// handing every block to the meter engine just before it is queued.
+// handing every block to the meter engine just before it is queued, or that
+// captures a live input and hands each recorded block to the engine.
 //
 // Ownership: the shell owns the Transport, the WaveDevice, the WavSource, the
 // selection state and the engine variable, and points the Transport at them.
@@ -53,6 +54,14 @@ struct Transport {
     // Stream thread: called with one line (waveOpenFailureLine) when the
     // device cannot be opened; the stream then ends quietly as before.
     void (*reportOpenFailure)(const char* line) = nullptr;
+
+    // A live input as the source (transportStartCapture): the stream thread
+    // captures from it instead of playing the file. Main thread sets these
+    // while no stream thread runs.
+    WaveDevice* input = nullptr;
+    int pairA = 1, pairB = 2;                // the channels metered of a capture with more than 2
+    std::unique_ptr<uint8_t[]> captureBlock; // one input block
+    std::unique_ptr<int16_t[]> pickedBlock;  // the metered pair of one input block
 };
 
 // Sizes the device and the block buffer for the latency. 0 on failure; the
@@ -72,6 +81,14 @@ void transportZero(Transport* t);
 // stream at the new latency: 1, or 0 when that failed (the device's error
 // text says why).
 int transportChangeLatency(Transport* t, float latencySeconds);
+
+// Starts capturing from `input`, which is configured (inputChooseFormat) and
+// not open, into the engine (already set to its format), with the levels
+// reset. False when not idle or out of memory. The capture ends with
+// transportStopThread, or by itself when the device fails (the server gone).
+bool transportStartCapture(Transport* t, WaveDevice* input, int pairA, int pairB);
+// The capture's device, while a capture is the stream, else null.
+WaveDevice* transportCaptureDevice(const Transport* t);
 
 void transportStartThread(Transport* t);
 // Returns when no stream thread runs.

@@ -73,6 +73,8 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
     auto* d = static_cast<WaveDevice*>(instance);
     switch (msg) {
     case WaveMsg::Done:
+        if (header && header->delayFrames >= 0)
+            d->outputDelayFrames.store(header->delayFrames);
         d->queued.fetch_sub(1);
         break;
     case WaveMsg::Data:
@@ -80,6 +82,9 @@ void driverCallback(void* instance, WaveMsg msg, WaveHeader* header) {
         // than one may come back between two transfers.
         d->ring[header->slot].filled.store(1);
         d->queued.fetch_sub(1);
+        break;
+    case WaveMsg::Overrun:
+        d->overruns.fetch_add(1);
         break;
     case WaveMsg::Open:
     case WaveMsg::Close:
@@ -175,6 +180,7 @@ int opOpen(WaveDevice* d) {
     d->started = 0;
     d->event->reset();
     d->stopRequested.store(0);
+    d->outputDelayFrames.store(-1);
     d->open = 1;
     std::unique_ptr<WaveDriver> drv;
     try {
@@ -228,6 +234,7 @@ int opPrepare(WaveDevice* d) {
     d->writePosition = 0;
     d->readPosition = 0;
     d->paced = 0;
+    d->delivered = 0;
     for (int i = 0; i < d->bufferCount; ++i) {
         BufferSlot& s = d->ring[i];
         s.prepared = 0;
@@ -235,6 +242,7 @@ int opPrepare(WaveDevice* d) {
         s.header.data = s.data.get();
         s.header.bufferLength = d->bufferBytes;
         s.header.bytesRecorded = 0;
+        s.header.delayFrames = -1;
         s.header.flags.store(kWhdrPrepared);
         s.header.slot = static_cast<uint32_t>(i);
         s.prepared = 1;
@@ -311,8 +319,11 @@ int opTransferIn(WaveDevice* d, void* block) {
             std::memcpy(block, readSlot.data.get(), d->bufferBytes);
         readSlot.filled.store(0);
         d->readPosition = (d->readPosition + 1) % d->bufferCount;
-    } else if (block) {
-        std::memset(block, 0, d->bufferBytes);
+        d->delivered = 1;
+    } else {
+        if (block)
+            std::memset(block, 0, d->bufferBytes);
+        d->delivered = 0;
     }
     return 0;
 }
@@ -351,6 +362,9 @@ void resetRecord(WaveDevice* d) {
     d->readPosition = 0;
     d->paced = 0;
     d->refused.store(0);
+    d->overruns.store(0);
+    d->outputDelayFrames.store(-1);
+    d->delivered = 0;
     d->event.reset();
     d->stopRequested.store(0);
     d->errorText[0] = 0;
@@ -517,6 +531,10 @@ void waveRequestStop(WaveDevice* device) {
         return;
     device->stopRequested.store(1);
     device->event->set();
+}
+
+uint32_t waveOverruns(const WaveDevice* device) {
+    return device ? device->overruns.load() : 0;
 }
 
 int waveIsPaced(const WaveDevice* device) {

@@ -86,7 +86,12 @@ struct WaveDevice {
     int32_t readPosition = 0;        // stream thread
     int32_t paced = 0; // stream thread: 1 once a Transfer of this stream found two buffers
                        // queued, so the driver now sets the pace; cleared by Prepare
-    std::atomic<uint32_t> refused = 0; // submissions the driver refused as busy (blocks dropped)
+    std::atomic<uint32_t> refused = 0;  // submissions the driver refused as busy (blocks dropped)
+    std::atomic<uint32_t> overruns = 0; // input: recorded frames lost and recovered (driver thread)
+    int32_t delivered = 0; // stream thread: 1 when the last input Transfer gave recorded data
+    // Output: the delay the device last reported, in frames, -1 for none
+    // (driver thread writes, any thread reads; Open clears it).
+    std::atomic<int64_t> outputDelayFrames = -1;
     // Created at init. The driver thread sets it when a buffer comes back,
     // waveRequestStop sets it, the stream thread resets it before waiting.
     std::unique_ptr<ManualResetEvent> event;
@@ -129,6 +134,9 @@ void waveRequestStop(WaveDevice* device);
 // The stream thread, after a Transfer: 1 once the driver paces the stream
 // (the blocks before that are taken as fast as they come).
 int waveIsPaced(const WaveDevice* device);
+
+// Overruns counted since the device was initialised (any thread).
+uint32_t waveOverruns(const WaveDevice* device);
 
 // One line for people after a failed Open, without a line end:
 // `cannot open audio device "NAME": REASON`, with the name the backend opens

@@ -47,14 +47,17 @@ inline constexpr uint32_t kWhdrInQueue = 0x10;
 
 // One buffer as the driver sees it.
 struct WaveHeader {
-    uint8_t* data = nullptr;         // the slot's data block
-    uint32_t bufferLength = 0;       // bytes
-    uint32_t bytesRecorded = 0;      // input: written by the driver thread before `Data`
+    uint8_t* data = nullptr;    // the slot's data block
+    uint32_t bufferLength = 0;  // bytes
+    uint32_t bytesRecorded = 0; // input: written by the driver thread before `Data`
+    int64_t delayFrames = -1;   // output: the device's delay once this buffer was written, or
+                              // -1 when it reports none; written by the driver thread before `Done`
     std::atomic<uint32_t> flags = 0; // kWhdr*; driver thread sets Done, stream thread clears it
     uint32_t slot = 0;               // index of the slot in the device's ring
 };
 
-enum class WaveMsg { Open, Close, Done, Data };
+// Overrun: input only, the backend lost recorded frames and recovered (no header).
+enum class WaveMsg { Open, Close, Done, Data, Overrun };
 using WaveCallback = void (*)(void* instance, WaveMsg msg, WaveHeader* header);
 
 class WaveDriver {
@@ -108,6 +111,8 @@ protected:
     bool interruptRequested() const;
     static int64_t nowNs();
     void setError(int error);
+    // Driver thread: recorded frames were lost and the backend recovered.
+    void reportOverrun() { m_callback(m_instance, WaveMsg::Overrun, nullptr); }
 
     const int m_kind;
     const StreamFormat m_format;
@@ -149,4 +154,7 @@ struct WaveBackend {
     std::unique_ptr<WaveDriver> (*create)(int kind, const char* pcmName, const StreamFormat& format,
                                           uint32_t bufferFrames, WaveCallback callback,
                                           void* instance);
+    // Optional: what the device offers for a sample type: the rate nearest
+    // 48000 Hz and its smallest channel count. 1, or 0 when it cannot tell.
+    int (*offer)(int kind, const char* pcmName, int32_t sampleType, StreamFormat* out) = nullptr;
 };

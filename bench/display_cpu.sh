@@ -22,13 +22,17 @@
 #                     it is refused and they run at normal priority
 #     --bench PATH    also run the per-frame benchmark (display_bench)
 #     --scope         the X/Y scope open too, 300 x 300, right of the meter window
+#     --input monitor meter a live input instead of playing: WAV is played
+#                     (repeated) into a private PulseAudio server's null sink
+#                     and the program meters `--input monitor`, its monitor
+#                     (budget: 1 % of one core at 180 x 1080)
 #   The older form PROGRAM WAV [SECONDS] [WIDTH] measures one WIDTH x 1080 window.
 set -uo pipefail
 [ $# -ge 2 ] || { sed -n '2,/^set /p' "$0" | sed '$d'; exit 2; }
 program=$(readlink -f "$1")
 wav=$(readlink -f "$2")
 shift 2
-seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1 scope=0
+seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1 scope=0 input=
 if [[ $# -gt 0 && $1 != --* ]]; then
   seconds=$1
   [ $# -ge 2 ] && sizes=("$2x1080")
@@ -42,6 +46,7 @@ while [ $# -gt 0 ]; do
   --size) sizes+=("$2") ;;
   --bench) bench=$(readlink -f "$2") ;;
   --runs) runs=$2 ;;
+  --input) input=$2 ;;
   --no-realtime) realtime=0; shift; continue ;;
   --scope) scope=1; shift; continue ;;
   *) echo "unknown option $1"; exit 2 ;;
@@ -61,6 +66,7 @@ if [ -z "${KC_IN_XVFB:-}" ]; then
   exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 ${sw}x${sh}x24 -nolisten tcp" \
     bash "$0" "$program" "$wav" --seconds "$seconds" --latency "$latency" --fps "$fps" \
     --runs "$runs" $([ "$realtime" = 0 ] && echo --no-realtime) $([ "$scope" = 1 ] && echo --scope) \
+    ${input:+--input "$input"} \
     $(printf -- '--size %s ' "${sizes[@]}") ${bench:+--bench "$bench"}
 fi
 export QT_QPA_PLATFORM=xcb
@@ -69,6 +75,25 @@ pid=
 trap '[ -n "$pid" ] && { kill -TERM "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; }; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config DBUS_SESSION_BUS_ADDRESS=disabled:
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+run_args=(--device silent "$wav")
+if [ "$input" = monitor ]; then
+  # lib.sh gives wait_for (Xvfb already runs: KC_IN_XVFB is set).
+  source "$(dirname "$0")/../tests/system/lib.sh"
+  source "$(dirname "$0")/../tests/system/pulse_lib.sh"
+  pulse_setup
+  export XDG_CONFIG_HOME=$work/config
+  trap '[ -n "$pid" ] && { kill -TERM "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; }; pulse_cleanup; rm -rf "$work"' EXIT
+  pulse_start || { echo "the sound server did not start"; exit 1; }
+  # Long enough for every run: the measured seconds and the start-up of each.
+  repeats=$(awk -v need=$(((seconds + 5) * runs * ${#sizes[@]})) -v d="$(soxi -D "$wav")" \
+    'BEGIN { print int(need / d) + 1 }')
+  sox "$wav" "$work/long.wav" repeat "$repeats"
+  pulse_spawn "$work/paplay.log" paplay "$work/long.wav"
+  run_args=(--input monitor)
+  echo "input: the monitor of a private PulseAudio server's null sink, $wav playing into it"
+elif [ -n "$input" ]; then
+  echo "--input: only \"monitor\" is measured"; exit 2
+fi
 
 le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
 # The latency is stored in seconds as a little-endian float.
@@ -107,7 +132,7 @@ for size in "${sizes[@]}"; do
           "$(le32 $((width + 10)))" "$(le32 0)" "$(le32 $((width + 309)))" "$(le32 299)" "$(le32 1)"
     } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
-    "${launch[@]}" "$program" --device silent "$wav" > "$work/program.log" 2>&1 &
+    "${launch[@]}" "$program" "${run_args[@]}" > "$work/program.log" 2>&1 &
     pid=$!
     for _ in $(seq 300); do
       xdotool search --all --onlyvisible --pid "$pid" --name '^Korvalo$' > /dev/null 2>&1 && break

@@ -2,6 +2,7 @@
 
 #include "controls/ctl_core.h"
 #include "controls/text_entry_dialog.h"
+#include "display/meter_layout.h"
 #include "display/meter_renderer.h"
 #include "display/meter_static_painter.h"
 #include "display/meter_surface.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QMenu>
 #include <QMouseEvent>
@@ -24,6 +26,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QToolTip>
 #include <QWindow>
 #include <cmath>
 #include <cstring>
@@ -118,6 +121,9 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
     setObjectName(QString::fromUtf8(kMeterWindowClassName));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The source's tooltip shows without the window being the active one:
+    // people hover over the meters while working in another window.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(false);
     MeterWindowContext* ctx = meterWindowContext(engine);
     setWindowFlag(Qt::WindowStaysOnTopHint, ctx && ctx->alwaysVisible == 1);
@@ -246,6 +252,13 @@ void MeterWindow::buildMenus() {
         const int cmd = id;
         connect(a, &QAction::triggered, this, [this, cmd] { command(cmd); });
     }
+    // The program's own switch, never greyed: not the engine's business.
+    m_menu->addSeparator();
+    add(kCmdFollowDelay, "Follow the Output Delay", true);
+    connect(m_actions[kCmdFollowDelay], &QAction::triggered, this, [](bool on) {
+        if (hooks().setFollowDelay)
+            hooks().setFollowDelay(on);
+    });
 }
 
 QAction* MeterWindow::action(int id) const {
@@ -275,6 +288,7 @@ QMenu* MeterWindow::prepareContextMenu() {
     m_actions[kCmdNotifyLoss]->setChecked(notify == 1);
     m_actions[kCmdRelaxMode]->setChecked(relax == 1);
     m_actions[kCmdXyScope]->setChecked(xyScopeOf(e) != nullptr);
+    m_actions[kCmdFollowDelay]->setChecked(hooks().followDelay && hooks().followDelay());
     return m_menu;
 }
 
@@ -513,6 +527,20 @@ void MeterWindow::resizeEvent(QResizeEvent* event) {
 void MeterWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     recordPlacement();
+}
+
+bool MeterWindow::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    // Over the title band the tooltip names the source; elsewhere none.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text =
+        help->pos().y() < kMeterBarTop && hooks().sourceText ? hooks().sourceText() : QString();
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, this);
+    return true;
 }
 
 void MeterWindow::mousePressEvent(QMouseEvent* event) {

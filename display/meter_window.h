@@ -40,6 +40,7 @@ enum MeterWindowCommand : int {
     kCmdAlwaysVisible = 500,
     kCmdNotifyLoss = 501,
     kCmdRelaxMode = 502,
+    kCmdFollowDelay = 503,
     kCmdDefaultOptions = 600,
     kCmdChangeName = 601,
     kCmdXyScope = 700, // opens or closes the X/Y scope
@@ -60,6 +61,12 @@ struct MeterWindowHooks {
     // "Default Options...": opens the options dialog for option set 27 at a
     // screen point; returns 1 when it was closed with OK.
     std::function<int(QWidget* window, QPoint screenPoint)> openOptions;
+    // The source being metered, as people read it: the tooltip over the
+    // title band.
+    std::function<QString()> sourceText;
+    // "Follow the Output Delay": whether it is on, and switching it.
+    std::function<bool()> followDelay;
+    std::function<void(bool on)> setFollowDelay;
 };
 void meterWindowSetHooks(MeterWindowHooks hooks);
 
@@ -92,6 +99,7 @@ public:
     void normalEdges(int32_t edges[4]) const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

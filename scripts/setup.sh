@@ -8,7 +8,7 @@ KC_PACKAGES=(cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libebur128-dev
   libxcb-shm0-dev fonts-liberation2 libx11-dev xvfb xauth x11-utils xdotool sox
-  pulseaudio pulseaudio-utils libasound2-plugins
+  pulseaudio pulseaudio-utils libasound2-plugins libpulse-dev
   desktop-file-utils appstream)
 
 kc_sudo() {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(AppOptions, DeviceFileFlagsAndMistakes) {
@@ -34,6 +36,41 @@ TEST(AppOptions, DeviceFileFlagsAndMistakes) {
     }
     EXPECT_TRUE(appUsageText().startsWith("Usage: korvalo-cor [--device NAME] [FILE.wav]"));
     EXPECT_TRUE(appVersionText().startsWith("korvalo-cor "));
+}
+
+// --input and its format options; with a FILE or --demo it is a usage
+// error. $KORVALO_INPUT stands in for --input unless a FILE, --demo or
+// --input is given.
+TEST(AppOptions, LiveInput) {
+    const struct {
+        QStringList args;
+        const char* input;
+        int rate, pairA, pairB;
+        bool error;
+    } cases[] = {
+        {{"--input", "monitor"}, "monitor", 0, 1, 2, false},
+        {{"--input=hw:1,0", "--rate", "96000", "--channels=3,4"}, "hw:1,0", 96000, 3, 4, false},
+        {{"--input", "monitor", "song.wav"}, nullptr, 0, 1, 2, true},
+        {{"--demo", "--input", "monitor"}, nullptr, 0, 1, 2, true},
+        {{"--rate", "8000"}, nullptr, 0, 1, 2, true},
+        {{"--channels", "3"}, nullptr, 0, 1, 2, true},
+        {{"--input"}, nullptr, 0, 1, 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const AppOptions o = parseAppOptions(c.args);
+        EXPECT_EQ(!o.error.isEmpty(), c.error);
+        if (!c.error) {
+            EXPECT_EQ(o.input, c.input);
+            EXPECT_EQ(std::tie(o.inputRate, o.pairA, o.pairB), std::tie(c.rate, c.pairA, c.pairB));
+        }
+    }
+    qputenv("KORVALO_INPUT", "pulse");
+    EXPECT_EQ(appStartupInput(parseAppOptions({})), "pulse");
+    EXPECT_EQ(appStartupInput(parseAppOptions({"song.wav"})), "");
+    EXPECT_EQ(appStartupInput(parseAppOptions({"--input", "monitor"})), "monitor");
+    qunsetenv("KORVALO_INPUT");
+    EXPECT_EQ(appStartupInput(parseAppOptions({})), "");
 }
 
 TEST(AppOptions, QtOptionsAreLeftToQt) {

@@ -140,8 +140,10 @@ TEST_F(AppTest, MenuBarHasTheStoredTextsAndIds) {
     };
     EXPECT_EQ(items(w->commandMenu()),
               QStringList({"&Select Wav File\tF5=30", "&Play\tF1=21", "S&top\tF2=22",
-                           "&Zero\tF4=20", "=0", "&Quit=100", "&About=101"}));
+                           "&Zero\tF4=20", "=0", "&Quit=100", "&About=101", "=0",
+                           "Meter an Input...=40", "Meter the Wave File=41"}));
     ASSERT_TRUE(w->commandMenu()->actions().value(4)->isSeparator());
+    EXPECT_TRUE(w->menuAction(40)->menu()) << "the list of inputs";
     EXPECT_EQ(items(w->latencyMenu()),
               QStringList({"200 ms=50", "100 ms=51", "50 ms=52", "30 ms=53", "20 ms=54"}));
 }

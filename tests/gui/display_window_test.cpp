@@ -10,12 +10,14 @@
 #include "options/meter_settings.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <cstring>
 
 namespace {
@@ -117,7 +119,27 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
               "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
               "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
               "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings|-|X/Y Scope");
+              "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay");
+    // The follow switch is the program's: never greyed, checked as it says.
+    bool follow = true;
+    MeterWindowHooks hooks;
+    hooks.followDelay = [&] { return follow; };
+    hooks.setFollowDelay = [&](bool on) { follow = on; };
+    hooks.sourceText = [] { return QStringLiteral("Input: monitor"); };
+    meterWindowSetHooks(hooks);
+    QAction* followItem = w->action(kCmdFollowDelay);
+    w->prepareContextMenu();
+    EXPECT_TRUE(followItem->isEnabled() && followItem->isChecked());
+    followItem->trigger();
+    EXPECT_FALSE(follow);
+    // The tooltip over the title band names the source; below it, none.
+    for (const auto& [y, tip] : {std::pair(200, false), std::pair(10, true)}) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(20, y), w->mapToGlobal(QPoint(20, y)));
+        QApplication::sendEvent(w, &help);
+        EXPECT_EQ(QToolTip::isVisible() && QToolTip::text() == "Input: monitor", tip) << y;
+        QToolTip::hideText();
+    }
+    meterWindowSetHooks({});
     // The rate submenu, 2 to 30, marks the left set's rate only.
     const QMenu* rates = menu->actions().front()->menu();
     ASSERT_NE(rates, nullptr);

@@ -7,6 +7,9 @@
 //       takes a screenshot of the meter window's client into OUT.png and
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
+//   kc-display-probe lit WINDOW-ID [dark]
+//       waits until the left bar's clip zone is lit (or dark) and prints the
+//       wall clock time then, in microseconds.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
 //       saves the meter window's client, or only its level scale column.
 //   kc-display-probe trace WINDOW-ID OUT.png
@@ -25,6 +28,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sys/time.h>
 #include <vector>
 
 namespace {
@@ -52,6 +56,54 @@ QImage grabWindow(const char* windowId) {
     return img;
 }
 
+// Pixels of the left bar's clip zone in the clip colour. The default scale
+// runs from -60 to +6 dB; a full-scale sine peaks at 0 dBFS, so the clip
+// zone (-3 dB up to 0 dB, rows top + 1 .. clip - 1) is lit.
+int clipZonePixels(const QImage& img, const MeterLayout& L, int& top, int& clip, int& area) {
+    const float k = static_cast<float>(L.H) / 66.0f;
+    top = L.bottom - static_cast<int>(60.0f * k);
+    clip = L.bottom - static_cast<int>(57.0f * k);
+    const QRgb clipColor = qRgb(249, 51, 51);
+    int pixels = 0;
+    area = 0;
+    for (int y = top + 1; y < clip; ++y)
+        for (int x = L.x0; x < L.x0 + L.bw; ++x) {
+            ++area;
+            pixels += (img.pixel(x, y) & 0xffffff) == (clipColor & 0xffffff);
+        }
+    return pixels;
+}
+
+// Grabs the window again and again until the left bar's clip zone is lit
+// (or, with `dark`, unlit) and prints the wall clock time of that grab in
+// microseconds; exits 1 after 20 s without it.
+int waitLit(const char* windowId, bool dark) {
+    Window win = 0;
+    Display* dpy = probe::open(windowId, win);
+    if (!dpy)
+        return 1;
+    const auto nowUs = [] {
+        timeval tv{};
+        gettimeofday(&tv, nullptr);
+        return int64_t{tv.tv_sec} * 1000000 + tv.tv_usec;
+    };
+    const int64_t end = nowUs() + 20000000;
+    int status = 1;
+    while (nowUs() < end) {
+        const QImage img = probe::grab(dpy, win);
+        const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
+        int top = 0, clip = 0, area = 0;
+        const int lit = L.fits() ? clipZonePixels(img, L, top, clip, area) : 0;
+        if (area > 0 && (lit * 4 >= area) != dark) {
+            std::printf("%lld\n", static_cast<long long>(nowUs()));
+            status = 0;
+            break;
+        }
+    }
+    XCloseDisplay(dpy);
+    return status;
+}
+
 int checkBars(const char* windowId, const char* out) {
     const QImage img = grabWindow(windowId);
     if (img.isNull())
@@ -65,18 +117,8 @@ int checkBars(const char* windowId, const char* out) {
                 L.bw, L.H);
     if (!L.fits())
         return 1;
-    // The default scale runs from -60 to +6 dB; a full-scale sine peaks at
-    // 0 dBFS, so the bar's clip zone (-3 dB up to 0 dB) must be lit.
-    const float k = static_cast<float>(L.H) / 66.0f;
-    const int top = L.bottom - static_cast<int>(60.0f * k);
-    const int clip = L.bottom - static_cast<int>(57.0f * k);
-    const QRgb clipColor = qRgb(249, 51, 51);
-    int clipPixels = 0, clipArea = 0;
-    for (int y = top + 1; y < clip; ++y)
-        for (int x = L.x0; x < L.x0 + L.bw; ++x) {
-            ++clipArea;
-            clipPixels += (img.pixel(x, y) & 0xffffff) == (clipColor & 0xffffff);
-        }
+    int top = 0, clip = 0, clipArea = 0;
+    const int clipPixels = clipZonePixels(img, L, top, clip, clipArea);
     int rightLit = 0;
     for (int y = kMeterBarTop; y < L.bottom; ++y)
         for (int x = L.x1; x < L.x1 + L.bw; ++x)
@@ -153,6 +195,8 @@ int main(int argc, char** argv) {
         return writeWav(argv[2], std::atof(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
         return checkBars(argv[2], argv[3]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "lit") == 0)
+        return waitLit(argv[2], argc == 4 && std::strcmp(argv[3], "dark") == 0);
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
         return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
     if (argc == 4 && std::strcmp(argv[1], "trace") == 0)
@@ -161,6 +205,7 @@ int main(int argc, char** argv) {
         return checkSharp(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     std::fprintf(stderr,
                  "usage: %s wav OUT.wav SECONDS | bars|shot|trace WINDOW-ID OUT.png [scale]"
+                 " | lit WINDOW-ID [dark]"
                  " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
                  argv[0]);
     return 2;

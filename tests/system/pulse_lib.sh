@@ -2,8 +2,8 @@
 # (the sound-server system test and bench/pulse_latency.sh).
 #
 # The server has a null sink at 44100 Hz, s16le, stereo, whose monitor the
-# scripts record with parec, and listens on a socket in the scratch folder
-# only. It runs in the foreground of a background job, so its process id is
+# scripts record with parec, a second one at 48000 Hz (kc_null48) for the
+# live input's own rate, and listens on a socket in the scratch folder only. It runs in the foreground of a background job, so its process id is
 # known: it is stopped by that id when the script ends, however it ends, and
 # it receives SIGKILL should the script itself be killed (parent-death
 # signal), as do the programs started with pulse_spawn.
@@ -25,6 +25,7 @@ pulse_setup() {
   printf 'autospawn = no\n' > "$PULSE_CLIENTCONFIG"
   cat > "$pulse_dir/server.pa" <<EOF
 load-module module-null-sink sink_name=kc_null rate=44100 format=s16le channels=2
+load-module module-null-sink sink_name=kc_null48 rate=48000 format=s16le channels=2
 load-module module-native-protocol-unix socket=$pulse_dir/native auth-anonymous=1 auth-cookie-enabled=0
 set-default-sink kc_null
 EOF

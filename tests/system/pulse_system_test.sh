@@ -7,10 +7,17 @@
 #   - the server killed with SIGKILL while the stream runs leaves the program
 #     alive and idle; once the server is back, F1 plays the file again from
 #     the start through it;
-#   - SIGTERM then ends the program with 0 and the settings saved.
+#   - SIGTERM then ends the program with 0 and the settings saved;
+#   - live input: `--analyze --input monitor` reads a tone played into the
+#     48 kHz sink as --analyze reads its file; a missing input gives one
+#     error line; SIGINT ends an open-ended capture with its summary;
+#   - `--input monitor` lights the meter window's bars; the server killed
+#     while capturing leaves the program alive and idle, F1 captures again
+#     once it is back, and SIGTERM ends it with 0.
 # The server is private: its socket, runtime folder and home are in the
 # scratch folder, and it is stopped by its process id whatever happens.
-#   pulse_system_test.sh PROGRAM PROBE (PROBE lists the program's devices)
+#   pulse_system_test.sh PROGRAM PROBE DISPLAY-PROBE SCREENSHOT.png
+#   (PROBE lists the program's devices)
 set -uo pipefail
 for tool in pulseaudio parec pactl; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -26,6 +33,8 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/pulse_lib.sh"
 program=$(readlink -f "$1")
 probe=$(readlink -f "$2")
+display_probe=$(readlink -f "$3")
+screenshot=$4
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -146,6 +155,83 @@ if [ $failures -ne 0 ] || [ -s "$work/program.log" ]; then
   echo "program output:"
   sed 's/^/  /' "$work/program.log"
 fi
+
+echo "--- headless: the 48 kHz sink's monitor reads as the file played into it"
+# figure CSV COLUMN: a column of a one-row --format csv report.
+figure() {
+  awk -F, -v col="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == col) c = i }
+                       NR == 2 && c { print $c }' "$1"
+}
+near() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; exit !(a != "" && d <= 0.05 && d >= -0.05) }'; }
+sox -D -n -r 48000 -b 16 -c 2 "$work/ref.wav" synth 60 sine 1000 remix 1v0.1 1v0.0501187
+pactl set-default-sink kc_null48
+pulse_spawn "$work/paplay.log" paplay --device=kc_null48 "$work/ref.wav"
+ref_player=$spawned
+playing48() { pactl list short sinks 2>/dev/null | grep -q 'kc_null48.*RUNNING'; }
+wait_for 30 playing48 || fail "paplay does not play into kc_null48"
+"$program" --analyze --no-loudness --format csv "$work/ref.wav" > "$work/file.csv"
+"$program" --analyze --input monitor --seconds 3 --no-loudness --format csv \
+  > "$work/live.csv" 2> "$work/live.err" || fail "--analyze --input monitor failed: $(cat "$work/live.err")"
+cat "$work/live.csv"
+[ "$(figure "$work/live.csv" sample_rate_hz)" = 48000 ] || fail "not captured at the sink's 48000 Hz"
+for col in left_sample_peak_dbfs left_rms_dbfs right_sample_peak_dbfs right_rms_dbfs \
+  correlation_mean left_meter_max_peak_db right_meter_max_peak_db; do
+  live=$(figure "$work/live.csv" $col) file=$(figure "$work/file.csv" $col)
+  near "$live" "$file" || fail "$col: live $live, file $file"
+done
+
+echo "--- headless: a missing input, and SIGINT"
+"$program" --analyze --input pulse:DEVICE=kc_nothing --seconds 1 > /dev/null 2> "$work/missing.err"
+rc=$?
+cat "$work/missing.err"
+[ $rc -eq 3 ] && [ "$(wc -l < "$work/missing.err")" -eq 1 ] && grep -q kc_nothing "$work/missing.err" ||
+  fail "a missing input: exit $rc, not one line naming it"
+capturing() { [ -n "$(pactl list short source-outputs 2>/dev/null)" ]; }
+pulse_spawn "$work/sigint.csv" "$program" --analyze --input monitor --format csv --no-loudness
+wait_for 30 capturing || fail "no capture stream in the server"
+kill -INT "$spawned"
+wait_for 10 ended "$spawned" || fail "SIGINT did not end the capture"
+wait "$spawned"
+rc=$?
+[ $rc -eq 0 ] && [ "$(figure "$work/sigint.csv" sample_rate_hz)" = 48000 ] ||
+  fail "SIGINT: exit $rc, no summary: $(cat "$work/sigint.csv")"
+
+echo "--- the program meters what the desktop plays"
+# The tone ends first: the server would move it along with the default sink.
+kill -KILL "$ref_player"
+pactl set-default-sink kc_null
+"$display_probe" wav "$work/sine-left.wav" 60 || fail "cannot write the WAV"
+pulse_spawn "$work/paplay2.log" paplay --device=kc_null "$work/sine-left.wav"
+pulse_spawn "$work/input.log" "$program" --input monitor
+pid=$spawned
+lit() { "$display_probe" bars "$meter" "$screenshot" > "$work/bars.txt"; }
+if wait_for 30 find_window '^Korvalo$'; then
+  meter=$win
+  wait_for 20 lit || { cat "$work/bars.txt"; fail "the bars do not show the input (see $screenshot)"; }
+else
+  fail "no meter window"
+fi
+
+echo "--- server killed while capturing, F1 captures again"
+pulse_kill
+ticks=$(cpu_ticks_during 30 "$pid")
+echo "program CPU over 3 s after the kill: $ticks ticks at $hz Hz"
+[ "$ticks" -ge 0 ] || fail "the program ended when the server was killed"
+[ "$ticks" -le $((hz * 3 / 10)) ] || fail "the program is busy without a server ($ticks ticks in 3 s)"
+pulse_start || { fail "the server did not start again"; exit 1; }
+press_capture() {
+  wait_for 30 find_window '^Korvalo Cor\.$' && wait_for 10 focused || return 1
+  for _ in 1 2 3 4 5; do
+    xdotool key F1
+    wait_for 5 capturing && return 0
+  done
+  return 1
+}
+press_capture || fail "F1 does not capture again"
+stop_program "$pid" 60 || fail "program did not end cleanly"
+grep -q 'LatencyTime=' "$XDG_CONFIG_HOME/korvalo-cor/registry.ini" 2>/dev/null || fail "settings not saved"
+! grep -Eq 'Sanitizer|runtime error|Segmentation|terminate called|Aborted' "$work/input.log" ||
+  fail "the program reported a crash: $(cat "$work/input.log")"
 
 [ $failures -eq 0 ] || { echo "$failures failure(s); server log:"; tail -20 "$work/pulse.log"; exit 1; }
 echo "system test passed"

@@ -1,6 +1,8 @@
 // A file played live through the transport and the silent device must give,
 // bit for bit, the display frames the offline analysis computes for it.
 #include "analysis/analysis.h"
+#include "analysis/analysis_input.h"
+#include "audio/transport.h"
 #include "meter/meter_hooks.h"
 #include "tests/unit/audio_test_support.h"
 #include "tools/wav_writer.h"
@@ -117,6 +119,33 @@ TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
     }
     unlink(path.c_str());
     rmdir(dir);
+}
+
+// A live input through the silent device (zeros at its own 48000 Hz): the
+// seconds asked for, or less when stopped; a missing input is named.
+TEST(AnalysisLiveTest, InputsAreMeasuredForTheSecondsAskedOrUntilStopped) {
+    AnalysisOptions o;
+    o.latencySeconds = 0.02f;
+    analysisInstallHooks(kMeterSettingsCompiledDefaults, o);
+    InputStop none;
+    const FileAnalysis a = analyzeInput({"silent", 0.25}, o, {}, none);
+    ASSERT_TRUE(a.error.empty()) << a.error;
+    EXPECT_EQ(a.sampleRate, 48000);
+    EXPECT_EQ(a.frames, 12000u);
+    EXPECT_TRUE(std::isinf(a.channel[0].rmsDb) && a.channel[0].rmsDb < 0);
+    EXPECT_GE(a.meterFrames, 2u);
+
+    InputStop stop; // open-ended, stopped from another thread
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop.request();
+    });
+    const FileAnalysis b = analyzeInput({"silent", 0}, o, {}, stop);
+    stopper.join();
+    EXPECT_TRUE(b.error.empty() && b.warning.empty()) << b.error << b.warning;
+
+    const FileAnalysis c = analyzeInput({"hw:97,3", 1}, o, {}, none);
+    EXPECT_NE(c.error.find("hw:97,3"), std::string::npos) << c.error;
 }
 
 } // namespace

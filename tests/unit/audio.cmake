@@ -11,3 +11,6 @@ kc_add_test(audio_transport_test unit
 kc_add_test(audio_shell_test gui
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_shell_test.cpp ${CMAKE_CURRENT_LIST_DIR}/../gui/gui_test_main.cpp
   LIBS kc_app GTest::gtest Qt6::Widgets)
+kc_add_test(audio_input_test unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_input_test.cpp
+  LIBS kc_audio GTest::gtest_main)

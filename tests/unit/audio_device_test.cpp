@@ -132,34 +132,37 @@ TEST_F(WaveDeviceTest, StepsWithoutTheirCounterpartDoNothingAndOpenFailureKeepsT
 }
 
 TEST_F(WaveDeviceTest, ThirdTransferWaitsForABufferAndAStopRequestReleasesIt) {
-    script.releasable = 0;
-    ASSERT_TRUE(prepared(kWaveOutput));
-    ASSERT_EQ(waveStart(&dev), 0);
-    auto b = block(dev.bufferBytes, 9);
-    ASSERT_EQ(waveTransfer(&dev, b.data()), 0);
-    ASSERT_EQ(waveTransfer(&dev, b.data()), 0);
-    EXPECT_EQ(dev.queued.load(), 2);
+    for (int kind : {kWaveOutput, kWaveInput}) {
+        SCOPED_TRACE(kind);
+        script.releasable = 0;
+        ASSERT_TRUE(prepared(kind));
+        ASSERT_EQ(waveStart(&dev), 0);
+        auto b = block(dev.bufferBytes, 9);
+        ASSERT_EQ(waveTransfer(&dev, b.data()), 0);
+        ASSERT_EQ(waveTransfer(&dev, b.data()), 0);
+        EXPECT_EQ(dev.queued.load(), 2);
 
-    std::atomic<int> returned = 0;
-    const auto blockedTransfer = [&] {
-        returned = 0;
-        std::thread th([&] {
-            waveTransfer(&dev, b.data());
-            returned = 1;
-        });
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_EQ(returned.load(), 0) << "a third buffer must wait while two are queued";
-        return th;
-    };
-    std::thread third = blockedTransfer();
-    script.release(1);
-    third.join();
-    EXPECT_EQ(dev.queued.load(), 2);
-    // Again blocked; this time nothing comes back and a stop request frees it.
-    std::thread fourth = blockedTransfer();
-    waveRequestStop(&dev);
-    fourth.join();
-    finish(dev);
+        std::atomic<int> returned = 0;
+        const auto blockedTransfer = [&] {
+            returned = 0;
+            std::thread th([&] {
+                waveTransfer(&dev, b.data());
+                returned = 1;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_EQ(returned.load(), 0) << "a third buffer must wait while two are queued";
+            return th;
+        };
+        std::thread third = blockedTransfer();
+        script.release(1);
+        third.join();
+        EXPECT_EQ(dev.queued.load(), 2);
+        // Again blocked; this time nothing comes back and a stop request frees it.
+        std::thread fourth = blockedTransfer();
+        waveRequestStop(&dev);
+        fourth.join();
+        finish(dev);
+    }
 }
 
 TEST_F(WaveDeviceTest, InputDeliversSilenceUntilTheFirstRecordingThenBuffersInOrder) {
@@ -172,6 +175,7 @@ TEST_F(WaveDeviceTest, InputDeliversSilenceUntilTheFirstRecordingThenBuffersInOr
     dest.assign(dev.bufferBytes, 0xEE);
     ASSERT_EQ(waveTransfer(&dev, dest.data()), 0);
     EXPECT_EQ(dest, block(dev.bufferBytes, 0)) << "nothing recorded yet";
+    EXPECT_EQ(dev.delivered, 0) << "silence, not a recording";
 
     // Two buffers come back before the next transfer: both are delivered, in order.
     script.release(2);
@@ -180,10 +184,14 @@ TEST_F(WaveDeviceTest, InputDeliversSilenceUntilTheFirstRecordingThenBuffersInOr
         ASSERT_EQ(waveTransfer(&dev, dest.data()), 0);
         EXPECT_EQ(dest, block(dev.bufferBytes, expect));
     }
+    // An overrun the driver recovered from is counted; recording goes on.
+    script.overruns = 2;
     script.release(1);
     ASSERT_TRUE(eventually([&] { return dev.queued.load() == 1; }));
     ASSERT_EQ(waveTransfer(&dev, dest.data()), 0);
     EXPECT_EQ(dest, block(dev.bufferBytes, 3));
+    EXPECT_EQ(dev.delivered, 1);
+    EXPECT_EQ(waveOverruns(&dev), 2u);
     finish(dev);
 }
 

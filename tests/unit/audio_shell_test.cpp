@@ -4,6 +4,7 @@
 #include "app/audio_wiring.h"
 #include "app/engine_owner.h"
 #include "app/main_window.h"
+#include "app/output_delay.h"
 #include "app/wav_select.h"
 #include "audio_test_support.h"
 
@@ -117,6 +118,87 @@ TEST_F(AudioShellTest, CommandLineFileAndDeviceNames) {
     EXPECT_FALSE(transportIsRunning(&audio.transport));
     EXPECT_EQ(audio.device.kind, 0);
     EXPECT_FALSE(wavIsOpen(&audio.source));
+}
+
+// The silent input captures zeros at 48000 Hz: F1, F2, F4 and F5 act on the
+// capture while an input is chosen, and the file comes back as the source.
+TEST_F(AudioShellTest, AnInputIsASourceBesideTheFile) {
+    ASSERT_NE(start(), nullptr);
+    LiveInput& live = audioPart.live();
+    QStringList failures;
+    live.showFailure = [&](const QString& text) { failures << text; };
+    live.choose(QStringLiteral("silent"));
+    EXPECT_TRUE(shell->streamRunning());
+    EXPECT_EQ(audio.input.format.rate, 48000);
+    EXPECT_TRUE(live.sourceText().contains("silent"));
+    shell->command(CmdZero); // the maxima start again; the capture goes on
+    EXPECT_TRUE(shell->streamRunning());
+    shell->command(CmdStop);
+    EXPECT_FALSE(shell->streamRunning());
+    shell->command(CmdPlay);
+    EXPECT_TRUE(shell->streamRunning());
+
+    QString answer; // F5 cancelled: stopped, the input still chosen
+    selector.chooseFile = [&](QWidget*) { return answer; };
+    shell->command(CmdSelectWav);
+    EXPECT_FALSE(shell->streamRunning());
+    EXPECT_EQ(live.chosen(), "silent");
+    answer = QString::fromLocal8Bit(good.path()); // a file chosen: the file is the source
+    shell->command(CmdSelectWav);
+    EXPECT_FALSE(live.isChosen());
+    shell->command(CmdPlay);
+    EXPECT_TRUE(shell->streamRunning());
+    EXPECT_EQ(audio.transport.input, nullptr) << "the file plays, at its own format";
+
+    live.choose(QStringLiteral("hw:97,5")); // cannot be opened: said once, nothing runs
+    EXPECT_FALSE(shell->streamRunning());
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains("hw:97,5"));
+    shell->command(CmdMeterFile);
+    EXPECT_FALSE(live.isChosen());
+}
+
+// The live delay follows the output's reported delay less one block, only
+// while following and playing, by steps of more than 5 ms, within 0..2 s; the
+// switch is kept across starts.
+TEST_F(AudioShellTest, TheDelayFollowsTheOutputDelay) {
+    ASSERT_NE(start(), nullptr);
+    ASSERT_TRUE(selector.adopt(QString::fromLocal8Bit(good.path())));
+    OutputDelayFollower follower(audio, engine.slot());
+    EXPECT_FALSE(follower.following()) << "off by default";
+    QList<float> shown;
+    follower.showDelay = [&](float s) { shown << s; };
+    const auto delay = [&] {
+        MeterParams p{};
+        meterGetParams(engine.get(), &p);
+        return std::pair(p.left.Delay, p.right.Delay);
+    };
+    const int64_t block = audio.device.bufferFrames;
+    const auto report = [&](double seconds) {
+        audio.device.outputDelayFrames.store(block + std::llround(seconds * 44100));
+        follower.look();
+        return delay().first;
+    };
+    shell->command(CmdPlay);
+    ASSERT_TRUE(shell->streamRunning());
+    // Opening the device clears the delay: report only once buffers go out.
+    ASSERT_TRUE(eventually([&] { return audio.device.queued.load() > 0; }));
+    EXPECT_FLOAT_EQ(report(0.3), 0.0f) << "not following";
+    follower.setFollowing(true);
+    EXPECT_NEAR(report(0.3), 0.3f, 1e-4);
+    EXPECT_EQ(delay().second, delay().first);
+    EXPECT_NEAR(report(0.304), 0.3f, 1e-4) << "a move of 4 ms is left alone";
+    EXPECT_NEAR(report(0.31), 0.31f, 1e-4);
+    EXPECT_NEAR(report(5.0), 2.0f, 1e-4) << "clamped";
+    audio.device.outputDelayFrames.store(-1); // no delay reported: nothing changes
+    follower.look();
+    EXPECT_NEAR(delay().first, 2.0f, 1e-4);
+    EXPECT_EQ(shown.size(), 3);
+    shell->command(CmdStop);
+    EXPECT_NEAR(report(0.5), 2.0f, 1e-4) << "not while stopped";
+    EXPECT_TRUE(OutputDelayFollower(audio, engine.slot()).following()) << "kept across starts";
+    follower.turnedByHand();
+    EXPECT_FALSE(OutputDelayFollower(audio, engine.slot()).following());
 }
 
 } // namespace

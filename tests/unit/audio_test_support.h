@@ -127,6 +127,9 @@ struct Script {
     std::vector<std::vector<uint8_t>> moved; // output: every buffer, in order
     int recorded = 0;                        // input: buffers filled so far
     std::atomic<int> created = 0;            // drivers created (opens that reached the backend)
+    int acceptRate = 0;                      // QueryFormat: the one rate accepted, 0 any
+    int acceptChannels = 0;                  // QueryFormat: the one channel count accepted, 0 any
+    int overruns = 0;                        // input: overruns to report before the next buffer
 
     void release(int n) {
         std::lock_guard l(mutex);
@@ -167,6 +170,8 @@ protected:
                     return -19; // ENODEV: the device went away
                 if (g_script->releasable > 0) {
                     --g_script->releasable;
+                    for (; g_script->overruns > 0; --g_script->overruns)
+                        reportOverrun();
                     if (m_kind == kWaveInput) {
                         ++g_script->recorded;
                         std::memset(h.data, g_script->recorded, h.bufferLength);
@@ -183,8 +188,12 @@ protected:
     }
 };
 
-inline int scriptedQuery(int, const char*, const StreamFormat&, char*, size_t) {
-    return 1;
+inline int scriptedQuery(int, const char*, const StreamFormat& f, char* text, size_t size) {
+    const bool ok = (!g_script->acceptRate || f.rate == g_script->acceptRate) &&
+                    (!g_script->acceptChannels || f.channels == g_script->acceptChannels);
+    if (!ok)
+        std::snprintf(text, size, "Invalid argument");
+    return ok ? 1 : 0;
 }
 inline std::unique_ptr<WaveDriver> scriptedCreate(int kind, const char*, const StreamFormat& f,
                                                   uint32_t frames, WaveCallback cb, void* inst) {

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Sound to meter for a live input, through a private PulseAudio server: the
+# real program under Xvfb meters `--input monitor` (the null sink's monitor
+# through ALSA's "pulse" plugin) while clicks (a 0.3 s full-scale 1 kHz burst
+# on the left) are played into the sink with paplay. Each click's first
+# sample is timed where the sink hands it on: its monitor, recorded by parec
+# at 10 ms fragments and stamped on arrival (kc-pulse-probe onsets); the
+# display frame that shows it is timed where the meter window's pixels light
+# up (kc-display-probe lit, grabbing the window over and over). Prints the
+# median, lowest and highest of RUNS clicks (default 9) at 20 ms and 100 ms
+# latency, with the budget: one block plus one display frame. The parec
+# stamp comes up to a fragment after the sink played the sample, so the
+# figures may read up to about 10 ms short.
+#   bench/input_latency.sh PROGRAM PULSE-PROBE DISPLAY-PROBE [RUNS]
+# The probes are kc-pulse-probe and kc-display-probe from the build folder.
+set -uo pipefail
+source "$(dirname "$0")/../tests/system/lib.sh"
+source "$(dirname "$0")/../tests/system/pulse_lib.sh"
+program=$(readlink -f "$1")
+probe=$(readlink -f "$2")
+display_probe=$(readlink -f "$3")
+runs=${4:-9}
+
+pulse_setup
+pulse_start || { echo "the server did not start"; exit 1; }
+"$display_probe" wav "$work/click.wav" 0.3 > /dev/null
+mkfifo "$work/monitor"
+"$probe" onsets < "$work/monitor" > "$work/onsets.txt" &
+spawned_pids+=("$!")
+pulse_record "$work/monitor" || { echo "cannot record the monitor"; exit 1; }
+
+lines() { wc -l < "$work/onsets.txt"; }
+line_after() { [ "$(lines)" -gt "$1" ]; }
+# onset_after N: the time of the first sound after the first N lines.
+onset_after() {
+  wait_for 10 line_after "$1" || return 1
+  local line
+  line=$(sed -n "$(($1 + 1))p" "$work/onsets.txt")
+  [ "${line%% *}" = sound ] && echo "${line#sound }"
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
+printf '%-8s %8s %8s %8s %8s  (ms from the sink to the meter window, %s clicks)\n' \
+  latency median lowest highest budget "$runs"
+for entry in "20 0ad7a33c" "100 cdcccc3d"; do
+  set -- $entry
+  export XDG_CONFIG_HOME=$work/config-$1
+  mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
+  # The latency, and 30 display frames per second ("nbFperS").
+  printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n\n[Zandel_Audio\\TRLX\\Meter\\Korvalo Cor]\nnbFperS=binary:4:1e000000\n' \
+    "$2" > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
+  pulse_spawn "$work/program-$1.log" "$program" --input monitor
+  pid=$spawned
+  capturing() { [ -n "$(pactl list short source-outputs 2>/dev/null | grep -v parec)" ]; }
+  if ! wait_for 60 find_window '^Korvalo$' || ! wait_for 10 capturing; then
+    echo "$1 ms: the program does not meter the input"; cat "$work/program-$1.log"; exit 1
+  fi
+  meter=$win
+  delays=()
+  for _ in $(seq "$runs"); do
+    "$display_probe" lit "$meter" dark > /dev/null
+    seen=$(lines)
+    "$display_probe" lit "$meter" > "$work/lit.txt" &
+    lit_pid=$!
+    paplay --device=kc_null "$work/click.wav"
+    onset=$(onset_after "$seen") || { echo "no onset seen"; exit 1; }
+    wait "$lit_pid" || { echo "the meter did not light up"; exit 1; }
+    delays+=($((($(cat "$work/lit.txt") - onset) / 1000)))
+  done
+  kill -TERM "$pid"
+  wait "$pid"
+  # One block plus one display frame (30 per second).
+  printf '%-8s %8s %8s %8s %8s\n' "$1 ms" "$(printf '%s\n' "${delays[@]}" | median)" \
+    "$(printf '%s\n' "${delays[@]}" | sort -n | head -1)" \
+    "$(printf '%s\n' "${delays[@]}" | sort -n | tail -1)" "$(($1 + 34))"
+done
