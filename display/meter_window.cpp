@@ -253,7 +253,6 @@ void MeterWindow::buildMenus() {
         connect(a, &QAction::triggered, this, [this, cmd] { command(cmd); });
     }
     // The program's own switch, never greyed: not the engine's business.
-    m_menu->addSeparator();
     add(kCmdFollowDelay, "Follow the Output Delay", true);
     connect(m_actions[kCmdFollowDelay], &QAction::triggered, this, [](bool on) {
         if (hooks().setFollowDelay)
