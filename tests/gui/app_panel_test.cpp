@@ -279,13 +279,14 @@ QWidget* shownPopup() {
     return menu;
 }
 
-// Calls `act` with the pop-up once one shows, from inside the loop it runs.
-void whenPopupShows(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(10, [act] {
+// Calls `act` with the pop-up once one shows, from inside the loop it runs;
+// the polling ends with `owner`.
+void whenPopupShows(QObject* owner, std::function<void(QWidget*)> act) {
+    QTimer::singleShot(10, owner, [owner, act] {
         if (QWidget* popup = shownPopup())
             act(popup);
         else
-            whenPopupShows(act);
+            whenPopupShows(owner, act);
     });
 }
 
@@ -307,12 +308,17 @@ TEST_F(PanelTest, ShutDownInsideAKnobsMenuOrDialogWaitsForIt) {
     for (const Row& r : rows) {
         if (!panel.created())
             start();
+        // A window closed before (the meter window) leaves its activation
+        // change queued, and the application going inactive closes a menu.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
         const QPointer<Rotatif> knob = (panel.*r.knob)();
         SCOPED_TRACE(testing::Message() << knob->y() << r.menu << r.choose);
         bool waited = false;
+        QObject polling;
         std::function<void(QWidget*)> act = [&](QWidget* popup) {
             if (auto* menu = qobject_cast<QMenu*>(popup); menu && r.choose) {
-                whenPopupShows(act);
+                whenPopupShows(&polling, act);
                 for (QAction* a : menu->actions())
                     if (a->data().toInt() == kKnobCmdEdit)
                         a->trigger(); // opens the dialog in a loop inside this one
@@ -323,7 +329,7 @@ TEST_F(PanelTest, ShutDownInsideAKnobsMenuOrDialogWaitsForIt) {
             if (QWidget* menu = shownPopup())
                 menu->close();
         };
-        whenPopupShows(act);
+        whenPopupShows(&polling, act);
         if (r.menu)
             QTest::mouseClick(knob, Qt::RightButton, {}, knob->centre());
         else

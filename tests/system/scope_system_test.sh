@@ -12,7 +12,8 @@ program=$(readlink -f "$1")
 probe=$(readlink -f "$2")
 shot=$3
 export XDG_CONFIG_HOME=$work/config
-# "X/Y Scope" counted from the end of the meter window's menu: Up from a
+# "X/Y Scope" counted from the end of the meter window's menu, above "Follow the
+# Output Delay" (the separator between is skipped): Up from a
 # menu with nothing selected goes to its last item first.
 ups=2
 

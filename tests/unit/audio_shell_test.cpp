@@ -7,6 +7,7 @@
 #include "app/output_delay.h"
 #include "app/wav_select.h"
 #include "audio_test_support.h"
+#include "meter_test_support.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@ protected:
     }
     void TearDown() override {
         shell.reset();
+        meterInstallFrameRenderer(nullptr);
         qunsetenv("KORVALO_WAVE_DEVICE");
     }
     MainWindow* start(AppOptions options = {}) {
@@ -42,6 +44,7 @@ protected:
     AudioPath audio;
     WavSelector selector{audio};
     AudioShellPart audioPart{audio, selector, engine.slot()};
+    CaptureRenderer frames; // the published frames, once installed
     std::unique_ptr<AppShell> shell;
     QList<ShellMessage> messages;
     int rejectedMessages = 0;
@@ -127,11 +130,17 @@ TEST_F(AudioShellTest, AnInputIsASourceBesideTheFile) {
     LiveInput& live = audioPart.live();
     QStringList failures;
     live.showFailure = [&](const QString& text) { failures << text; };
+    meterInstallFrameRenderer(&frames);
     live.choose(QStringLiteral("silent"));
     EXPECT_TRUE(shell->streamRunning());
     EXPECT_EQ(audio.input.format.rate, 48000);
     EXPECT_TRUE(live.sourceText().contains("silent"));
-    shell->command(CmdZero); // the maxima start again; the capture goes on
+    ASSERT_TRUE(frames.waitFrames(1));
+    const uint32_t maxResets = frames.last().in.maxResetSeq;
+    // The maxima and the loudness (Reset Max) start again; the capture goes on.
+    shell->command(CmdZero);
+    ASSERT_TRUE(frames.waitFrames(frames.frames().size() + 2));
+    EXPECT_GT(frames.last().in.maxResetSeq, maxResets);
     EXPECT_TRUE(shell->streamRunning());
     shell->command(CmdStop);
     EXPECT_FALSE(shell->streamRunning());

@@ -243,7 +243,8 @@ TEST_P(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) 
 }
 
 // Loudness is measured on the delayed samples, each channel by its own
-// delay, travels with the frames, and starts again on Reset Max.
+// delay, travels with the frames, and starts again on Reset Max and on a
+// level reset.
 TEST_P(MeterEngineTest, LoudnessOfTheDelayedSamplesTravelsWithTheFrames) {
     MeterParams p;
     meterGetParams(engine, &p);
@@ -281,13 +282,25 @@ TEST_P(MeterEngineTest, LoudnessOfTheDelayedSamplesTravelsWithTheFrames) {
         EXPECT_NEAR(g, w, 1e-3);
     }
 
-    meterResetMax(engine);
-    feed(stereoBlock(4410, silence, silence));
-    ASSERT_TRUE(renderer.waitFrames(41));
-    EXPECT_LT(renderer.last().in.loudness.momentaryMax, want.momentaryMax - 1);
+    // Reset Max, then a level reset (Play from the start) after 400 ms more.
+    size_t seen = 40;
+    for (const bool levels : {false, true}) {
+        if (levels) {
+            for (uint32_t at = 0; at < 4 * 4410; at += 4410, ++seen)
+                meterFeed(&engine, &input[2 * at], 4 * 4410);
+            ASSERT_TRUE(renderer.waitFrames(seen));
+            ASSERT_GT(renderer.last().in.loudness.momentaryMax, want.momentaryMax - 1);
+            meterResetLevels(&engine);
+        } else {
+            meterResetMax(engine);
+        }
+        feed(stereoBlock(4410, silence, silence));
+        ASSERT_TRUE(renderer.waitFrames(++seen));
+        EXPECT_LT(renderer.last().in.loudness.momentaryMax, want.momentaryMax - 1) << levels;
+    }
     meterSetLoudness(engine, 0);
     feed(stereoBlock(4410, silence, silence));
-    ASSERT_TRUE(renderer.waitFrames(42));
+    ASSERT_TRUE(renderer.waitFrames(++seen));
     EXPECT_EQ(renderer.last().in.loudness.on, 0);
 }
 
