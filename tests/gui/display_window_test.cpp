@@ -119,7 +119,7 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
               "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
               "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
               "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings|-|X/Y Scope|-|"
+              "Set current Window Position as default settings|-|X/Y Scope|"
               "Follow the Output Delay");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
