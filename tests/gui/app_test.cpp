@@ -5,7 +5,6 @@
 #include "app/main_window.h"
 #include "app/panel_face.h"
 #include "app/signal_bridge.h"
-#include "app/wav_select.h"
 #include "controls/ctl_core.h"
 #include "platform/registry_store.h"
 
@@ -13,10 +12,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -371,35 +368,6 @@ TEST_F(AppTest, HotkeysActOnlyWhileApplicationActive) {
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     ASSERT_TRUE(!m_shell->hotkeysRegistered());
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_shell->isShutDown(); }));
-}
-
-TEST_F(AppTest, WavDialogStartsWithTheWavPattern) {
-    const std::unique_ptr<QFileDialog> d = createWavFileDialog(nullptr);
-    EXPECT_EQ(d->windowTitle(), QString("Load a wave file"));
-    EXPECT_EQ(d->nameFilters(), QStringList({"File WAVE (*.wav)", "All (*.*)"}));
-    EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
-    auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_TRUE(name);
-    EXPECT_EQ(name->text(), QString("*.wav"));
-}
-
-TEST_F(AppTest, ClientAreaIsTheFixedFace) {
-    MainWindow* w = start();
-    ASSERT_TRUE(w);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    PanelFace* face = w->face();
-    EXPECT_EQ(face->geometry(), QRect(0, w->menuBar()->height(), 250, 278));
-    EXPECT_EQ(w->size(), QSize(250, w->menuBar()->height() + 278));
-    ASSERT_TRUE(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
-    ASSERT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
-    w->resize(400, 400);
-    EXPECT_EQ(face->size(), QSize(250, 278));
-    EXPECT_EQ(w->width(), 250);
-    // The face shows the top of bitmap 500 (250 x 279) pixel for pixel.
-    const QImage& bitmap = m_shell->bitmap(500);
-    EXPECT_EQ(bitmap.size(), QSize(250, 279));
-    EXPECT_EQ(face->grab().toImage().convertToFormat(QImage::Format_RGB32),
-              bitmap.copy(0, 0, 250, 278));
 }
 
 TEST_F(AppTest, FaceMenuOpensLinksAndAboutNamesTheProduct) {
