@@ -381,15 +381,9 @@ TEST_F(AppTest, FaceMenuOpensLinksAndAboutNamesTheProduct) {
     menu->close();
     m_fake.running = true;
     m_fake.calls.clear();
-    QStringList texts;
-    QList<int> ids;
-    for (QAction* a : menu->actions()) {
-        texts << a->text();
-        ids << a->data().toInt();
+    for (QAction* a : menu->actions())
         a->trigger();
-    }
-    EXPECT_EQ(texts, QStringList({"info...", "See QK's Web Pages...", "E-mail me..."}));
-    EXPECT_EQ(ids, QList<int>({888, 890, 891}));
+    ASSERT_EQ(m_opened.size(), 3);
     EXPECT_EQ(m_opened[0], m_shell->startupDirectory() + "/readme.txt");
     ASSERT_TRUE(m_opened[1].startsWith("https://"));
     ASSERT_TRUE(m_opened[2].startsWith("mailto:"));
