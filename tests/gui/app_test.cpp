@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -97,12 +96,9 @@ protected:
         return ids;
     }
 
-    // Each case starts from a store of its own; the library is shut down
-    // with the shell.
-    void SetUp() override {
-        ASSERT_TRUE(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    }
+    // Each case starts from an empty store (in the test program's private
+    // settings folder); the library is shut down with the shell.
+    void SetUp() override { QFile::remove(QString::fromStdString(regStorePath())); }
     void TearDown() override {
         m_shell.reset();
         EXPECT_EQ(ctlUseCount(), 0);
@@ -119,8 +115,6 @@ protected:
     void shutDownAndCheckTheOrder(int how);
     void startAndFail(const QString& failing, const QStringList& messages,
                       const QStringList& releases);
-
-    QTemporaryDir m_config;
 };
 
 // One table per menu: each item's text (the key hint after a tab) and
