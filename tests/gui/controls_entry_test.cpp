@@ -113,8 +113,6 @@ TEST_F(ControlsEntry, TextEntryReturnsTheTextOnlyWhenEnterConfirmsIt) {
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const std::string got = runTextEntry([&](TextEntryWindow& w) {
-            EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 30));
-            EXPECT_EQ(w.edit()->size(), QSize(150, 22));
             EXPECT_EQ(w.edit()->selectedText(), "Korvalo");
             EXPECT_TRUE(w.edit()->hasFocus());
             QTest::keyClicks(w.edit(), "Left meter");

@@ -112,14 +112,9 @@ protected:
     uint64_t g = 0;
 };
 
-bool grey(uint32_t c) {
-    return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
-}
-
 // Mid up, side across, at both densities: a sine of gains (left, right) lies
 // on its line through the centre, upwards for the left channel alone, and
-// noise fills all four quadrants. The graticule and the range text are grey;
-// a frame allocates nothing.
+// noise fills all four quadrants; a frame allocates nothing.
 TEST_F(ScopeTest, EachStereoImageLandsWhereTheGoniometerShowsIt) {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> noise(-kAmp, kAmp);
@@ -155,16 +150,6 @@ TEST_F(ScopeTest, EachStereoImageLandsWhereTheGoniometerShowsIt) {
             }
         }
     }
-    const QImage shot = surface->snapshot();
-    int text = 0, colored = 0;
-    for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x) {
-            colored += !grey(face.pixel(x, y));
-            text += y < shot.height() / 12 && x < shot.width() / 2 &&
-                    shot.pixel(x, y) != face.pixel(x, y) && grey(shot.pixel(x, y));
-        }
-    EXPECT_EQ(colored, 0);
-    EXPECT_GT(text, 20);
     allocations = 0;
     countAllocations = true;
     drawFrame();

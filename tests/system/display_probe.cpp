@@ -7,9 +7,6 @@
 //       takes a screenshot of the meter window's client into OUT.png and
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
-//   kc-display-probe lit WINDOW-ID [dark]
-//       waits until the left bar's clip zone is lit (or dark) and prints the
-//       wall clock time then, in microseconds.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
 //       saves the meter window's client, or only its level scale column.
 //   kc-display-probe trace WINDOW-ID OUT.png
@@ -28,7 +25,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <sys/time.h>
 #include <vector>
 
 namespace {
@@ -72,36 +68,6 @@ int clipZonePixels(const QImage& img, const MeterLayout& L, int& top, int& clip,
             pixels += (img.pixel(x, y) & 0xffffff) == (clipColor & 0xffffff);
         }
     return pixels;
-}
-
-// Grabs the window again and again until the left bar's clip zone is lit
-// (or, with `dark`, unlit) and prints the wall clock time of that grab in
-// microseconds; exits 1 after 20 s without it.
-int waitLit(const char* windowId, bool dark) {
-    Window win = 0;
-    Display* dpy = probe::open(windowId, win);
-    if (!dpy)
-        return 1;
-    const auto nowUs = [] {
-        timeval tv{};
-        gettimeofday(&tv, nullptr);
-        return int64_t{tv.tv_sec} * 1000000 + tv.tv_usec;
-    };
-    const int64_t end = nowUs() + 20000000;
-    int status = 1;
-    while (nowUs() < end) {
-        const QImage img = probe::grab(dpy, win);
-        const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
-        int top = 0, clip = 0, area = 0;
-        const int lit = L.fits() ? clipZonePixels(img, L, top, clip, area) : 0;
-        if (area > 0 && (lit * 4 >= area) != dark) {
-            std::printf("%lld\n", static_cast<long long>(nowUs()));
-            status = 0;
-            break;
-        }
-    }
-    XCloseDisplay(dpy);
-    return status;
 }
 
 int checkBars(const char* windowId, const char* out) {
@@ -195,8 +161,6 @@ int main(int argc, char** argv) {
         return writeWav(argv[2], std::atof(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
         return checkBars(argv[2], argv[3]);
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "lit") == 0)
-        return waitLit(argv[2], argc == 4 && std::strcmp(argv[3], "dark") == 0);
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
         return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
     if (argc == 4 && std::strcmp(argv[1], "trace") == 0)

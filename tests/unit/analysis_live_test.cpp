@@ -5,32 +5,16 @@
 #include "audio/transport.h"
 #include "meter/meter_hooks.h"
 #include "tests/unit/audio_test_support.h"
-#include "tools/wav_writer.h"
+#include "tests/unit/meter_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-struct Capture final : MeterFrameRenderer {
-    void renderFrame(MeterFrame& f) override {
-        std::lock_guard lock(mutex);
-        frames.push_back(analysisFrameOf(f));
-    }
-    size_t count() {
-        std::lock_guard lock(mutex);
-        return frames.size();
-    }
-    std::mutex mutex;
-    std::vector<AnalysisFrame> frames;
-};
 
 // Two seconds with everything a meter reacts to: a rising and falling tone,
 // a loud burst, a silent gap, and the channels drifting in and out of phase.
@@ -51,7 +35,7 @@ std::vector<int16_t> testSignal() {
 
 std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptions& o,
                                     size_t frames) {
-    Capture capture;
+    CaptureRenderer capture;
     meterInstallFrameRenderer(&capture);
     audiotest::StreamRig rig;
     EXPECT_TRUE(rig.open("silent", o.latencySeconds));
@@ -70,19 +54,18 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
     meterSetParams(rig.engine, &p);
     EXPECT_EQ(wavAdoptFile(&rig.source, &rig.selection, path.c_str()), WavChoice::Accepted);
     transportPlay(&rig.t);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (capture.count() < frames && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    capture.waitFrames(frames);
     rig.close();
     meterInstallFrameRenderer(nullptr);
-    return capture.frames;
+    std::vector<AnalysisFrame> shown;
+    for (const MeterFrame& f : capture.frames())
+        shown.push_back(analysisFrameOf(f));
+    return shown;
 }
 
 TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
-    char dir[] = "/tmp/kc-analysis-live-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/signal.wav";
-    ASSERT_TRUE(writeWavFile(path, testSignal(), 44100, 2));
+    const audiotest::TempFile file(audiotest::stereoWav(testSignal()));
+    const std::string path = file.path();
 
     MeterSettingsValues stored = kMeterSettingsCompiledDefaults;
     stored.Delay = 0.3f; // the delay lines carry the file past its end
@@ -117,8 +100,6 @@ TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
                 << " frames/s: live bar " << live[i].reading[0].bar << ", offline "
                 << offline[i].reading[0].bar;
     }
-    unlink(path.c_str());
-    rmdir(dir);
 }
 
 // A live input through the silent device (zeros at its own 48000 Hz): the

@@ -8,8 +8,9 @@
 #include "app/wav_select.h"
 #include "audio_test_support.h"
 #include "meter_test_support.h"
+#include "platform/registry_store.h"
 
-#include <QTemporaryDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace audiotest;
@@ -19,8 +20,7 @@ namespace {
 class AudioShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QFile::remove(QString::fromStdString(regStorePath()));
         selector.showRejected = [this] { ++rejectedMessages; };
         selector.refreshPanel = [this] { ++refreshes; };
     }
@@ -39,7 +39,6 @@ protected:
         return shell->createMainWindow();
     }
 
-    QTemporaryDir config;
     EngineOwner engine;
     AudioPath audio;
     WavSelector selector{audio};
