@@ -14,7 +14,7 @@ shot=$3
 export XDG_CONFIG_HOME=$work/config
 # "X/Y Scope" counted from the end of the meter window's menu: Up from a
 # menu with nothing selected goes to its last item first.
-ups=1
+ups=4
 
 "$probe" wav "$work/sine-left.wav" 30 || { echo "FAIL: cannot write the WAV"; exit 1; }
 menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
