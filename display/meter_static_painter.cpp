@@ -48,7 +48,7 @@ void paintLoudness(Dc& dc, const MeterLayout& L, int target) {
         const int y = L.loudBottom - loudnessPixel(static_cast<float>(lufs), H);
         dc.moveTo(sx, y);
         dc.lineTo(sx + 3, y);
-        dc.drawText(sx + 4, y - 6, right, y + 6, QString::number(lufs),
+        dc.drawText(sx + 6, y - 6, right + 2, y + 6, QString::number(lufs),
                     DcVCenter | DcSingleLine | DcNoClip);
     }
     const int ty = L.loudBottom - loudnessPixel(kLoudnessTargets[target].lufs, H);
