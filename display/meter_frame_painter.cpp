@@ -126,9 +126,8 @@ class FramePainter {
 public:
     FramePainter(MeterSurface& s, const RenderPalette& pal, const GlyphAtlas& glyphs,
                  const MeterLayout& L, const MeterFrameInput& in)
-        : m_s(s), m_pal(pal), m_glyphs(glyphs), m_L(L),
-          m_linear(in.scaleMode != 0), m_peakOn((in.peakOn & 1) != 0),
-          m_sb(meterScaleBounds(in.minDb, in.maxDb, in.scaleMode)) {
+        : m_s(s), m_pal(pal), m_glyphs(glyphs), m_L(L), m_linear(in.scaleMode != 0),
+          m_peakOn((in.peakOn & 1) != 0), m_sb(meterScaleBounds(in.minDb, in.maxDb, in.scaleMode)) {
         m_k = m_sb.hi > m_sb.lo ? static_cast<float>(L.H) / (m_sb.hi - m_sb.lo) : 0.0f;
         m_Pn = px(v(pal.dbHead));
         m_Pc = px(v(pal.dbMax));
@@ -184,8 +183,8 @@ private:
 bool FramePainter::startBars() {
     MeterDrawnState& drawn = m_s.drawn;
     const uint32_t black = m_pal.color[0];
-    const int key[kDrawnKeySize] = {m_L.bw, m_L.x0, m_L.x1, m_L.bottom, m_Pn, m_Pc,
-                                    m_L.stereo ? 2 : 1};
+    const int key[kDrawnKeySize] = {
+        m_L.bw, m_L.x0, m_L.x1, m_L.bottom, m_Pn, m_Pc, m_L.stereo ? 2 : 1};
     const bool delta = drawn.known && std::equal(key, key + kDrawnKeySize, drawn.key) &&
                        drawn.black == black && sameFill(drawn.zones[0], m_pal.moy) &&
                        sameFill(drawn.zones[1], m_pal.nom) && sameFill(drawn.zones[2], m_pal.max);
@@ -417,7 +416,8 @@ void FramePainter::loudness(const LoudnessReading& r, int target) {
     const LoudnessTarget& t = kLoudnessTargets[target];
     const int H = m_L.loudBottom - kMeterBarTop;
     LoudnessDrawnState& drawn = m_s.loudDrawn;
-    const int key[5] = {m_L.lx, m_L.loudBar, m_L.loudBottom, target, static_cast<int>(m_pal.color[0])};
+    const int key[5] = {m_L.lx, m_L.loudBar, m_L.loudBottom, target,
+                        static_cast<int>(m_pal.color[0])};
     const bool whole = !drawn.known || !std::equal(key, key + 5, drawn.key);
     if (whole) {
         drawn = {};

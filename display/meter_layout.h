@@ -32,10 +32,10 @@ struct MeterLayout {
     // two bars over [kMeterBarTop, loudBottom), the figures below them down
     // to `bottom`.
     bool loudness = false;
-    int lx = 0;         // left edge of the column
-    int lw = 0;         // its width
-    int loudBar = 0;    // width of one loudness bar
-    int loudBottom = 0; // y of the loudness bars' zero line
+    int lx = 0;           // left edge of the column
+    int lw = 0;           // its width
+    int loudBar = 0;      // width of one loudness bar
+    int loudBottom = 0;   // y of the loudness bars' zero line
     bool stacked = false; // a narrow column: each figure under its name
 
     bool fits() const { return kind != MeterLayoutKind::None; }

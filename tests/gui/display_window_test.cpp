@@ -170,13 +170,14 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts.join(u'|').toStdString(),
-              "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
-              "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
-              "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
-              "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay|-|"
-              "Loudness Target|Loudness (EBU R128)");
+    EXPECT_EQ(
+        texts.join(u'|').toStdString(),
+        "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
+        "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
+        "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
+        "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
+        "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay|-|"
+        "Loudness Target|Loudness (EBU R128)");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
     MeterWindowHooks hooks;
