@@ -66,6 +66,11 @@ void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& sur
         for (MeterChannelSums& s : f.in.sums)
             s = {a, 1470 * a * 0.63f, 1470 * a * a * 0.5f};
         f.in.crossSum = 1470 * a * a * 0.3f;
+        // For the loudness view: the momentary and short-term loudness are
+        // averages over 400 ms and 3 s, new every 100 ms (every third frame),
+        // so they move smoothly; the gated figures change seldom.
+        const float lufs = -30.0f + 12.0f * std::sin(static_cast<float>(i / 3) * 0.3f);
+        f.in.loudness = {1, lufs, lufs + 2, -12, -14, -23, 7, {-1.5f, -2}};
         meterProcessFrame(f);
         benchmark::DoNotOptimize(f.levels[0].peak);
         if (shown)
@@ -82,13 +87,15 @@ void displayFrame(benchmark::State& state) {
     auto surface = std::make_shared<MeterSurface>();
     surface->resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                     static_cast<double>(state.range(2)) / 4);
+    surface->loudnessTarget = state.range(3) != 0 ? 0 : -1;
     runFrames(state, surface);
 }
-// Width, height, device pixels per logical pixel x 4.
+// Width, height, device pixels per logical pixel x 4, the loudness view.
 BENCHMARK(displayFrame)
-    ->Args({180, 1080, 4})
-    ->Args({1920, 1080, 4})
-    ->Args({180, 1080, 8})
+    ->Args({180, 1080, 4, 0})
+    ->Args({180, 1080, 4, 1})
+    ->Args({1920, 1080, 4, 0})
+    ->Args({180, 1080, 8, 0})
     ->Unit(benchmark::kMicrosecond);
 
 // A frame as the whole program handles it: drawn by the render thread, then

@@ -9,7 +9,8 @@
 # so the frame rate asked for is reached only when the latency (the block
 # duration) is short enough; at 20 ms and 30 frames per second it is.
 # Budget: 1 % of one core at 180 x 1080, 2 % at 1920 x 1080; with the
-# 300 x 300 X/Y scope open beside a 180 x 1080 meter (--scope), 1.5 %.
+# 300 x 300 X/Y scope open beside a 180 x 1080 meter (--scope), 1.5 %; with
+# the loudness view on at 180 x 1080 (--loudness), 1.2 %.
 #
 #   bench/display_cpu.sh PROGRAM WAV [options]
 #     --seconds S     measured time per size (10)
@@ -22,6 +23,7 @@
 #                     it is refused and they run at normal priority
 #     --bench PATH    also run the per-frame benchmark (display_bench)
 #     --scope         the X/Y scope open too, 300 x 300, right of the meter window
+#     --loudness      the loudness view (EBU R128) on in the meter window
 #     --input monitor meter a live input instead of playing: WAV is played
 #                     (repeated) into a private PulseAudio server's null sink
 #                     and the program meters `--input monitor`, its monitor
@@ -32,7 +34,7 @@ set -uo pipefail
 program=$(readlink -f "$1")
 wav=$(readlink -f "$2")
 shift 2
-seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1 scope=0 input=
+seconds=10 latency=20 fps=30 bench= sizes=() runs=3 realtime=1 scope=0 loudness=0 input=
 if [[ $# -gt 0 && $1 != --* ]]; then
   seconds=$1
   [ $# -ge 2 ] && sizes=("$2x1080")
@@ -49,6 +51,7 @@ while [ $# -gt 0 ]; do
   --input) input=$2 ;;
   --no-realtime) realtime=0; shift; continue ;;
   --scope) scope=1; shift; continue ;;
+  --loudness) loudness=1; shift; continue ;;
   *) echo "unknown option $1"; exit 2 ;;
   esac
   shift 2
@@ -66,6 +69,7 @@ if [ -z "${KC_IN_XVFB:-}" ]; then
   exec env KC_IN_XVFB=1 xvfb-run -a -s "-screen 0 ${sw}x${sh}x24 -nolisten tcp" \
     bash "$0" "$program" "$wav" --seconds "$seconds" --latency "$latency" --fps "$fps" \
     --runs "$runs" $([ "$realtime" = 0 ] && echo --no-realtime) $([ "$scope" = 1 ] && echo --scope) \
+    $([ "$loudness" = 1 ] && echo --loudness) \
     ${input:+--input "$input"} \
     $(printf -- '--size %s ' "${sizes[@]}") ${bench:+--bench "$bench"}
 fi
@@ -112,6 +116,7 @@ else
 fi
 echo "latency $latency ms, $fps display frames per second, ${seconds} s per run, $runs runs per size; $priority"
 [ "$scope" = 1 ] && echo "with the X/Y scope open, 300 x 300"
+[ "$loudness" = 1 ] && echo "with the loudness view on"
 status=0
 for size in "${sizes[@]}"; do
   width=${size%x*} height=${size#*x}
@@ -130,6 +135,7 @@ for size in "${sizes[@]}"; do
       [ "$scope" = 1 ] &&
         printf 'XY x0=binary:4:%s\nXY y0=binary:4:%s\nXY x1=binary:4:%s\nXY y1=binary:4:%s\nXY Open=binary:4:%s\n' \
           "$(le32 $((width + 10)))" "$(le32 0)" "$(le32 $((width + 309)))" "$(le32 299)" "$(le32 1)"
+      [ "$loudness" = 1 ] && printf 'Loudness (EBU R128)=binary:4:%s\n' "$(le32 1)"
     } > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
     "${launch[@]}" "$program" "${run_args[@]}" > "$work/program.log" 2>&1 &

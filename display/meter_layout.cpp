@@ -37,16 +37,35 @@ bool tryLayout(MeterLayout& out, MeterLayoutKind kind, int W, int h) {
 } // namespace
 
 MeterLayout meterComputeLayout(int clientWidth, int clientHeight, int channels,
-                               int32_t displayFlags) {
+                               int32_t displayFlags, bool loudness) {
     MeterLayout out;
     out.stereo = channels > 1;
     out.bars = (displayFlags & kBarsBit) != 0;
     out.correlator = (displayFlags & kCorrelatorBit) != 0 && out.stereo;
-    const int W = clientWidth + 1;
+    int W = clientWidth + 1;
     const int h = clientHeight + 1;
+    if (loudness) {
+        const int lw = W / 3;
+        const int loudBar = (lw - 34) / 2;
+        const bool stacked = lw < kLoudnessWide;
+        const int loudBottom =
+            h - 60 + kMeterBarTop - kLoudnessFigures * kLoudnessLine * (stacked ? 2 : 1) - 4;
+        if (loudBar >= 4 && loudBottom - kMeterBarTop >= 30) {
+            out.loudness = true;
+            out.lw = lw;
+            out.loudBar = loudBar;
+            out.loudBottom = loudBottom;
+            out.stacked = stacked;
+            W -= lw;
+            out.lx = W;
+        }
+    }
     if (tryLayout(out, MeterLayoutKind::Wide, W, h) ||
         tryLayout(out, MeterLayoutKind::Narrow, W, h))
         return out;
+    // Too narrow for both: the rest keeps the whole width.
+    if (out.loudness)
+        return meterComputeLayout(clientWidth, clientHeight, channels, displayFlags, false);
     out.kind = MeterLayoutKind::None;
     return out;
 }

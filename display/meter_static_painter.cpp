@@ -1,11 +1,13 @@
 #include "display/meter_static_painter.h"
 
 #include "controls/ctl_core.h"
+#include "display/loudness_view.h"
 #include "display/meter_layout.h"
 #include "display/scale_marks.h"
 #include "display/scale_painter.h"
 #include "platform/dc.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -27,12 +29,45 @@ const char* modeText(const ChannelParams& p) {
     return (p.rmsOn & 1) ? "RMS" : "Aver.";
 }
 
+// The loudness column: title, the two bars' heads, the LUFS scale with the
+// target's tick, and the names of the figures printed by the frames.
+void paintLoudness(Dc& dc, const MeterLayout& L, int target) {
+    const int x = L.lx;
+    const int right = L.lx + L.lw - 1;
+    textBox(dc, 11, 14, 7, x + 2, 2, right, 20, QStringLiteral("LUFS"));
+    textBox(dc, 11, 13, 5, L.loudX(0), 22, L.loudX(0) + L.loudBar, 39, QStringLiteral("M"));
+    textBox(dc, 11, 13, 5, L.loudX(1), 22, L.loudX(1) + L.loudBar, 39, QStringLiteral("S"));
+    dc.selectPen(ctlPen(12));
+    dc.moveTo(x + 1, 22);
+    dc.lineTo(x + 1, L.bottom + 17);
+    const int H = L.loudBottom - kMeterBarTop;
+    const int sx = L.loudScaleX();
+    dc.selectFont(ctlFont(5));
+    dc.setTextColor(ctlColor(15));
+    for (int lufs = -50; lufs <= 0; lufs += 10) {
+        const int y = L.loudBottom - loudnessPixel(static_cast<float>(lufs), H);
+        dc.moveTo(sx, y);
+        dc.lineTo(sx + 3, y);
+        dc.drawText(sx + 6, y - 6, right + 2, y + 6, QString::number(lufs),
+                    DcVCenter | DcSingleLine | DcNoClip);
+    }
+    const int ty = L.loudBottom - loudnessPixel(kLoudnessTargets[target].lufs, H);
+    dc.selectPen(ctlPen(14));
+    dc.moveTo(sx, ty);
+    dc.lineTo(right, ty);
+    static const char* const names[kLoudnessFigures] = {"I", "LRA", "S max", "TP L", "TP R"};
+    dc.setTextColor(ctlColor(13));
+    for (int i = 0; i < kLoudnessFigures; ++i)
+        dc.textOut(x + 4, L.figureY(i), QString::fromLatin1(names[i]));
+}
+
 } // namespace
 
 void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
-                      const MeterParams& params) {
+                      const MeterParams& params, int loudnessTarget) {
     const ChannelParams& cp = params.left;
-    const MeterLayout L = meterComputeLayout(clientWidth, clientHeight, channels, cp.displayFlags);
+    const MeterLayout L = meterComputeLayout(clientWidth, clientHeight, channels, cp.displayFlags,
+                                             loudnessTarget >= 0);
     dc.setBkMode(BkMode::Transparent);
     dc.selectFont(ctlFont(5));
     if (!L.fits()) {
@@ -94,4 +129,6 @@ void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
             paintScalePlan(dc, phaseAngleScalePlan(H), c0 + bw + 33, c0 + bw + 63, L.bottom);
         }
     }
+    if (L.loudness)
+        paintLoudness(dc, L, std::min(loudnessTarget, kLoudnessTargetCount - 1));
 }

@@ -70,6 +70,7 @@ void MeterSurface::bind() {
     m_width = static_cast<int>(std::floor(m_deviceWidth / m_ratio + 1e-6));
     m_height = static_cast<int>(std::floor(m_deviceHeight / m_ratio + 1e-6));
     drawn = {};
+    loudDrawn = {};
 }
 
 void MeterSurface::changed(const Area& a) {

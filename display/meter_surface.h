@@ -62,6 +62,16 @@ struct MeterDrawnState {
     int indicator[2] = {-1, -1}; // peak indicator position, -1 = none
 };
 
+// What the loudness column shows, likewise: the lit heights of its two
+// bars and the figures printed last, so that a frame redraws only what moved.
+struct LoudnessDrawnState {
+    bool known = false;
+    int key[5] = {}; // column geometry and target mark the bars were drawn for
+    int bar[2] = {0, 0};
+    char text[5][12] = {};
+    uint32_t textRgb[5] = {};
+};
+
 class MeterSurface {
 public:
     // Changed rectangles kept apart before they merge into one.
@@ -164,6 +174,10 @@ public:
     bool warningShown = false;
     // What the bars on the picture show (`lock`).
     MeterDrawnState drawn;
+    LoudnessDrawnState loudDrawn;
+    // The loudness target row the face was painted for, -1 for no loudness
+    // column; set by the main thread with the face (`lock`).
+    int loudnessTarget = -1;
     // The glyphs at the picture's ratio; set by the main thread (`lock`).
     std::shared_ptr<const GlyphAtlas> glyphs;
 

@@ -2,6 +2,7 @@
 
 #include "controls/ctl_core.h"
 #include "controls/text_entry_dialog.h"
+#include "display/loudness_view.h"
 #include "display/meter_layout.h"
 #include "display/meter_renderer.h"
 #include "display/meter_static_painter.h"
@@ -15,6 +16,7 @@
 #include "platform/nested_loop.h"
 #include "resources/resource_path.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -154,6 +156,9 @@ MeterWindow::MeterWindow(MeterEngine* engine, const WindowRect& rect)
             repaint(region);
         });
     }
+    m_loudnessTarget = meterReadStoredLoudnessTarget();
+    if (meterReadStoredLoudness() == 1)
+        meterSetLoudness(engine, 1);
     buildMenus();
     dragInit(m_drag, this);
     if (ctx)
@@ -173,6 +178,8 @@ void MeterWindow::teardown() {
     if (QDialog* d = meterOptionsDialog(); d && d->parentWidget() == this)
         d->reject();
     if (MeterEngine* e = m_engine.exchange(nullptr)) {
+        // Nothing shows the loudness any more: the stream stops measuring it.
+        meterSetLoudness(e, 0);
         meterSetWindow(e, nullptr);
         MeterWindowContext* ctx = meterWindowContext(e);
         if (ctx && ctx->display == this)
@@ -258,6 +265,27 @@ void MeterWindow::buildMenus() {
         if (hooks().setFollowDelay)
             hooks().setFollowDelay(on);
     });
+    buildLoudnessMenu();
+}
+
+void MeterWindow::buildLoudnessMenu() {
+    m_menu->addSeparator();
+    m_loudnessTargetMenu = new QMenu(QStringLiteral("Loudness Target"), m_menu);
+    auto* group = new QActionGroup(m_loudnessTargetMenu);
+    for (int row = 0; row < kLoudnessTargetCount; ++row) {
+        QAction* a = m_loudnessTargetMenu->addAction(QString::fromUtf8(kLoudnessTargets[row].text));
+        a->setCheckable(true);
+        a->setActionGroup(group);
+        m_actions[kCmdLoudnessTargetBase + row] = a;
+    }
+    m_menu->addMenu(m_loudnessTargetMenu);
+    QAction* on = m_menu->addAction(QStringLiteral("Loudness (EBU R128)"));
+    on->setCheckable(true);
+    m_actions[kCmdLoudness] = on;
+    for (int id = kCmdLoudnessTargetBase; id <= kCmdLoudness; ++id) {
+        if (QAction* a = action(id))
+            connect(a, &QAction::triggered, this, [this, id] { command(id); });
+    }
 }
 
 QAction* MeterWindow::action(int id) const {
@@ -288,6 +316,9 @@ QMenu* MeterWindow::prepareContextMenu() {
     m_actions[kCmdRelaxMode]->setChecked(relax == 1);
     m_actions[kCmdXyScope]->setChecked(xyScopeOf(e) != nullptr);
     m_actions[kCmdFollowDelay]->setChecked(hooks().followDelay && hooks().followDelay());
+    for (int row = 0; row < kLoudnessTargetCount; ++row)
+        m_actions[kCmdLoudnessTargetBase + row]->setChecked(row == m_loudnessTarget);
+    m_actions[kCmdLoudness]->setChecked(meterLoudnessOn(e) != 0);
     return m_menu;
 }
 
@@ -316,43 +347,73 @@ void MeterWindow::command(int id) {
     if (id > 100 && id < 140) {
         p.left.nbFperS = id - kCmdFrameRateBase;
         meterSetParams(e, &p);
-        return;
-    }
-    switch (id) {
-    case kCmdPeakLevel:
-    case kCmdRmsLevel:
-    case kCmdAverageLevel:
-        for (ChannelParams* c : {&p.left, &p.right}) {
-            if (id == kCmdPeakLevel) {
-                c->peakOn |= 1;
-            } else {
-                c->peakOn &= ~1;
-                c->rmsOn = id == kCmdRmsLevel ? (c->rmsOn | 1) : (c->rmsOn & ~1);
-            }
-        }
-        if (panel && hooks().setLevelButtons)
-            hooks().setLevelButtons(panel, p);
-        meterSetParams(e, &p);
+    } else if (id == kCmdPeakLevel || id == kCmdRmsLevel || id == kCmdAverageLevel) {
+        levelCommand(id, p, panel);
+    } else if (id == kCmdNotifyLoss || id == kCmdRelaxMode) {
+        lossCommand(id);
+    } else if (id >= kCmdLoudnessTargetBase && id <= kCmdLoudness) {
+        loudnessCommand(id);
+    } else if (id >= kCmdPresetBase && id < kCmdPresetBase + kMeterPresetCount) {
+        if (ApplyMeterPreset(e, id - kCmdPresetBase) != 1)
+            return;
+        // The refresh may show or close this very window again.
+        if (panel && hooks().refreshPanel)
+            hooks().refreshPanel(panel);
         invalidateFace();
+    } else {
+        windowCommand(id, p);
+    }
+}
+
+void MeterWindow::levelCommand(int id, MeterParams& p, void* panel) {
+    for (ChannelParams* c : {&p.left, &p.right}) {
+        if (id == kCmdPeakLevel) {
+            c->peakOn |= 1;
+        } else {
+            c->peakOn &= ~1;
+            c->rmsOn = id == kCmdRmsLevel ? (c->rmsOn | 1) : (c->rmsOn & ~1);
+        }
+    }
+    if (panel && hooks().setLevelButtons)
+        hooks().setLevelButtons(panel, p);
+    meterSetParams(engine(), &p);
+    invalidateFace();
+}
+
+void MeterWindow::lossCommand(int id) {
+    MeterEngine* e = engine();
+    int relax = 0, notify = 0;
+    meterGetLossOptions(e, &relax, &notify);
+    if (id == kCmdRelaxMode)
+        relax = relax == 1 ? 0 : 1;
+    else if (relax == 1) // greyed in synchronous mode, where no frame is lost
+        notify = notify == 1 ? 0 : 1;
+    else
         return;
+    meterSetLossOptions(e, relax, notify);
+    invalidateFace();
+}
+
+// The view and its target are kept at once, so that the next start finds
+// them as they were left.
+void MeterWindow::loudnessCommand(int id) {
+    MeterEngine* e = engine();
+    if (id == kCmdLoudness)
+        meterSetLoudness(e, meterLoudnessOn(e) != 0 ? 0 : 1);
+    else
+        m_loudnessTarget = std::clamp(id - kCmdLoudnessTargetBase, 0, kLoudnessTargetCount - 1);
+    meterWriteStoredLoudness(meterLoudnessOn(e) != 0 ? 1 : 0, m_loudnessTarget);
+    invalidateFace();
+}
+
+void MeterWindow::windowCommand(int id, const MeterParams& p) {
+    MeterEngine* e = engine();
+    MeterWindowContext* ctx = meterWindowContext(e);
+    switch (id) {
     case kCmdResetMax:
         meterResetMax(e);
         invalidateFace();
         return;
-    case kCmdNotifyLoss:
-    case kCmdRelaxMode: {
-        int relax = 0, notify = 0;
-        meterGetLossOptions(e, &relax, &notify);
-        if (id == kCmdRelaxMode)
-            relax = relax == 1 ? 0 : 1;
-        else if (relax == 1) // greyed in synchronous mode, where no frame is lost
-            notify = notify == 1 ? 0 : 1;
-        else
-            return;
-        meterSetLossOptions(e, relax, notify);
-        invalidateFace();
-        return;
-    }
     case kCmdXyScope:
         if (xyScopeOf(e))
             xyScopeClose(e);
@@ -386,15 +447,7 @@ void MeterWindow::command(int id) {
         return;
     }
     default:
-        break;
-    }
-    if (id >= kCmdPresetBase && id < kCmdPresetBase + kMeterPresetCount) {
-        if (ApplyMeterPreset(e, id - kCmdPresetBase) != 1)
-            return;
-        // The refresh may show or close this very window again.
-        if (panel && hooks().refreshPanel)
-            hooks().refreshPanel(panel);
-        invalidateFace();
+        return;
     }
 }
 
@@ -466,11 +519,12 @@ void MeterWindow::paintStaticNow() {
                 static_cast<int>(std::ceil(h * ratio - 1e-9)), QImage::Format_RGB32);
     face.setDevicePixelRatio(ratio);
     face.fill(Qt::black);
+    const int loudnessTarget = meterLoudnessOn(engine()) != 0 ? m_loudnessTarget : -1;
     {
         MeterParams p{};
         meterGetParams(engine(), &p);
         Dc dc(face);
-        meterPaintStatic(dc, w, h, m_surface->channels.load(), p);
+        meterPaintStatic(dc, w, h, m_surface->channels.load(), p, loudnessTarget);
     }
     std::shared_ptr<const GlyphAtlas> glyphs = DisplayFrameRenderer::instance().glyphs(ratio);
     // On X11 the render thread shows its frames itself, through a presenter
@@ -488,6 +542,7 @@ void MeterWindow::paintStaticNow() {
     // Without a presenter of the new size the frames wake this thread again.
     m_surface->adopt(face, presenter || !m_direct ? &presenter : nullptr);
     m_surface->glyphs = std::move(glyphs);
+    m_surface->loudnessTarget = loudnessTarget;
     DisplayFrameRenderer::instance().redrawLastFrame(*m_surface);
     // `face` now holds the old picture and `presenter` the old presenter;
     // both go when the lock has been let go of (declared before the guard,

@@ -43,7 +43,9 @@ enum MeterWindowCommand : int {
     kCmdFollowDelay = 503,
     kCmdDefaultOptions = 600,
     kCmdChangeName = 601,
-    kCmdXyScope = 700, // opens or closes the X/Y scope
+    kCmdXyScope = 700,            // opens or closes the X/Y scope
+    kCmdLoudnessTargetBase = 710, // 710..713: the rows of "Loudness Target"
+    kCmdLoudness = 720,           // "Loudness (EBU R128)"
     kCmdResetMax = 1000,
     kCmdPresetBase = 1100, // 1100..1102
     kSysWhereIsWindow = 1,
@@ -112,6 +114,13 @@ protected:
 
 private:
     void buildMenus();
+    void buildLoudnessMenu();
+    // Command groups: the level mode, the frame-loss options, the loudness
+    // view, and the rest.
+    void levelCommand(int id, MeterParams& p, void* panel);
+    void lossCommand(int id);
+    void loudnessCommand(int id);
+    void windowCommand(int id, const MeterParams& p);
     void setTopmost(bool on);
     void recordPlacement();
     // What closing ends: the engine's record of the window, the surface's
@@ -127,6 +136,8 @@ private:
     QSocketNotifier* m_wake = nullptr;
     QMenu* m_menu = nullptr;
     QMenu* m_frameRateMenu = nullptr;
+    QMenu* m_loudnessTargetMenu = nullptr;
+    int m_loudnessTarget = 0; // row of kLoudnessTargets
     std::map<int, QAction*> m_actions;
     std::map<int, QAction*> m_systemActions;
     WindowDrag m_drag;

@@ -486,6 +486,7 @@ void meterResetLevels(MeterEngine** handle) {
     }
     e->crossSum = 0.0f;
     e->levelResetSeq.fetch_add(1);
+    e->loudnessStartSeq.fetch_add(1);
     e->loudnessResetSeq.fetch_add(1);
     std::lock_guard<std::mutex> guard(e->lock);
     e->coeffValid = 0;

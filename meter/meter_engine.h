@@ -174,5 +174,7 @@ const MeterScopeRing* meterScopeRing(MeterEngine* engine);
 void meterSetLoudness(MeterEngine* engine, int on);
 int meterLoudnessOn(MeterEngine* engine);
 // Starts the integration, the range and the maxima again at the next block.
+// After meterResetLevels the silence the delay lines were cleared to is left
+// out: the measurement starts with the first sample fed after it.
 // "Reset Max detection" (meterResetMax) and meterResetLevels do it too.
 void meterResetLoudness(MeterEngine* engine);

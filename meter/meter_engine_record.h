@@ -113,6 +113,11 @@ struct MeterEngine {
     std::atomic<int> loudnessOn{0};            // main: 1 while measured
     std::atomic<uint32_t> loudnessResetSeq{0}; // main: requests to start again
     uint32_t loudnessResetSeen = 0;            // feeder: the request last applied
+    // Requests to start again with the samples that enter from now on: the
+    // silence the delay lines were cleared to is not part of what is played.
+    std::atomic<uint32_t> loudnessStartSeq{0};
+    uint32_t loudnessStartSeen = 0; // feeder
+    uint32_t loudnessSkip = 0;      // feeder: delayed frames still to leave out
 };
 
 // Sample frames of delayed samples handed to the loudness unit at once.

@@ -12,7 +12,21 @@
 void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t frames,
                        uint32_t stride) noexcept {
     LiveLoudness* unit = e->loudness.get();
-    if (!unit || e->loudnessOn.load(std::memory_order_relaxed) == 0) {
+    if (!unit) {
+        return;
+    }
+    // The frames that were in the lines when they were cleared leave first,
+    // whether measured or not.
+    const DelayLine& first = e->delay[0];
+    const uint32_t start = e->loudnessStartSeq.load();
+    if (start != e->loudnessStartSeen) {
+        e->loudnessStartSeen = start;
+        e->loudnessSkip = first.write >= first.read ? first.write - first.read
+                                                    : first.write + first.size - first.read;
+    }
+    const uint32_t skip = std::min(e->loudnessSkip, frames);
+    e->loudnessSkip -= skip;
+    if (e->loudnessOn.load(std::memory_order_relaxed) == 0) {
         return;
     }
     const uint32_t request = e->loudnessResetSeq.load();
@@ -22,7 +36,7 @@ void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t fr
     }
     const int sides = e->channels > 1 ? 2 : 1;
     float* out = e->loudnessSamples.get();
-    for (uint32_t at = 0; at < frames; at += kMeterLoudnessPiece) {
+    for (uint32_t at = skip; at < frames; at += kMeterLoudnessPiece) {
         const uint32_t n = std::min(kMeterLoudnessPiece, frames - at);
         for (int ch = 0; ch < sides; ++ch) {
             const DelayLine& line = e->delay[ch];

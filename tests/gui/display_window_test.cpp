@@ -1,5 +1,6 @@
 // The meter window with a real engine: identity, placement, the context menu
 // and its commands, and a window that closes while the meter runs.
+#include "display/loudness_view.h"
 #include "display/meter_layout.h"
 #include "display/meter_renderer.h"
 #include "display/meter_surface.h"
@@ -8,6 +9,7 @@
 #include "display_test_support.h"
 #include "gui_test_support.h"
 #include "options/meter_settings.h"
+#include "platform/registry_store.h"
 
 #include <QAction>
 #include <QHelpEvent>
@@ -108,19 +110,74 @@ TEST_F(WindowTest, StoredPositionFarBeyondTheScreenIsBroughtOntoIt) {
     EXPECT_GE(area.intersected(w->geometry()).height(), 40);
 }
 
+// "Loudness (EBU R128)" puts the loudness column right of the correlator and
+// takes it away again; the view and the target are kept across windows, and
+// what a damaged store holds reads as off and the first target.
+TEST_F(WindowTest, LoudnessViewComesAndGoesWithItsMenuItemAndIsKept) {
+    MeterWindow* w = meterWindowShow(engine);
+    w->resize(180, 600);
+    settle(w);
+    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001, true);
+    ASSERT_TRUE(L.loudness);
+    // Left of the column the correlator track is lit everywhere; the
+    // momentary bar is black at its top and lit below (in every other row
+    // with the default striped fill).
+    const auto top = [&] { return litRows(*w->surface(), L.loudX(0) + 1, 41, 46); };
+    const auto lit = [&] { return litRows(*w->surface(), L.loudX(0) + 1, 46, L.loudBottom); };
+    EXPECT_EQ(top(), 5);
+    w->prepareContextMenu();
+    EXPECT_FALSE(w->action(kCmdLoudness)->isChecked());
+    w->action(kCmdLoudnessTargetBase + 3)->trigger();
+    w->action(kCmdLoudness)->trigger();
+    EXPECT_EQ(meterLoudnessOn(engine), 1);
+    for (int i = 0; i < 20 && (top() != 0 || lit() < L.loudBottom / 4); ++i) {
+        feed(true, 2);
+        settle(w);
+    }
+    EXPECT_EQ(top(), 0);
+    EXPECT_GT(lit(), L.loudBottom / 4);
+    EXPECT_EQ(std::pair(meterReadStoredLoudness(), meterReadStoredLoudnessTarget()),
+              std::pair(1, 3));
+
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(meterLoudnessOn(engine), 0); // nothing shows it: not measured
+    w = meterWindowShow(engine);
+    w->resize(180, 600);
+    w->prepareContextMenu();
+    EXPECT_TRUE(w->action(kCmdLoudness)->isChecked() &&
+                w->action(kCmdLoudnessTargetBase + 3)->isChecked());
+    w->action(kCmdLoudness)->trigger();
+    settle(w);
+    EXPECT_EQ(std::pair(meterLoudnessOn(engine), top()), std::pair(0, 5));
+
+    const struct {
+        int32_t on, target;
+        uint32_t size;
+    } hostile[] = {{7, 99, 4}, {-1, -5, 4}, {1, 2, 2}};
+    for (const auto& row : hostile) {
+        regWriteValue(kMeterWindowKey, "Loudness (EBU R128)", &row.on, row.size);
+        regWriteValue(kMeterWindowKey, "Loudness Target", &row.target, row.size);
+        EXPECT_EQ(std::pair(meterReadStoredLoudness(), meterReadStoredLoudnessTarget()),
+                  std::pair(0, 0))
+            << row.on << " " << row.target;
+    }
+}
+
 TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     MeterWindow* w = meterWindowShow(engine);
     QMenu* menu = w->prepareContextMenu();
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts.join(u'|'),
-              "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
-              "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
-              "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
-              "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings|-|X/Y Scope|"
-              "Follow the Output Delay");
+    EXPECT_EQ(
+        texts.join(u'|').toStdString(),
+        "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
+        "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
+        "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
+        "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
+        "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay|-|"
+        "Loudness Target|Loudness (EBU R128)");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
     MeterWindowHooks hooks;

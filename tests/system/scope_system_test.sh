@@ -15,7 +15,7 @@ export XDG_CONFIG_HOME=$work/config
 # "X/Y Scope" counted from the end of the meter window's menu, above "Follow the
 # Output Delay" (the separator between is skipped): Up from a
 # menu with nothing selected goes to its last item first.
-ups=2
+ups=4
 
 "$probe" wav "$work/sine-left.wav" 30 || { echo "FAIL: cannot write the WAV"; exit 1; }
 menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }

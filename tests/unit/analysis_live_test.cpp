@@ -33,8 +33,10 @@ std::vector<int16_t> testSignal() {
     return s;
 }
 
+// With `loudness`, the stream measures it too and the last frame's reading
+// lands there.
 std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptions& o,
-                                    size_t frames) {
+                                    size_t frames, LoudnessReading* loudness = nullptr) {
     CaptureRenderer capture;
     meterInstallFrameRenderer(&capture);
     audiotest::StreamRig rig;
@@ -52,6 +54,7 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
     if (o.fps > 0)
         p.left.nbFperS = o.fps;
     meterSetParams(rig.engine, &p);
+    meterSetLoudness(rig.engine, loudness ? 1 : 0);
     EXPECT_EQ(wavAdoptFile(&rig.source, &rig.selection, path.c_str()), WavChoice::Accepted);
     transportPlay(&rig.t);
     capture.waitFrames(frames);
@@ -60,6 +63,8 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
     std::vector<AnalysisFrame> shown;
     for (const MeterFrame& f : capture.frames())
         shown.push_back(analysisFrameOf(f));
+    if (loudness && !capture.frames().empty())
+        *loudness = capture.frames().back().in.loudness;
     return shown;
 }
 
@@ -100,6 +105,43 @@ TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
                 << " frames/s: live bar " << live[i].reading[0].bar << ", offline "
                 << offline[i].reading[0].bar;
     }
+}
+
+// The loudness figures the meter window prints at the end of a played file
+// are those --analyze gives for it.
+TEST(AnalysisLiveTest, TheWindowsLoudnessFiguresAreTheAnalysis) {
+    char dir[] = "/tmp/kc-analysis-live-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/steps.wav";
+    // Six seconds of a 997 Hz tone stepping between three levels, the right
+    // channel 4 dB below the left.
+    std::vector<int16_t> s(2 * 6 * 44100);
+    for (size_t i = 0; i < s.size() / 2; ++i) {
+        const double t = static_cast<double>(i) / 44100.0;
+        const double a = t < 2 ? 0.1 : t < 4 ? 0.02 : 0.5;
+        const double v = a * std::sin(2 * M_PI * 997 * t);
+        s[2 * i] = static_cast<int16_t>(std::lround(v * 32767));
+        s[2 * i + 1] = static_cast<int16_t>(std::lround(v * 0.631 * 32767));
+    }
+    ASSERT_TRUE(writeWavFile(path, s, 44100, 2));
+    MeterSettingsValues stored = kMeterSettingsCompiledDefaults;
+    stored.Delay = 0.3f; // the silence the lines start with is not measured
+    AnalysisOptions o;
+    o.latencySeconds = 0.05f;
+    analysisInstallHooks(stored, o);
+    const FileAnalysis a = analyzeFile(path, o, {});
+    ASSERT_TRUE(a.error.empty() && a.hasLoudness) << a.error;
+    LoudnessReading live{};
+    ASSERT_GE(playLive(path, o, a.meterFrames, &live).size(), a.meterFrames);
+    ASSERT_EQ(live.on, 1);
+    const double shown[] = {live.integrated, live.range, live.shortTermMax, live.truePeakMax[0],
+                            live.truePeakMax[1]};
+    const double analysed[] = {a.integratedLufs, a.loudnessRangeLu, a.shortTermMaxLufs,
+                               a.channel[0].truePeakDb, a.channel[1].truePeakDb};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NEAR(shown[i], analysed[i], 0.05) << "figure " << i;
+    unlink(path.c_str());
+    rmdir(dir);
 }
 
 // A live input through the silent device (zeros at its own 48000 Hz): the

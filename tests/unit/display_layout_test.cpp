@@ -39,6 +39,28 @@ TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
               std::tuple(false, 0, MeterLayoutKind::Wide, 181 - 64));
 }
 
+// The loudness column takes a third of the width and the rest shares the
+// remainder; a narrow one stacks its figures; where the rest would no longer
+// fit, the column is left out.
+TEST(MeterLayout, LoudnessColumnTakesAThirdOfTheWidth) {
+    const struct {
+        int w, h;
+        bool loudness, stacked;
+        int lx, loudBottom, bw;
+    } rows[] = {
+        {180, 1080, true, true, 121, 937, 17}, // 60 wide: (121 - 68) / 3 bars
+        {300, 600, true, false, 201, 517, 44}, // 100 wide: figures beside names
+        {91, 600, false, false, 0, 0, 8},      // 30 wide would leave bars of 3
+    };
+    for (const auto& r : rows) {
+        const MeterLayout l = meterComputeLayout(r.w, r.h, 2, kBarsAndCorrelator, true);
+        ASSERT_TRUE(l.fits()) << r.w;
+        EXPECT_EQ(std::tuple(l.loudness, l.stacked, l.lx, l.loudBottom, l.bw),
+                  std::tuple(r.loudness, r.stacked, r.lx, r.loudBottom, r.bw))
+            << r.w;
+    }
+}
+
 constexpr WindowRect kScreen{0, 0, 1920, 1080};
 
 // Whatever a damaged store holds, the window fits the usable area and keeps
