@@ -110,9 +110,6 @@ TEST(AnalysisLiveTest, EveryFrameIsTheLiveMetersBitForBit) {
 // The loudness figures the meter window prints at the end of a played file
 // are those --analyze gives for it.
 TEST(AnalysisLiveTest, TheWindowsLoudnessFiguresAreTheAnalysis) {
-    char dir[] = "/tmp/kc-analysis-live-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/steps.wav";
     // Six seconds of a 997 Hz tone stepping between three levels, the right
     // channel 4 dB below the left.
     std::vector<int16_t> s(2 * 6 * 44100);
@@ -123,7 +120,8 @@ TEST(AnalysisLiveTest, TheWindowsLoudnessFiguresAreTheAnalysis) {
         s[2 * i] = static_cast<int16_t>(std::lround(v * 32767));
         s[2 * i + 1] = static_cast<int16_t>(std::lround(v * 0.631 * 32767));
     }
-    ASSERT_TRUE(writeWavFile(path, s, 44100, 2));
+    const audiotest::TempFile file(audiotest::stereoWav(s));
+    const std::string path = file.path();
     MeterSettingsValues stored = kMeterSettingsCompiledDefaults;
     stored.Delay = 0.3f; // the silence the lines start with is not measured
     AnalysisOptions o;
@@ -140,8 +138,6 @@ TEST(AnalysisLiveTest, TheWindowsLoudnessFiguresAreTheAnalysis) {
                                a.channel[0].truePeakDb, a.channel[1].truePeakDb};
     for (int i = 0; i < 5; ++i)
         EXPECT_NEAR(shown[i], analysed[i], 0.05) << "figure " << i;
-    unlink(path.c_str());
-    rmdir(dir);
 }
 
 // A live input through the silent device (zeros at its own 48000 Hz): the
