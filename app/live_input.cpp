@@ -37,7 +37,27 @@ QString LiveInput::sourceText() const {
 }
 
 void LiveInput::choose(const QString& name) {
-    transportStopThread(&m_audio.transport);
+    Transport& t = m_audio.transport;
+    // A capture holds the input's device record, so it stops first and comes
+    // back should the new input fail; a playing file goes on until the new
+    // input has opened.
+    const bool capturing = isChosen() && transportIsRunning(&t);
+    if (isChosen())
+        transportStopThread(&t);
+    StreamFormat format{};
+    std::string reason;
+    if (!open(name, format, reason)) {
+        report(name, reason);
+        if (capturing)
+            start();
+        return;
+    }
+    transportStopThread(&t);
+    m_chosen = name;
+    capture(format);
+}
+
+void LiveInput::chooseAtStart(const QString& name) {
     m_chosen = name;
     start();
 }
@@ -47,24 +67,35 @@ void LiveInput::start() {
     if (!isChosen() || transportIsRunning(&t) || m_audio.selection.dialogBusy)
         return;
     transportStopThread(&t); // collects a capture that ended by itself
-    const std::string pcm = inputPcmName(m_chosen.toStdString());
-    m_deviceInit = waveInitDevice(&m_audio.input, kWaveInput) == 1;
     StreamFormat format{};
-    std::string reason = "no such input";
-    const bool ok = m_deviceInit && waveSelectDeviceByName(&m_audio.input, pcm.c_str()) == 1 &&
-                    inputChooseFormat(&m_audio.input, request, latency(), format, reason);
-    if (ok &&
-        meterSetFormat(m_engine, static_cast<float>(format.rate), inputMeteredChannels(format)) ==
-            1 &&
-        transportStartCapture(&t, &m_audio.input, request.pairA, request.pairB))
-        return;
-    if (ok)
-        reason = "out of memory";
-    std::fprintf(stderr, "korvalo-cor: cannot open audio device \"%s\": %s\n", pcm.c_str(),
-                 reason.c_str());
+    std::string reason;
+    if (open(m_chosen, format, reason))
+        capture(format);
+    else
+        report(m_chosen, reason);
+}
+
+bool LiveInput::open(const QString& name, StreamFormat& format, std::string& reason) {
+    const std::string pcm = inputPcmName(name.toStdString());
+    m_deviceInit = waveInitDevice(&m_audio.input, kWaveInput) == 1;
+    reason = "no such input";
+    return m_deviceInit && waveSelectDeviceByName(&m_audio.input, pcm.c_str()) == 1 &&
+           inputChooseFormat(&m_audio.input, request, latency(), format, reason);
+}
+
+void LiveInput::capture(const StreamFormat& format) {
+    if (meterSetFormat(m_engine, static_cast<float>(format.rate), inputMeteredChannels(format)) !=
+            1 ||
+        !transportStartCapture(&m_audio.transport, &m_audio.input, request.pairA, request.pairB))
+        report(m_chosen, "out of memory");
+}
+
+void LiveInput::report(const QString& name, const std::string& reason) {
+    std::fprintf(stderr, "korvalo-cor: cannot open audio device \"%s\": %s\n",
+                 inputPcmName(name.toStdString()).c_str(), reason.c_str());
     if (showFailure)
         showFailure(QStringLiteral("Cannot meter the input \"%1\":\n%2")
-                        .arg(m_chosen, QString::fromStdString(reason)));
+                        .arg(name, QString::fromStdString(reason)));
 }
 
 void LiveInput::stop() {

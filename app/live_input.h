@@ -34,7 +34,12 @@ public:
     QString sourceText() const;
 
     // Makes `name` the source and starts capturing it (whatever ran stops).
+    // One that cannot be opened is reported and leaves the source as it was,
+    // still running if it ran.
     void choose(const QString& name);
+    // `--input`: the input is the source even should it not open yet; F1
+    // then tries it again.
+    void chooseAtStart(const QString& name);
     // F1: captures the chosen input, unless it already does.
     void start();
     void stop();
@@ -57,6 +62,11 @@ public:
     std::function<void(const QString& text)> showFailure;
 
 private:
+    // The device record set up for `name` and its format chosen; nothing starts.
+    bool open(const QString& name, StreamFormat& format, std::string& reason);
+    void capture(const StreamFormat& format);
+    void report(const QString& name, const std::string& reason);
+
     AudioPath& m_audio;
     MeterEngine** m_engine;
     QString m_chosen;

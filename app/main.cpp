@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
                     return;
                 meterWindowShow(engine.get());
                 if (!input.isEmpty())
-                    audioPart.live().choose(input);
+                    audioPart.live().chooseAtStart(input);
                 else if (!playStartupFile(audio, wavSelector, options.wavFile))
                     std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
                                  options.wavFile.toLocal8Bit().constData());

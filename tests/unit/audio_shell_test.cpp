@@ -158,9 +158,17 @@ TEST_F(AudioShellTest, AnInputIsASourceBesideTheFile) {
     EXPECT_TRUE(shell->streamRunning());
     EXPECT_EQ(audio.transport.input, nullptr) << "the file plays, at its own format";
 
-    live.choose(QStringLiteral("hw:97,5")); // cannot be opened: said once, nothing runs
-    EXPECT_FALSE(shell->streamRunning());
-    ASSERT_EQ(failures.size(), 1);
+    // An input that cannot be opened is said once and leaves the source as it
+    // was: the file plays on, a capture comes back.
+    for (const char* before : {"", "silent"}) {
+        if (*before)
+            live.choose(QString::fromLatin1(before));
+        live.choose(QStringLiteral("hw:97,5"));
+        EXPECT_TRUE(shell->streamRunning()) << before;
+        EXPECT_EQ(live.chosen(), QString::fromLatin1(before));
+        EXPECT_EQ(audio.transport.input, *before ? &audio.input : nullptr);
+    }
+    ASSERT_EQ(failures.size(), 2);
     EXPECT_TRUE(failures[0].contains("hw:97,5"));
     shell->command(CmdMeterFile);
     EXPECT_FALSE(live.isChosen());
