@@ -169,7 +169,7 @@ void PrecisionSlider::paintFace() {
     ctlFitSurface(m_face, this, QSize(m_w, m_h));
     m_face.fill(ctlColor(14).isValid() ? ctlColor(14) : QColor(230, 230, 230));
     Dc dc(m_face);
-    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(12));
+    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     dc.setBkMode(BkMode::Transparent);
     ctlText(dc, kHeading, 5, 2, QStringLiteral("Adjust Value"));
     ctlText(dc, kSwitchLabel, m_w - 186, m_h - 18, QStringLiteral("Inverse mousemove mode"));

@@ -288,7 +288,7 @@ void MeterOptionsDialog::paintEvent(QPaintEvent*) {
 void MeterOptionsDialog::paintFace(QImage& image) {
     image.fill(ctlColor(13));
     Dc dc(image);
-    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(12));
+    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     const MeterColorSetPtr held = m_work.colorSet.load();
     if (!held)
         return;
