@@ -107,8 +107,7 @@ double powerDb(double meanSquare) {
 } // namespace
 
 void analysisFillFigures(const LevelStats& stats, uint32_t rate, AnalysisMeter& meter,
-                         const TruePeak* peaks, const LoudnessMeter* loudness,
-                         FileAnalysis& out) {
+                         const TruePeak* peaks, const LoudnessMeter* loudness, FileAnalysis& out) {
     const int channels = stats.channels;
     out.frames = stats.frames;
     out.durationSeconds = static_cast<double>(stats.frames) / rate;
@@ -215,8 +214,7 @@ struct Consumers {
 
 // Throws std::system_error when a thread cannot start; those started by then
 // run until the ring closes.
-void startConsumers(Consumers& threads, BlockRing& ring, FileMeters& m, int channels,
-                    bool pcm16) {
+void startConsumers(Consumers& threads, BlockRing& ring, FileMeters& m, int channels, bool pcm16) {
     AnalysisMeter& meter = *m.meter;
     threads.feeder = std::thread([&ring, &meter, channels] {
         const uint32_t blockFrames = meter.blockFrames();

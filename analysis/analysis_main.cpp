@@ -261,8 +261,8 @@ void makeJobs(Run& run, const std::vector<std::string>& files) {
 }
 
 // A worker: takes the next file until none is left.
-void analyseJobs(Run& run, const std::vector<std::string>& files,
-                 const AnalysisOptions& options, bool timelines) {
+void analyseJobs(Run& run, const std::vector<std::string>& files, const AnalysisOptions& options,
+                 bool timelines) {
     for (size_t i = run.next.fetch_add(1); i < files.size(); i = run.next.fetch_add(1)) {
         Job& job = *run.jobs[i];
         const std::string& path = files[i];

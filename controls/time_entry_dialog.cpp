@@ -627,8 +627,8 @@ void paintNoteStrip(Dc& dc, const QImage& notes, const TimeContext& context) {
     for (int i = 0; i < count && !notes.isNull(); ++i) {
         const int note = context.notes[i];
         const int col = note % kColumns, row = note / kColumns;
-        ctlBlitSharpFrom(dc, notes, 181 + 30 * i, 162, col * kCellSize + 1, row * kCellSize + 1,
-                         30, 30, true);
+        ctlBlitSharpFrom(dc, notes, 181 + 30 * i, 162, col * kCellSize + 1, row * kCellSize + 1, 30,
+                         30, true);
     }
     dc.selectPen(ctlPen(kCtlGrey180));
     for (int i = 1; i < count; ++i) {
