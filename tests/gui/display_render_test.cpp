@@ -42,7 +42,7 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-constexpr int32_t kBarsAndCorrelator = 0x10000001;
+constexpr int32_t kBarsAndCorrelator = kMeterShowBarsAndCorrelator;
 
 class RenderTest : public ::testing::Test {
 protected:

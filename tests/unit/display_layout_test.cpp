@@ -1,6 +1,7 @@
 // Layout and placement of the meter window: pure geometry.
 #include "display/meter_layout.h"
 #include "display/window_placement.h"
+#include "meter/meter_engine.h"
 #include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int32_t kBarsAndCorrelator = 0x10000001;
+constexpr int32_t kBarsAndCorrelator = kMeterShowBarsAndCorrelator;
 
 TEST(MeterLayout, NarrowFallbackWhenWideLeavesNoRoom) {
     // 180 x 600 stereo: the wide layout needs 194 fixed pixels of 181.
