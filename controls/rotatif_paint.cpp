@@ -74,13 +74,13 @@ void Rotatif::paintMoves(Dc& dc) {
             return true;
         }
         if (outer) {
-            dc.selectPen(ctlPen(15));
+            dc.selectPen(ctlPen(kCtlWhite));
             dc.selectBrush(Dc::nullBrush());
             const Rop2 old = dc.setRop2(Rop2::XorPen);
             dc.pie(l, t, rr, b, from.x(), from.y(), to.x(), to.y());
             dc.setRop2(old);
         } else {
-            dc.selectPen(ctlPen(0));
+            dc.selectPen(ctlPen(kCtlBlack));
             dc.selectBrush(ctlBrush(below ? 8 : 2));
             dc.pie(l, t, rr, b, from.x(), from.y(), to.x(), to.y());
         }

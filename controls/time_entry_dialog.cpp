@@ -75,8 +75,8 @@ constexpr int kBeatUnits[] = {16, 8, 4, 2, 1};
 // and dotted rows, whole note to sixteenth.
 constexpr int kNoteUnits[kNoteCount] = {96, 48, 24, 12, 6, 64, 32, 16, 8, 4, 144, 72, 36, 18, 9};
 
-constexpr uint32_t kHeading = 0x80000900; // engraved, font 9, colour 0
-constexpr uint32_t kLabel = 0x80000400;   // engraved, font 4, colour 0
+constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, 9);
+constexpr uint32_t kLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, 4);
 
 int durationUnits(const TimeContext& c) {
     int units = 0;
@@ -306,7 +306,7 @@ void TimeEntryWindow::createButtons(uint32_t style) {
         ctlSendCommand(replace, kCtlCmdSetValue, 1.0f);
     }
 
-    const QFont styleFont = ctlFont((style >> 8) & 0xF);
+    const QFont styleFont = ctlFont(ctlStyleFont(style));
     struct ButtonPlace {
         int id;
         const char* text;

@@ -307,7 +307,7 @@ void MeterOptionsDialog::paintEvent(QPaintEvent*) {
 }
 
 void MeterOptionsDialog::paintFace(QImage& image) {
-    image.fill(ctlColor(13));
+    image.fill(ctlColor(kCtlGrey180));
     Dc dc(image);
     ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     const MeterColorSetPtr held = m_work.colorSet.load();
@@ -318,9 +318,9 @@ void MeterOptionsDialog::paintFace(QImage& image) {
 
     // The preview: a bar with a reduction zone and markers, a bar with a
     // nominal zone.
-    box(dc, ctlPen(13), ctlBrush(0), 3, 3, 87, 430);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 3, 3, 87, 430);
     box(dc, s.MoyBorderPen, s.MoyBrushH, 10, 200, 40, 423);
-    box(dc, s.MaxBorderPen, ctlBrush(0), 10, 50, 40, 200);
+    box(dc, s.MaxBorderPen, ctlBrush(kCtlBlack), 10, 50, 40, 200);
     box(dc, s.AttnBorderPen, s.AttnBrushH, 10, 50, 40, 100);
     dc.selectPen(s.MaxColorPen);
     line(dc, 10, 50, 40, 50);
@@ -335,14 +335,14 @@ void MeterOptionsDialog::paintFace(QImage& image) {
     box(dc, s.MaxBorderPen, s.MaxBrushH, 50, 10, 80, 80);
 
     // The swatch of the selected entry.
-    box(dc, ctlPen(13), ctlBrush(0), 95, 160, 150, 210);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 95, 160, 150, 210);
     const ColorEntry& e = kEntries[m_entry];
     switch (e.swatch) {
     case Swatch::Border:
-        box(dc, s.*e.pen, ctlBrush(0), 100, 165, 145, 205);
+        box(dc, s.*e.pen, ctlBrush(kCtlBlack), 100, 165, 145, 205);
         break;
     case Swatch::Brush:
-        box(dc, ctlPen(0), s.*e.brush, 100, 165, 145, 205);
+        box(dc, ctlPen(kCtlBlack), s.*e.brush, 100, 165, 145, 205);
         break;
     case Swatch::Marker:
         dc.selectPen(s.*e.pen);
@@ -351,20 +351,20 @@ void MeterOptionsDialog::paintFace(QImage& image) {
         line(dc, 100, 165, 145, 165);
         break;
     case Swatch::Correlator:
-        box(dc, ctlPen(0), s.*e.brush, 110, 175, 135, 195);
-        dc.selectPen(ctlPen(15));
+        box(dc, ctlPen(kCtlBlack), s.*e.brush, 110, 175, 135, 195);
+        dc.selectPen(ctlPen(kCtlWhite));
         line(dc, 110, 185, 135, 185);
         break;
     case Swatch::Beam:
         dc.selectPen(s.*e.pen);
-        dc.selectBrush(ctlBrush(0));
+        dc.selectBrush(ctlBrush(kCtlBlack));
         for (int inset : {0, 5, 10, 15})
             dc.ellipse(100 + inset, 165, 145 - inset, 205);
         break;
     }
 
     // The nominal zone as it will look.
-    box(dc, ctlPen(13), ctlBrush(0), 95, 235, 150, 285);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 95, 235, 150, 285);
     box(dc, s.nomBorderPen, s.nomBrushH, 100, 240, 145, 280);
 
     for (int y : {215, 290, 365})
