@@ -114,12 +114,13 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     QStringList texts;
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts.join(u'|'),
-              "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
-              "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
-              "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
-              "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
-              "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay");
+    EXPECT_EQ(
+        texts.join(u'|'),
+        "Display Frame Per Second|-|Reset Max detection|-|PEAK Level|RMS Level|"
+        "Average Level|-|Always Visible|Default Options...|Change Window Name...|-|"
+        "PRESET : Default|PRESET : Digital VU|PRESET : Analog VU|-|"
+        "Notify me on frame loss.|Relax Mode.|-|Where is this window !?|"
+        "Set current Window Position as default settings|-|X/Y Scope|Follow the Output Delay");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
     MeterWindowHooks hooks;
@@ -228,7 +229,7 @@ TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
     w->resize(180, 600);
     settle(w);
     feed(true, 3);
-    const MeterLayout L = meterComputeLayout(180, 700, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(180, 700, 2, kMeterShowBarsAndCorrelator);
     for (int id : {0, int{kCmdAlwaysVisible}}) {
         if (id)
             w->command(id); // re-creates the native window
@@ -244,7 +245,7 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
     MeterWindow* w = meterWindowShow(engine);
     w->resize(180, 600);
     settle(w);
-    MeterFrame f = silentFrame(0x10000001);
+    MeterFrame f = silentFrame(kMeterShowBarsAndCorrelator);
     f.in.window = w;
     auto boxPixels = [&] {
         const QImage img = w->surface()->snapshot();
@@ -384,7 +385,7 @@ TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
     w->resize(180, 600);
     QApplication::processEvents();
     std::shared_ptr<MeterSurface> first = w->surface();
-    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowBarsAndCorrelator);
     ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
     feed(true, 3); // the third block waits until the second frame is drawn
     EXPECT_GT(litRows(*first, L.x0 + 5, 40, L.bottom), 200);
