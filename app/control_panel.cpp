@@ -329,7 +329,8 @@ void ControlPanelPart::join(AppShell& shell) {
 void ControlPanelPart::createPanel(QWidget* face) {
     m_panel.attach(m_engine.get());
     if (m_shell)
-        m_panel.create(face, {m_shell->bitmap(531), m_shell->bitmap(530), m_shell->bitmap(509)});
+        m_panel.create(face, {m_shell->bitmap(kBitmapButtonOff), m_shell->bitmap(kBitmapButtonOn),
+                              m_shell->bitmap(kBitmapKnob)});
     m_panel.refresh();
 }
 
