@@ -89,7 +89,7 @@ void AutoValueView::render() {
     dc.rectangle(cx, cy, kValueBoxWidth - 1, kValueBoxHeight - 1);
     dc.setBkMode(BkMode::Transparent);
     dc.setTextColor(QColor(0, 0, 0));
-    dc.selectFont(ctlFont(7));
+    dc.selectFont(ctlFont(kCtlFont16Bold));
     dc.textOut(cx + 3, cy + 1, m_text);
 }
 

@@ -117,6 +117,15 @@ enum CtlPaletteIndex : int {
     kCtlWhite = 15,
 };
 
+// Font indexes the system draws with, by cell height and weight.
+enum CtlFontIndex : int {
+    kCtlFont14 = 4,
+    kCtlFont14Bold = 5,
+    kCtlFont16 = 6,
+    kCtlFont16Bold = 7,
+    kCtlFont18Bold = 9,
+};
+
 // Bitmap indexes the system draws with (resource 1500 + index).
 enum CtlBitmapIndex : int {
     kCtlBitmapButtonOff = 0,

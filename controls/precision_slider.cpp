@@ -36,11 +36,11 @@ constexpr double kStepFactor[3] = {1e-3, 1e-5, 1e-7};
 
 constexpr uint32_t kRulerBackground = ctlStyle(kCtlGrey230, kCtlGrey230, 0);
 constexpr uint32_t kMarkerBox = kCtlEngraved | ctlStyle(kCtlBlack, kCtlGrey180, 0); // sunken panel
-constexpr uint32_t kMarkerText = ctlStyle(kCtlBlack, 0, 6);
-constexpr uint32_t kLabelText = ctlStyle(kCtlBlack, 0, 4);
-constexpr uint32_t kLabelTextLow = ctlStyle(kCtlGrey130, 0, 4); // zero and below
-constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, 7);
-constexpr uint32_t kSwitchLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, 6);
+constexpr uint32_t kMarkerText = ctlStyle(kCtlBlack, 0, kCtlFont16);
+constexpr uint32_t kLabelText = ctlStyle(kCtlBlack, 0, kCtlFont14);
+constexpr uint32_t kLabelTextLow = ctlStyle(kCtlGrey130, 0, kCtlFont14); // zero and below
+constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont16Bold);
+constexpr uint32_t kSwitchLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont16);
 constexpr int kLabelPen = 10, kMinorPen = 11, kHatchPen = 13;
 
 bool sameNotifier(const CtlNotifier& a, const CtlNotifier& b) {

@@ -49,7 +49,7 @@ constexpr int kKnobCmdLatency = 1000;     // 1000 + milliseconds, up to 1999
 constexpr int kKnobCmdInfoBox = 2000;     // 2000 toggles the box, 2001..2004 pick a corner
 
 // Style code of the entry dialogs opened by a knob.
-constexpr uint32_t kKnobEntryStyle = ctlStyle(kCtlBlack, kCtlGrey230, 7);
+constexpr uint32_t kKnobEntryStyle = ctlStyle(kCtlBlack, kCtlGrey230, kCtlFont16Bold);
 
 class Rotatif : public CtlControl {
     Q_OBJECT

@@ -75,8 +75,8 @@ constexpr int kBeatUnits[] = {16, 8, 4, 2, 1};
 // and dotted rows, whole note to sixteenth.
 constexpr int kNoteUnits[kNoteCount] = {96, 48, 24, 12, 6, 64, 32, 16, 8, 4, 144, 72, 36, 18, 9};
 
-constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, 9);
-constexpr uint32_t kLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, 4);
+constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont18Bold);
+constexpr uint32_t kLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont14);
 
 int durationUnits(const TimeContext& c) {
     int units = 0;
@@ -319,7 +319,7 @@ void TimeEntryWindow::createButtons(uint32_t style) {
         auto* button = new CtlPushButton(QString::fromLatin1(b.text), m_client);
         button->setObjectName(QString::number(b.id));
         button->setGeometry(b.place);
-        button->setFont(b.id == kIdApply ? ctlFont(4) : styleFont);
+        button->setFont(b.id == kIdApply ? ctlFont(kCtlFont14) : styleFont);
         button->setDefault(b.id == kIdOk);
         m_controls[b.id] = button;
     }

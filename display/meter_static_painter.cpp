@@ -34,7 +34,7 @@ void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
     const ChannelParams& cp = params.left;
     const MeterLayout L = meterComputeLayout(clientWidth, clientHeight, channels, cp.displayFlags);
     dc.setBkMode(BkMode::Transparent);
-    dc.selectFont(ctlFont(5));
+    dc.selectFont(ctlFont(kCtlFont14Bold));
     if (!L.fits()) {
         dc.setTextColor(ctlColor(kCtlWhite));
         dc.textOut(2, 2, QStringLiteral("Not Enough"));

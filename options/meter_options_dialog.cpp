@@ -182,7 +182,7 @@ QLineEdit* MeterOptionsDialog::addEdit(const char* name, int l, int t, int w, in
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(l, t, w, h);
-    edit->setFont(ctlFont(6));
+    edit->setFont(ctlFont(kCtlFont16));
     // Sunken client edge (two pixels) or static edge (one pixel).
     edit->setStyleSheet(clientEdge ? QStringLiteral("QLineEdit { border: 2px inset #a0a0a0; "
                                                     "background: white; padding: 0; }")
@@ -207,7 +207,7 @@ CtlPushButton* makeButton(QWidget* parent, const char* text, int id, int font, i
 QListWidget* makeList(QWidget* parent, int id, int l, int t, int w, int h) {
     auto* box = new QListWidget(parent);
     box->setObjectName(QString::number(id));
-    box->setFont(ctlFont(4));
+    box->setFont(ctlFont(kCtlFont14));
     box->setGeometry(l, t, w, h);
     box->setFrameShape(QFrame::Panel);
     box->setFrameShadow(QFrame::Sunken);
