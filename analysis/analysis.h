@@ -109,8 +109,6 @@ void analysisInstallHooks(const MeterSettingsValues& settings, const AnalysisOpt
 // ("PRESET : Analog VU"), any case; -1 when unknown.
 int analysisPresetRow(const std::string& name);
 const char* analysisPresetName(int row);
-// The preset rows, as the meter window's menu applies them.
-extern const ChannelParams kAnalysisPresets[3];
 
 // Analyses one file. Never throws; a file that cannot be read comes back with
 // `error` set.

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -106,8 +107,7 @@ double powerDb(double meanSquare) {
 } // namespace
 
 void analysisFillFigures(const LevelStats& stats, uint32_t rate, AnalysisMeter& meter,
-                         const TruePeak* peaks, const LoudnessMeter* loudness,
-                         FileAnalysis& out) {
+                         const TruePeak* peaks, const LoudnessMeter* loudness, FileAnalysis& out) {
     const int channels = stats.channels;
     out.frames = stats.frames;
     out.durationSeconds = static_cast<double>(stats.frames) / rate;
@@ -136,96 +136,117 @@ void analysisFillFigures(const LevelStats& stats, uint32_t rate, AnalysisMeter& 
     }
 }
 
-FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options,
-                         const AnalysisFrameSink& frameSink, const AnalysisProgress& progress) {
-    FileAnalysis out;
-    out.path = path;
-    SoundFileReader file;
-    if (!file.open(path, out.error)) {
-        return out;
-    }
+namespace {
+
+// The file's format in `out`; false (with the reason) when the meter takes
+// neither its channel count nor its rate.
+bool describeFormat(const SoundFileReader& file, FileAnalysis& out) {
     out.container = file.container();
     out.sampleFormat = file.sampleFormat();
     out.sampleRate = file.sampleRate();
     out.channels = file.channels();
-    const int channels = file.channels();
-    if (channels < 1 || channels > 2) {
-        out.error = std::to_string(channels) + " channels: only mono and stereo files are metered";
-        return out;
+    if (file.channels() < 1 || file.channels() > 2) {
+        out.error =
+            std::to_string(file.channels()) + " channels: only mono and stereo files are metered";
+        return false;
     }
-    const uint32_t rate = static_cast<uint32_t>(file.sampleRate());
-    AnalysisMeter meter(rate, channels, options, frameSink);
-    if (!meter.ok()) {
-        out.error = "the meter cannot measure " + std::to_string(rate) + " Hz";
-        return out;
+    return true;
+}
+
+// The meters one file feeds: the meter engine always, the loudness unit and
+// the true-peak interpolator when asked for.
+struct FileMeters {
+    std::unique_ptr<AnalysisMeter> meter;
+    std::unique_ptr<LoudnessMeter> loudness; // null unless asked for
+    std::unique_ptr<TruePeak> peaks;         // null unless asked for
+};
+
+bool makeMeters(uint32_t rate, int channels, const AnalysisOptions& options,
+                const AnalysisFrameSink& frameSink, FileMeters& m, std::string& error) {
+    m.meter = std::make_unique<AnalysisMeter>(rate, channels, options, frameSink);
+    if (!m.meter->ok()) {
+        error = "the meter cannot measure " + std::to_string(rate) + " Hz";
+        return false;
     }
-    std::unique_ptr<LoudnessMeter> loudness;
-    std::unique_ptr<TruePeak> peaks;
     if (options.loudness) {
-        loudness = std::make_unique<LoudnessMeter>(channels, rate);
-        peaks = std::make_unique<TruePeak>(channels, rate);
-        if (!loudness->ok()) {
-            out.error = "the loudness meter cannot measure " + std::to_string(rate) + " Hz";
-            return out;
+        m.loudness = std::make_unique<LoudnessMeter>(channels, rate);
+        m.peaks = std::make_unique<TruePeak>(channels, rate);
+        if (!m.loudness->ok()) {
+            error = "the loudness meter cannot measure " + std::to_string(rate) + " Hz";
+            return false;
         }
     }
+    return true;
+}
 
-    const bool pcm16 = file.isPcm16();
-    const uint32_t blockFrames = meter.blockFrames();
+// Frames per ring block: whole meter blocks adding up to about kChunkBytes.
+uint32_t chunkFramesFor(uint32_t blockFrames, int channels) {
     const uint32_t frameBytes = 2u * static_cast<uint32_t>(channels);
     const uint32_t perChunk = std::max(1u, kChunkBytes / (blockFrames * frameBytes));
-    const uint32_t chunkFrames = perChunk * blockFrames;
-    const size_t blockSamples = static_cast<size_t>(chunkFrames) * static_cast<size_t>(channels);
-    BlockRing ring(kRingSlots, loudness ? 3 : 1);
+    return perChunk * blockFrames;
+}
+
+void sizeRing(BlockRing& ring, uint32_t chunkFrames, int channels, bool pcm16) {
+    const size_t samples = static_cast<size_t>(chunkFrames) * static_cast<size_t>(channels);
     for (Block& b : ring.slots()) {
-        b.pcm.resize(blockSamples);
+        b.pcm.resize(samples);
         if (!pcm16) {
-            b.values.resize(blockSamples);
+            b.values.resize(samples);
         }
     }
-    LevelStats stats;
-    stats.channels = channels;
-    stats.fullScale16 = file.fullScale16();
-    stats.fullScaleFloat = file.fullScaleFloat();
+}
 
+// The consumer threads: ring consumer 0 feeds the meter engine, 1 the
+// loudness unit, 2 the true-peak interpolator.
+struct Consumers {
     std::thread feeder;
-    std::thread loudnessThread;
-    std::thread peakThread;
-    try {
-        feeder = std::thread([&] {
-            while (const Block* b = ring.beginRead(0)) {
-                for (uint32_t at = 0; at < b->frames; at += blockFrames) {
-                    meter.feed(b->pcm.data() + static_cast<size_t>(at) * channels,
-                               std::min(blockFrames, b->frames - at));
-                }
-                ring.endRead(0);
-            }
-        });
-        const auto measure = [&](auto* m, int consumer) {
-            while (const Block* b = ring.beginRead(consumer)) {
-                if (pcm16) {
-                    m->add(b->pcm.data(), b->frames);
-                } else {
-                    m->add(b->values.data(), b->frames);
-                }
-                ring.endRead(consumer);
-            }
-        };
-        if (loudness) {
-            loudnessThread = std::thread(measure, loudness.get(), 1);
-            peakThread = std::thread(measure, peaks.get(), 2);
-        }
-    } catch (const std::system_error& e) {
-        ring.close();
-        for (std::thread* t : {&feeder, &loudnessThread}) {
+    std::thread loudness;
+    std::thread peaks;
+
+    void joinAll() {
+        for (std::thread* t : {&feeder, &loudness, &peaks}) {
             if (t->joinable()) {
                 t->join();
             }
         }
-        out.error = std::string("cannot start a thread: ") + e.what();
-        return out;
     }
+};
 
+// Throws std::system_error when a thread cannot start; those started by then
+// run until the ring closes.
+void startConsumers(Consumers& threads, BlockRing& ring, FileMeters& m, int channels, bool pcm16) {
+    AnalysisMeter& meter = *m.meter;
+    threads.feeder = std::thread([&ring, &meter, channels] {
+        const uint32_t blockFrames = meter.blockFrames();
+        while (const Block* b = ring.beginRead(0)) {
+            for (uint32_t at = 0; at < b->frames; at += blockFrames) {
+                meter.feed(b->pcm.data() + static_cast<size_t>(at) * channels,
+                           std::min(blockFrames, b->frames - at));
+            }
+            ring.endRead(0);
+        }
+    });
+    const auto measure = [&ring, pcm16](auto* unit, int consumer) {
+        while (const Block* b = ring.beginRead(consumer)) {
+            if (pcm16) {
+                unit->add(b->pcm.data(), b->frames);
+            } else {
+                unit->add(b->values.data(), b->frames);
+            }
+            ring.endRead(consumer);
+        }
+    };
+    if (m.loudness) {
+        threads.loudness = std::thread(measure, m.loudness.get(), 1);
+        threads.peaks = std::thread(measure, m.peaks.get(), 2);
+    }
+}
+
+// The producer: reads the whole file into the ring, gathering the sample
+// statistics on the way, then closes the ring.
+void readBlocks(SoundFileReader& file, BlockRing& ring, uint32_t chunkFrames, LevelStats& stats,
+                const AnalysisProgress& progress) {
+    const bool pcm16 = file.isPcm16();
     const uint64_t expected = std::max<uint64_t>(file.headerFrames(), 1);
     for (;;) {
         Block& b = ring.beginWrite();
@@ -234,11 +255,11 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         if (b.frames == 0) {
             break;
         }
-        const size_t count = static_cast<size_t>(b.frames) * static_cast<size_t>(channels);
         if (pcm16) {
             stats.addPcm16(b.pcm.data(), b.frames);
         } else {
-            toPcm16(b.values.data(), b.pcm.data(), count);
+            toPcm16(b.values.data(), b.pcm.data(),
+                    static_cast<size_t>(b.frames) * static_cast<size_t>(stats.channels));
             stats.addFloat(b.values.data(), b.frames);
         }
         ring.endWrite();
@@ -247,21 +268,53 @@ FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options
         }
     }
     ring.close();
-    for (std::thread* t : {&feeder, &loudnessThread, &peakThread}) {
-        if (t->joinable()) {
-            t->join();
-        }
+}
+
+} // namespace
+
+FileAnalysis analyzeFile(const std::string& path, const AnalysisOptions& options,
+                         const AnalysisFrameSink& frameSink, const AnalysisProgress& progress) {
+    FileAnalysis out;
+    out.path = path;
+    SoundFileReader file;
+    if (!file.open(path, out.error) || !describeFormat(file, out)) {
+        return out;
     }
+    const int channels = file.channels();
+    const uint32_t rate = static_cast<uint32_t>(file.sampleRate());
+    FileMeters meters;
+    if (!makeMeters(rate, channels, options, frameSink, meters, out.error)) {
+        return out;
+    }
+
+    const uint32_t chunkFrames = chunkFramesFor(meters.meter->blockFrames(), channels);
+    BlockRing ring(kRingSlots, meters.loudness ? 3 : 1);
+    sizeRing(ring, chunkFrames, channels, file.isPcm16());
+    Consumers threads;
+    try {
+        startConsumers(threads, ring, meters, channels, file.isPcm16());
+    } catch (const std::system_error& e) {
+        ring.close();
+        threads.joinAll();
+        out.error = std::string("cannot start a thread: ") + e.what();
+        return out;
+    }
+
+    LevelStats stats;
+    stats.channels = channels;
+    stats.fullScale16 = file.fullScale16();
+    stats.fullScaleFloat = file.fullScaleFloat();
+    readBlocks(file, ring, chunkFrames, stats, progress);
+    threads.joinAll();
     if (!file.error().empty()) {
         out.error = file.error();
         return out;
     }
     out.nonFiniteSamples = file.nonFiniteSamples();
-
     if (file.cutShort()) {
         out.warning = "data cut short: the figures cover the " + std::to_string(stats.frames) +
                       " sample frames that are there";
     }
-    analysisFillFigures(stats, rate, meter, peaks.get(), loudness.get(), out);
+    analysisFillFigures(stats, rate, *meters.meter, meters.peaks.get(), meters.loudness.get(), out);
     return out;
 }

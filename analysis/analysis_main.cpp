@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -78,6 +79,62 @@ bool parseLiveOption(const std::string& a, const std::string& value, CommandLine
     return c.error.empty();
 }
 
+// --preset, --fps, --jobs, --frames, --format and the live input's options,
+// with their value. False with c.error set.
+bool parseValueOption(const std::string& a, const std::string& value, CommandLine& c) {
+    if (a == "--preset") {
+        c.options.preset = analysisPresetRow(value);
+        if (c.options.preset < 0) {
+            c.error = "unknown preset: " + value;
+        }
+    } else if (a == "--fps") {
+        if (!parseInt(value, 1, 1000, c.options.fps)) {
+            c.error = "--fps needs a whole number of frames per second from 1 to 1000";
+        }
+    } else if (a == "--jobs") {
+        if (!parseInt(value, 1, 256, c.jobs)) {
+            c.error = "--jobs needs a number from 1 to 256";
+        }
+    } else if (a == "--frames") {
+        c.framesPath = value;
+        if (value.empty()) {
+            c.error = "--frames needs a file name or -";
+        }
+    } else if (a == "--format") {
+        if (value == "text") {
+            c.format = ReportFormat::Text;
+        } else if (value == "json") {
+            c.format = ReportFormat::Json;
+        } else if (value == "csv") {
+            c.format = ReportFormat::Csv;
+        } else {
+            c.error = "--format must be text, json or csv";
+        }
+    } else {
+        return parseLiveOption(a, value, c);
+    }
+    return c.error.empty();
+}
+
+bool takesValue(const std::string& a) {
+    for (const char* name : {"--preset", "--fps", "--jobs", "--frames", "--format", "--input",
+                             "--seconds", "--rate", "--channels"}) {
+        if (a == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Files and live input together, or neither: a usage error.
+void checkWhatIsMeasured(CommandLine& c) {
+    if (!c.help && c.live && !c.files.empty()) {
+        c.error = "--input measures one input; no file can be given with it";
+    } else if (!c.help && !c.live && c.files.empty()) {
+        c.error = "--analyze needs at least one file or --input NAME";
+    }
+}
+
 CommandLine parse(int argc, char** argv) {
     CommandLine c;
     bool optionsEnded = false;
@@ -98,83 +155,21 @@ CommandLine parse(int argc, char** argv) {
             a = a.substr(0, eq);
             hasValue = true;
         }
-        const auto takeValue = [&]() -> bool {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= argc) {
-                c.error = a + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
         if (a == "--help" || a == "-h") {
             c.help = true;
         } else if (a == "--no-loudness") {
             c.options.loudness = false;
-        } else if (a == "--preset") {
-            if (!takeValue()) {
-                return c;
-            }
-            c.options.preset = analysisPresetRow(value);
-            if (c.options.preset < 0) {
-                c.error = "unknown preset: " + value;
-                return c;
-            }
-        } else if (a == "--fps") {
-            if (!takeValue()) {
-                return c;
-            }
-            if (!parseInt(value, 1, 1000, c.options.fps)) {
-                c.error = "--fps needs a whole number of frames per second from 1 to 1000";
-                return c;
-            }
-        } else if (a == "--jobs") {
-            if (!takeValue()) {
-                return c;
-            }
-            if (!parseInt(value, 1, 256, c.jobs)) {
-                c.error = "--jobs needs a number from 1 to 256";
-                return c;
-            }
-        } else if (a == "--frames") {
-            if (!takeValue()) {
-                return c;
-            }
-            c.framesPath = value;
-            if (value.empty()) {
-                c.error = "--frames needs a file name or -";
-                return c;
-            }
-        } else if (a == "--input" || a == "--seconds" || a == "--rate" || a == "--channels") {
-            if (!takeValue() || !parseLiveOption(a, value, c)) {
-                return c;
-            }
-        } else if (a == "--format") {
-            if (!takeValue()) {
-                return c;
-            }
-            if (value == "text") {
-                c.format = ReportFormat::Text;
-            } else if (value == "json") {
-                c.format = ReportFormat::Json;
-            } else if (value == "csv") {
-                c.format = ReportFormat::Csv;
-            } else {
-                c.error = "--format must be text, json or csv";
-                return c;
-            }
-        } else {
+        } else if (!takesValue(a)) {
             c.error = "unknown option: " + a;
+            return c;
+        } else if (!hasValue && i + 1 >= argc) {
+            c.error = a + " needs a value";
+            return c;
+        } else if (!parseValueOption(a, hasValue ? value : argv[++i], c)) {
             return c;
         }
     }
-    if (!c.help && c.live && !c.files.empty()) {
-        c.error = "--input measures one input; no file can be given with it";
-    } else if (!c.help && !c.live && c.files.empty()) {
-        c.error = "--analyze needs at least one file or --input NAME";
-    }
+    checkWhatIsMeasured(c);
     return c;
 }
 
@@ -188,9 +183,11 @@ struct Job {
 };
 
 struct Run {
+    std::vector<std::unique_ptr<Job>> jobs; // one per file, in the order given
     std::mutex mutex;
     std::condition_variable cv;
-    std::atomic<size_t> next{0};
+    std::atomic<size_t> next{0}; // the next file a worker takes
+    std::vector<std::thread> threads;
 };
 
 void copyOut(FILE* from, FILE* to) {
@@ -236,6 +233,150 @@ private:
     bool m_shown = false;
 };
 
+// The timeline's destination: null for none, standard output for "-". False
+// (with its line on standard error) when the file cannot be made.
+bool openTimeline(const std::string& path, FILE*& out) {
+    out = nullptr;
+    if (path == "-") {
+        out = stdout;
+    } else if (!path.empty()) {
+        out = std::fopen(path.c_str(), "w");
+        if (!out) {
+            fileLine(path, std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+void makeJobs(Run& run, const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        auto job = std::make_unique<Job>();
+        struct stat st {};
+        if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            job->bytesTotal = static_cast<uint64_t>(st.st_size);
+        }
+        run.jobs.push_back(std::move(job));
+    }
+}
+
+// A worker: takes the next file until none is left.
+void analyseJobs(Run& run, const std::vector<std::string>& files, const AnalysisOptions& options,
+                 bool timelines) {
+    for (size_t i = run.next.fetch_add(1); i < files.size(); i = run.next.fetch_add(1)) {
+        Job& job = *run.jobs[i];
+        const std::string& path = files[i];
+        AnalysisFrameSink sink;
+        if (timelines) {
+            job.timeline = std::tmpfile();
+            if (job.timeline) {
+                sink = [&job, &path](const AnalysisFrame& f, double t) {
+                    std::fputs(frameCsvRow(path, f, t).c_str(), job.timeline);
+                };
+            }
+        }
+        job.result = analyzeFile(path, options, sink,
+                                 [&job](uint64_t bytes) { job.bytesDone.store(bytes); });
+        {
+            std::lock_guard lock(run.mutex);
+            job.done = true;
+        }
+        run.cv.notify_all();
+    }
+}
+
+void startWorkers(Run& run, size_t workers, const std::function<void()>& work) {
+    for (size_t w = 0; w < workers; ++w) {
+        try {
+            run.threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (run.threads.empty()) {
+        work(); // no thread could be started: analyse here, one file after the other
+    }
+}
+
+// Waits for `job`, redrawing the progress line for all files meanwhile.
+void waitFor(Run& run, const Job& job, ProgressLine& progress) {
+    std::unique_lock lock(run.mutex);
+    while (!job.done) {
+        run.cv.wait_for(lock, std::chrono::milliseconds(100));
+        size_t filesDone = 0;
+        uint64_t bytes = 0, total = 0;
+        for (const auto& j : run.jobs) {
+            filesDone += j->done ? 1 : 0;
+            bytes += j->done ? j->bytesTotal : j->bytesDone.load();
+            total += j->bytesTotal;
+        }
+        lock.unlock();
+        progress.draw(filesDone, run.jobs.size(), bytes, total);
+        lock.lock();
+    }
+}
+
+// Prints the results in the order of the files: the failures and warnings
+// on standard error, the summaries on standard output, the timelines to
+// theirs.
+class ResultPrinter {
+public:
+    ResultPrinter(ReportFormat format, FILE* framesOut, int preset)
+        : m_format(format), m_framesOut(framesOut) {
+        m_ctx.preset = preset;
+    }
+    void printHeaders() {
+        if (m_framesOut) {
+            std::fputs(frameCsvHeader().c_str(), m_framesOut);
+        }
+        if (m_format == ReportFormat::Csv && !framesToStdout()) {
+            std::fputs(reportCsvHeader().c_str(), stdout);
+        }
+    }
+    void print(Job& job) {
+        const FileAnalysis& r = job.result;
+        reportProblems(r);
+        if (r.error.empty() && !framesToStdout()) {
+            if (m_format == ReportFormat::Text && m_printed > 0) {
+                std::fputs("\n", stdout);
+            }
+            ++m_printed;
+            std::fputs(reportSummary(m_format, r, m_ctx).c_str(), stdout);
+        }
+        if (job.timeline) {
+            if (r.error.empty()) {
+                copyOut(job.timeline, m_framesOut);
+            }
+            std::fclose(job.timeline);
+        }
+        std::fflush(stdout);
+    }
+    int failed() const { return m_failed; }
+
+private:
+    bool framesToStdout() const { return m_framesOut == stdout; }
+    void reportProblems(const FileAnalysis& r) {
+        if (!r.error.empty()) {
+            fileLine(r.path, r.error);
+            ++m_failed;
+        } else if (!r.warning.empty()) {
+            fileLine(r.path, r.warning);
+            ++m_failed;
+        }
+        if (r.nonFiniteSamples > 0) {
+            fileLine(r.path, std::to_string(r.nonFiniteSamples) +
+                                 (r.nonFiniteSamples == 1 ? " sample was" : " samples were") +
+                                 " NaN or infinite, measured as silence");
+        }
+    }
+
+    ReportFormat m_format;
+    FILE* m_framesOut; // null: no timeline
+    ReportContext m_ctx;
+    int m_printed = 0;
+    int m_failed = 0;
+};
+
 } // namespace
 
 const char* analysisUsageText() {
@@ -272,126 +413,27 @@ int analysisMain(int argc, char** argv) {
     }
 
     FILE* framesOut = nullptr;
-    const bool framesToStdout = cmd.framesPath == "-";
-    if (framesToStdout) {
-        framesOut = stdout;
-    } else if (!cmd.framesPath.empty()) {
-        framesOut = std::fopen(cmd.framesPath.c_str(), "w");
-        if (!framesOut) {
-            fileLine(cmd.framesPath, std::strerror(errno));
-            return 2;
-        }
-    }
-
-    const size_t count = cmd.files.size();
-    std::vector<std::unique_ptr<Job>> jobs;
-    for (size_t i = 0; i < count; ++i) {
-        jobs.push_back(std::make_unique<Job>());
-    }
-    for (size_t i = 0; i < count; ++i) {
-        struct stat st {};
-        if (stat(cmd.files[i].c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            jobs[i]->bytesTotal = static_cast<uint64_t>(st.st_size);
-        }
+    if (!openTimeline(cmd.framesPath, framesOut)) {
+        return 2;
     }
     Run run;
-    const auto work = [&] {
-        for (size_t i = run.next.fetch_add(1); i < count; i = run.next.fetch_add(1)) {
-            Job& job = *jobs[i];
-            const std::string& path = cmd.files[i];
-            AnalysisFrameSink sink;
-            if (framesOut) {
-                job.timeline = std::tmpfile();
-                if (job.timeline) {
-                    sink = [&job, &path](const AnalysisFrame& f, double t) {
-                        std::fputs(frameCsvRow(path, f, t).c_str(), job.timeline);
-                    };
-                }
-            }
-            job.result = analyzeFile(path, options, sink,
-                                     [&job](uint64_t bytes) { job.bytesDone.store(bytes); });
-            {
-                std::lock_guard lock(run.mutex);
-                job.done = true;
-            }
-            run.cv.notify_all();
-        }
-    };
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t workers = std::min<size_t>(count, cmd.jobs > 0 ? cmd.jobs : cores);
-    std::vector<std::thread> threads;
-    for (size_t w = 0; w < workers; ++w) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    if (threads.empty()) {
-        work(); // no thread could be started: analyse here, one file after the other
-    }
+    makeJobs(run, cmd.files);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    startWorkers(run, std::min<size_t>(cmd.files.size(), cmd.jobs > 0 ? cmd.jobs : cores),
+                 [&] { analyseJobs(run, cmd.files, options, framesOut != nullptr); });
 
     ProgressLine progress(isatty(STDERR_FILENO) == 1);
-    if (framesOut) {
-        std::fputs(frameCsvHeader().c_str(), framesOut);
-    }
-    if (cmd.format == ReportFormat::Csv && !framesToStdout) {
-        std::fputs(reportCsvHeader().c_str(), stdout);
-    }
-    ReportContext ctx;
-    ctx.preset = options.preset;
-    int failed = 0;
-    int printed = 0;
-    for (size_t i = 0; i < count; ++i) {
-        Job& job = *jobs[i];
-        {
-            std::unique_lock lock(run.mutex);
-            while (!job.done) {
-                run.cv.wait_for(lock, std::chrono::milliseconds(100));
-                size_t filesDone = 0;
-                uint64_t bytes = 0, total = 0;
-                for (const auto& j : jobs) {
-                    filesDone += j->done ? 1 : 0;
-                    bytes += j->done ? j->bytesTotal : j->bytesDone.load();
-                    total += j->bytesTotal;
-                }
-                lock.unlock();
-                progress.draw(filesDone, count, bytes, total);
-                lock.lock();
-            }
-        }
+    ResultPrinter printer(cmd.format, framesOut, options.preset);
+    printer.printHeaders();
+    for (const auto& job : run.jobs) {
+        waitFor(run, *job, progress);
         progress.clear();
-        const FileAnalysis& r = job.result;
-        if (!r.error.empty()) {
-            fileLine(r.path, r.error);
-            ++failed;
-        } else if (!r.warning.empty()) {
-            fileLine(r.path, r.warning);
-            ++failed;
-        }
-        if (r.nonFiniteSamples > 0) {
-            fileLine(r.path, std::to_string(r.nonFiniteSamples) +
-                                 (r.nonFiniteSamples == 1 ? " sample was" : " samples were") +
-                                 " NaN or infinite, measured as silence");
-        }
-        if (r.error.empty() && !framesToStdout) {
-            if (cmd.format == ReportFormat::Text && printed > 0) {
-                std::fputs("\n", stdout);
-            }
-            ++printed;
-            std::fputs(reportSummary(cmd.format, r, ctx).c_str(), stdout);
-        }
-        if (job.timeline) {
-            if (r.error.empty()) {
-                copyOut(job.timeline, framesOut);
-            }
-            std::fclose(job.timeline);
-        }
-        std::fflush(stdout);
+        printer.print(*job);
     }
-    for (std::thread& t : threads) {
+    for (std::thread& t : run.threads) {
         t.join();
     }
+    int failed = printer.failed();
     if (framesOut && framesOut != stdout && std::fclose(framesOut) != 0) {
         fileLine(cmd.framesPath, std::strerror(errno));
         ++failed;

@@ -4,6 +4,7 @@
 #include "meter/meter_engine.h"
 #include "meter/meter_hooks.h"
 #include "meter/meter_offline.h"
+#include "meter/meter_presets.h"
 #include "platform/registry_store.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@ namespace {
 
 constexpr const char* kSettingsKey = "Zandel_Audio\\TRLX\\Meter\\Korvalo Cor";
 constexpr const char* kLatencyKey = "Zandel_Audio\\demo";
-constexpr float kAnalogDbOffset = 7.0f;
-constexpr int32_t kBarsAndCorrelator = kMeterShowBars | kMeterShowCorrelator;
 
 // Serves fixed values and stores nothing: an analysis never writes the
 // program's settings.
@@ -86,17 +85,9 @@ double shownToDb(float v) {
 
 } // namespace
 
-// Delay, Attack, attackOn, dbOffsetOn, displayFlags, rmsOn, peakOn,
-// linearScale, L_MinDB, L_MaxDB, Max_DBperS, Moy_DBperS, nbFperS, PhaseRelease
-const ChannelParams kAnalysisPresets[3] = {
-    {0.0f, 48.0f, 0, 0, kBarsAndCorrelator, 1, 1, 0, -40.0f, 6.0f, 3.0f, 24.0f, 0, 0.0f},
-    {0.0f, 48.0f, 0, 0, kBarsAndCorrelator, 1, 0, 0, -40.0f, 6.0f, 3.0f, 24.0f, 0, 0.0f},
-    {0.0f, 48.0f, 1, 1, kBarsAndCorrelator, 1, 0, 1, -20.0f, 3.0f, 3.0f, 12.0f, 0, 0.0f},
-};
-
 const char* analysisPresetName(int row) {
-    static const char* const kNames[3] = {"default", "digital-vu", "analog-vu"};
-    return row >= 0 && row < 3 ? kNames[row] : "";
+    static const char* const kNames[kMeterPresetCount] = {"default", "digital-vu", "analog-vu"};
+    return row >= 0 && row < kMeterPresetCount ? kNames[row] : "";
 }
 
 int analysisPresetRow(const std::string& name) {
@@ -108,7 +99,7 @@ int analysisPresetRow(const std::string& name) {
         n = n.substr(9);
     }
     std::replace(n.begin(), n.end(), ' ', '-');
-    for (int row = 0; row < 3; ++row) {
+    for (int row = 0; row < kMeterPresetCount; ++row) {
         if (n == analysisPresetName(row)) {
             return row;
         }
@@ -167,8 +158,8 @@ float analysisStoredLatency() {
 
 void analysisInstallHooks(const MeterSettingsValues& settings, const AnalysisOptions& options) {
     g_settings.values = settings;
-    if (options.preset == 2) {
-        g_settings.values.DisplayDbOffset = kAnalogDbOffset;
+    if (options.preset == kMeterPresetAnalogVu) {
+        g_settings.values.DisplayDbOffset = kMeterPresetAnalogDbOffset;
     }
     meterInstallSettingsProvider(&g_settings);
     meterInstallFrameRenderer(&g_renderer);
@@ -201,13 +192,8 @@ AnalysisMeter::AnalysisMeter(uint32_t sampleRate, int channels, const AnalysisOp
     // As the meter window's preset and frame-rate commands do.
     MeterParams p;
     meterGetParams(m_engine, &p);
-    if (options.preset >= 0 && options.preset < 3) {
-        ChannelParams row = kAnalysisPresets[options.preset];
-        row.Delay = p.left.Delay;
-        row.nbFperS = p.left.nbFperS;
-        row.PhaseRelease = p.left.PhaseRelease;
-        p.left = row;
-        p.right = row;
+    if (options.preset >= 0 && options.preset < kMeterPresetCount) {
+        p.left = p.right = meterPresetFor(options.preset, p.left);
     }
     if (options.fps > 0) {
         p.left.nbFperS = options.fps;

@@ -54,8 +54,8 @@ void defaultShowMessage(QWidget* owner, const ShellMessage& m) {
 
 AppShell::AppShell(AppOptions options, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_startupDir(findStartupDirectory()),
-      m_face(loadBitmap(500)), m_knob(loadBitmap(509)), m_buttonOn(loadBitmap(530)),
-      m_buttonOff(loadBitmap(531)) {
+      m_face(loadBitmap(kBitmapPanel)), m_knob(loadBitmap(kBitmapKnob)),
+      m_buttonOn(loadBitmap(kBitmapButtonOn)), m_buttonOff(loadBitmap(kBitmapButtonOff)) {
     showMessage = [this](const ShellMessage& m) { defaultShowMessage(m_window, m); };
     openTarget = [](const QString& target) { shellOpen(target); };
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -74,17 +74,17 @@ AppShell::~AppShell() {
 
 const QImage& AppShell::bitmap(int resource) const {
     static const QImage none;
-    static const QImage icon = QImage(resourcePath(100));
+    static const QImage icon = QImage(resourcePath(kIconMain));
     switch (resource) {
-    case 500:
+    case kBitmapPanel:
         return m_face;
-    case 509:
+    case kBitmapKnob:
         return m_knob;
-    case 530:
+    case kBitmapButtonOn:
         return m_buttonOn;
-    case 531:
+    case kBitmapButtonOff:
         return m_buttonOff;
-    case 100:
+    case kIconMain:
         return icon;
     default:
         return none;

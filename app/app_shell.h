@@ -28,6 +28,7 @@
 #include "app/app_options.h"
 #include "app/shell_parts.h"
 #include "controls/ctl_window.h"
+#include "resources/resource_path.h"
 
 #include <QImage>
 #include <QObject>
@@ -102,8 +103,9 @@ public:
     QString startupDirectory() const { return m_startupDir; }
     QString readmePath() const;
 
-    // The bitmaps loaded at entry: 500 panel face, 509 knob, 530/531 button
-    // on/off. A missing resource gives a null image.
+    // The bitmaps loaded at entry (kBitmapPanel, kBitmapKnob,
+    // kBitmapButtonOn and kBitmapButtonOff) and the icon kIconMain. A
+    // missing resource gives a null image.
     const QImage& bitmap(int resource) const;
 
     CtlFrameMetrics frameMetrics() const { return m_frame; }

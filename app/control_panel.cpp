@@ -16,8 +16,9 @@ namespace {
 // Knob styles: report every change while moving, pointer in palette brush 10
 // and pen 0; the delay knob's value entry is the time entry dialog, the
 // others' the text entry dialog.
-constexpr uint32_t kTimeKnobStyle = 0x012000A0;
-constexpr uint32_t kValueKnobStyle = 0x011000A0;
+constexpr uint32_t kKnobPointer = ctlStyle(kCtlBlack, kCtlGrey84, 0);
+constexpr uint32_t kTimeKnobStyle = kKnobContinuous | kKnobTimeEntry | kKnobPointer;
+constexpr uint32_t kValueKnobStyle = kKnobContinuous | kKnobTextEntry | kKnobPointer;
 constexpr int kKnobCentreX = 13;
 constexpr int kKnobCentreY = 12;
 
@@ -328,7 +329,8 @@ void ControlPanelPart::join(AppShell& shell) {
 void ControlPanelPart::createPanel(QWidget* face) {
     m_panel.attach(m_engine.get());
     if (m_shell)
-        m_panel.create(face, {m_shell->bitmap(531), m_shell->bitmap(530), m_shell->bitmap(509)});
+        m_panel.create(face, {m_shell->bitmap(kBitmapButtonOff), m_shell->bitmap(kBitmapButtonOn),
+                              m_shell->bitmap(kBitmapKnob)});
     m_panel.refresh();
 }
 

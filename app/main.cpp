@@ -33,18 +33,10 @@ void joinLiveParts(MeterWindowHooks& hooks, AudioShellPart& audio, ControlPanelP
     panel.panel().delayTurned = [&follower] { follower.turnedByHand(); };
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    // Offline analysis needs neither a display nor a sound card.
-    if (argc > 1 && std::strcmp(argv[1], "--analyze") == 0)
-        return analysisMain(argc, argv);
-    // The command line is checked before Qt looks for a display, so --help,
-    // --version and mistakes are answered anywhere.
-    QStringList raw;
-    for (int i = 1; i < argc; ++i)
-        raw << QString::fromLocal8Bit(argv[i]);
-    const AppOptions options = parseAppOptions(withoutQtOptions(raw));
+// What the command line answers without starting the program: the exit
+// status, or -1 when the program is to start. Checked before Qt looks for
+// a display, so --help, --version and mistakes are answered anywhere.
+int answerCommandLine(const AppOptions& options) {
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "korvalo-cor: %s\n%s", options.error.toLocal8Bit().constData(),
                      appUsageText().toLocal8Bit().constData());
@@ -58,15 +50,67 @@ int main(int argc, char** argv) {
         std::fputs(appVersionText().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    return -1;
+}
 
-    QApplication app(argc, argv);
+void nameApplication() {
     QApplication::setApplicationName(QStringLiteral("korvalo-cor"));
     QApplication::setApplicationVersion(appVersion());
     QGuiApplication::setDesktopFileName(desktopFileName());
     // The shut-down sequence ends the event loop itself, after the settings
     // are saved; a closing message box must not end it early.
     QApplication::setQuitOnLastWindowClosed(false);
+}
 
+// SIGTERM and the like close the main window, which shuts down in order.
+void closeOnTermination(SignalBridge& signalBridge, AppShell& shell) {
+    QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
+        if (MainWindow* w = shell.mainWindow())
+            w->close();
+        else
+            QCoreApplication::exit(0);
+    });
+}
+
+// A FILE opens like a choice in the file dialog and plays, an input is
+// metered, with the meter window open. From inside the event loop: a
+// shut-down while a "Sorry..." box's nested loop runs ends every loop, and
+// one ended before app.exec() would leave the program idling.
+void startWithInput(AppShell& shell, EngineOwner& engine, AudioShellPart& audioPart,
+                    AudioPath& audio, WavSelector& wavSelector, const AppOptions& options) {
+    const QString input = appStartupInput(options);
+    if (input.isEmpty() && options.wavFile.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        &shell,
+        [&, input] {
+            if (shell.isShutDown())
+                return;
+            meterWindowShow(engine.get());
+            if (!input.isEmpty())
+                audioPart.live().chooseAtStart(input);
+            else if (!playStartupFile(audio, wavSelector, options.wavFile))
+                std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
+                             options.wavFile.toLocal8Bit().constData());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Offline analysis needs neither a display nor a sound card.
+    if (argc > 1 && std::strcmp(argv[1], "--analyze") == 0)
+        return analysisMain(argc, argv);
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const AppOptions options = parseAppOptions(withoutQtOptions(raw));
+    if (const int status = answerCommandLine(options); status >= 0)
+        return status;
+
+    QApplication app(argc, argv);
+    nameApplication();
     // The engine reaches the stored display settings, the frame renderer and
     // the meter window through these; they must be in place before meterCreate.
     optionsInstallSettingsProvider();
@@ -92,36 +136,12 @@ int main(int argc, char** argv) {
     joinLiveParts(windowHooks, audioPart, panelPart, delayFollower);
     meterWindowSetHooks(std::move(windowHooks));
     SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminateRequested, &shell, [&shell](int) {
-        if (MainWindow* w = shell.mainWindow())
-            w->close();
-        else
-            QCoreApplication::exit(0);
-    });
+    closeOnTermination(signalBridge, shell);
 
     if (!shell.createMainWindow())
         return 0;
     // The X/Y scope opens again when it was open at the end of the last run.
     xyScopeRestore(engine.get());
-    // A FILE opens like a choice in the file dialog and plays, an input is
-    // metered, with the meter window open. From inside the event loop: a
-    // shut-down while a "Sorry..." box's nested loop runs ends every loop,
-    // and one ended before app.exec() would leave the program idling.
-    const QString input = appStartupInput(options);
-    if (!input.isEmpty() || !options.wavFile.isEmpty()) {
-        QMetaObject::invokeMethod(
-            &shell,
-            [&, input] {
-                if (shell.isShutDown())
-                    return;
-                meterWindowShow(engine.get());
-                if (!input.isEmpty())
-                    audioPart.live().chooseAtStart(input);
-                else if (!playStartupFile(audio, wavSelector, options.wavFile))
-                    std::fprintf(stderr, "korvalo-cor: cannot play %s\n",
-                                 options.wavFile.toLocal8Bit().constData());
-            },
-            Qt::QueuedConnection);
-    }
+    startWithInput(shell, engine, audioPart, audio, wavSelector, options);
     return app.exec();
 }

@@ -51,7 +51,7 @@ MainWindow::MainWindow(AppShell& shell) : QWidget(nullptr), m_shell(shell) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    const QImage& icon = shell.bitmap(100);
+    const QImage& icon = shell.bitmap(kIconMain);
     if (!icon.isNull())
         setWindowIcon(ctlIcon(icon)); // with its 2x drawing for high-density screens
 
@@ -78,7 +78,7 @@ MainWindow::MainWindow(AppShell& shell) : QWidget(nullptr), m_shell(shell) {
     for (QMenu* m : {m_commandMenu, m_latencyMenu})
         connect(m, &QMenu::aboutToShow, &shell, &AppShell::refreshLatencyChecks);
 
-    m_face = new PanelFace(shell.bitmap(500), this);
+    m_face = new PanelFace(shell.bitmap(kBitmapPanel), this);
 
     applyFixedSize();
 }

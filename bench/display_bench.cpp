@@ -38,7 +38,7 @@ void runFrames(benchmark::State& state, const std::shared_ptr<MeterSurface>& sur
     MeterFrame f{};
     f.in.channels = 2;
     f.in.window = const_cast<MeterWindow*>(window);
-    f.in.displayFlags = kMeterShowBars | kMeterShowCorrelator;
+    f.in.displayFlags = kMeterShowBarsAndCorrelator;
     f.in.rmsOn = 1;
     f.in.peakOn = 0; // RMS bars with peak indicator and both labels: the most drawing
     f.in.minDb = -60;

@@ -92,7 +92,7 @@ void BM_meterProcessFrame(benchmark::State& state) {
     MeterFrameInput& in = frame.in;
     in.sampleCount = 4410;
     in.channels = 2;
-    in.displayFlags = kMeterShowBars | kMeterShowCorrelator;
+    in.displayFlags = kMeterShowBarsAndCorrelator;
     in.rmsOn = 1;
     in.peakOn = static_cast<int32_t>(state.range(0));
     in.rangeStep = 0.02f;

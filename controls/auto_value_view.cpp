@@ -79,17 +79,17 @@ void AutoValueView::render() {
     ctlFitSurface(m_image, this, QSize(kValueBoxWidth, kValueBoxHeight));
     Dc dc(m_image);
     // One-pixel black border around the client area.
-    dc.selectPen(ctlPen(0));
+    dc.selectPen(ctlPen(kCtlBlack));
     dc.selectBrush(Dc::nullBrush());
     dc.rectangle(0, 0, kValueBoxWidth, kValueBoxHeight);
     // Client area: light grey, the text in black bold at (3, 1).
     const int cx = 1, cy = 1;
-    dc.selectPen(ctlPen(14));
-    dc.selectBrush(ctlBrush(14));
+    dc.selectPen(ctlPen(kCtlGrey230));
+    dc.selectBrush(ctlBrush(kCtlGrey230));
     dc.rectangle(cx, cy, kValueBoxWidth - 1, kValueBoxHeight - 1);
     dc.setBkMode(BkMode::Transparent);
     dc.setTextColor(QColor(0, 0, 0));
-    dc.selectFont(ctlFont(7));
+    dc.selectFont(ctlFont(kCtlFont16Bold));
     dc.textOut(cx + 3, cy + 1, m_text);
 }
 

@@ -97,6 +97,43 @@ constexpr int kCtlPaletteSize = 16;
 constexpr int kCtlFontCount = 16;
 constexpr int kCtlBitmapCount = 14;
 
+// Palette indexes: colour, brush and pen i share the number.
+enum CtlPaletteIndex : int {
+    kCtlBlack = 0,
+    kCtlRed = 1,       // (204, 40, 20)
+    kCtlBrightRed = 2, // (252, 60, 30)
+    kCtlYellow = 3,
+    kCtlBlue = 4,
+    kCtlLightBlue = 5,
+    kCtlLavender = 6,
+    kCtlTeal = 7,
+    kCtlGreen = 8,
+    kCtlGrey64 = 9,
+    kCtlGrey84 = 10,
+    kCtlGrey110 = 11,
+    kCtlGrey130 = 12,
+    kCtlGrey180 = 13,
+    kCtlGrey230 = 14,
+    kCtlWhite = 15,
+};
+
+// Font indexes the system draws with, by cell height and weight.
+enum CtlFontIndex : int {
+    kCtlFont14 = 4,
+    kCtlFont14Bold = 5,
+    kCtlFont16 = 6,
+    kCtlFont16Bold = 7,
+    kCtlFont18Bold = 9,
+};
+
+// Bitmap indexes the system draws with (resource 1500 + index).
+enum CtlBitmapIndex : int {
+    kCtlBitmapButtonOff = 0,
+    kCtlBitmapButtonOn = 1,
+    kCtlBitmapNotes = 6,       // the time entry dialog's note picture
+    kCtlBitmapBackground = 12, // the dialogs' tiled background
+};
+
 // Font of the given cell height (ascent + descent in pixels) and weight (400
 // normal, 700 bold, 800 extra bold), family "Arial".
 QFont ctlMakeFont(int cellHeight, int weight);

@@ -29,16 +29,6 @@ MaskCache& cache() {
     return c;
 }
 
-int colorIndex(uint32_t style) {
-    return style & 0xF;
-}
-int brushIndex(uint32_t style) {
-    return (style >> 4) & 0xF;
-}
-int fontIndex(uint32_t style) {
-    return (style >> 8) & 0xF;
-}
-
 void line(Dc& dc, int x0, int y0, int x1, int y1) {
     dc.moveTo(x0, y0);
     dc.lineTo(x1, y1);
@@ -46,10 +36,10 @@ void line(Dc& dc, int x0, int y0, int x1, int y1) {
 
 // Top and left edges dark, right and bottom light, around l..r x t..b.
 void sunkenFrame(Dc& dc, int l, int t, int r, int b) {
-    dc.selectPen(ctlPen(9));
+    dc.selectPen(ctlPen(kCtlGrey64));
     line(dc, l, t, r + 1, t);
     line(dc, l, t + 1, l, b + 1);
-    dc.selectPen(ctlPen(15));
+    dc.selectPen(ctlPen(kCtlWhite));
     line(dc, r, t + 1, r, b + 1);
     line(dc, l + 1, b, r, b);
 }
@@ -147,33 +137,33 @@ void ctlBlitRound(Dc& dc, const QImage& image, const QImage* mask, int x, int y,
 }
 
 void ctlText(Dc& dc, uint32_t style, int x, int y, const QString& text) {
-    dc.selectFont(ctlFont(fontIndex(style)));
+    dc.selectFont(ctlFont(ctlStyleFont(style)));
     if (style & kCtlEngraved) {
-        dc.setTextColor(ctlColor(15));
+        dc.setTextColor(ctlColor(kCtlWhite));
         dc.textOut(x + 1, y + 1, text);
     }
-    dc.setTextColor(ctlColor(colorIndex(style)));
+    dc.setTextColor(ctlColor(ctlStyleColor(style)));
     dc.textOut(x, y, text);
 }
 
 void ctlLine(Dc& dc, uint32_t style, int x0, int y0, int x1, int y1) {
     if (style & kCtlEngraved) {
-        dc.selectPen(ctlPen(15));
+        dc.selectPen(ctlPen(kCtlWhite));
         line(dc, x0 + 1, y0 + 1, x1 + 1, y1 + 1);
     }
-    dc.selectPen(ctlPen(colorIndex(style)));
+    dc.selectPen(ctlPen(ctlStyleColor(style)));
     line(dc, x0, y0, x1, y1);
 }
 
 void ctlBox(Dc& dc, uint32_t style, int l, int t, int r, int b) {
-    dc.selectBrush(ctlBrush(brushIndex(style)));
+    dc.selectBrush(ctlBrush(ctlStyleBrush(style)));
     if (style & kCtlEngraved) {
         dc.selectPen(Dc::nullPen());
         dc.rectangle(l, t, r + 1, b + 1);
         sunkenFrame(dc, l, t, r, b);
         return;
     }
-    dc.selectPen(ctlPen(colorIndex(style)));
+    dc.selectPen(ctlPen(ctlStyleColor(style)));
     dc.rectangle(l, t, r, b);
 }
 
@@ -183,7 +173,7 @@ void ctlFrame(Dc& dc, uint32_t style, int l, int t, int r, int b) {
         return;
     }
     dc.selectBrush(Dc::nullBrush());
-    dc.selectPen(ctlPen(colorIndex(style)));
+    dc.selectPen(ctlPen(ctlStyleColor(style)));
     dc.rectangle(l, t, r, b);
 }
 
@@ -239,21 +229,21 @@ void polygon(Dc& dc, std::initializer_list<QPoint> points) {
 void ctlDrawCross(Dc& dc, int l, int t, int r, int b) {
     const int R = r - 1, B = b - 1;
     const int g = std::max(3, std::min(R - l, B - t) / 5);
-    dc.selectPen(ctlPen(0));
-    dc.selectBrush(ctlBrush(15));
+    dc.selectPen(ctlPen(kCtlBlack));
+    dc.selectBrush(ctlBrush(kCtlWhite));
     polygon(dc, {{l + g, t}, {R, B - g}, {R - g, B}, {l, t + g}});
     polygon(dc, {{l, B - g}, {R - g, t}, {R, t + g}, {l + g, B}});
 }
 
 void ctlDrawCorner(Dc& dc, int x, int y) {
-    dc.selectPen(ctlPen(0));
-    dc.selectBrush(ctlBrush(2));
+    dc.selectPen(ctlPen(kCtlBlack));
+    dc.selectBrush(ctlBrush(kCtlBrightRed));
     polygon(dc, {{x, y}, {x + 5, y}, {x, y + 5}});
 }
 
 void ctlDrawDot(Dc& dc, int x, int y) {
-    dc.selectPen(ctlPen(0));
-    dc.selectBrush(ctlBrush(2));
+    dc.selectPen(ctlPen(kCtlBlack));
+    dc.selectBrush(ctlBrush(kCtlBrightRed));
     if (!ctlHiResDc(dc)) {
         dc.ellipse(x - 2, y - 2, x + 2, y + 2);
         return;

@@ -19,6 +19,22 @@ class QWidget;
 
 constexpr uint32_t kCtlEngraved = 0x80000000;
 
+// A style word of palette colour (or pen), brush and font indexes; or it
+// with kCtlEngraved for the engraved look.
+constexpr uint32_t ctlStyle(int color, int brush, int font) {
+    return (static_cast<uint32_t>(font) & 0xF) << 8 | (static_cast<uint32_t>(brush) & 0xF) << 4 |
+           (static_cast<uint32_t>(color) & 0xF);
+}
+constexpr int ctlStyleColor(uint32_t style) {
+    return static_cast<int>(style & 0xF);
+}
+constexpr int ctlStyleBrush(uint32_t style) {
+    return static_cast<int>((style >> 4) & 0xF);
+}
+constexpr int ctlStyleFont(uint32_t style) {
+    return static_cast<int>((style >> 8) & 0xF);
+}
+
 // Copies the bitmap's top-left w x h to (x, y).
 void ctlBlit(Dc& dc, const QImage& bitmap, int x, int y, int w, int h);
 // Copies w x h from (sx, sy) of the bitmap to (x, y).

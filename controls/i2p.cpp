@@ -243,6 +243,6 @@ I2p* ctlCreateDefaultButton(QWidget* parent, int id, int x, int y, uint32_t opti
         mode = kI2pPush;
     }
     mode |= options & kCtlNotifyGestures;
-    return ctlCreateButton(parent, id, x, y, mode, ctlBitmap(0), ctlBitmap(1), QImage(), nullptr,
-                           nullptr);
+    return ctlCreateButton(parent, id, x, y, mode, ctlBitmap(kCtlBitmapButtonOff),
+                           ctlBitmap(kCtlBitmapButtonOn), QImage(), nullptr, nullptr);
 }

@@ -34,13 +34,13 @@ constexpr int kLabelEvery[3] = {50, 25, 20}; // steps between labelled ticks
 constexpr int kMinorEvery[3] = {10, 5, 4};   // steps between minor ticks
 constexpr double kStepFactor[3] = {1e-3, 1e-5, 1e-7};
 
-constexpr uint32_t kRulerBackground = 0xEE;   // brush 14, pen 14
-constexpr uint32_t kMarkerBox = 0x800000D0;   // sunken panel in brush 13
-constexpr uint32_t kMarkerText = 0x600;       // font 6, colour 0
-constexpr uint32_t kLabelText = 0x400;        // font 4, colour 0
-constexpr uint32_t kLabelTextLow = 0x40C;     // font 4, colour 12 (zero and below)
-constexpr uint32_t kHeading = 0x80000700;     // engraved, font 7, colour 0
-constexpr uint32_t kSwitchLabel = 0x80000600; // engraved, font 6, colour 0
+constexpr uint32_t kRulerBackground = ctlStyle(kCtlGrey230, kCtlGrey230, 0);
+constexpr uint32_t kMarkerBox = kCtlEngraved | ctlStyle(kCtlBlack, kCtlGrey180, 0); // sunken panel
+constexpr uint32_t kMarkerText = ctlStyle(kCtlBlack, 0, kCtlFont16);
+constexpr uint32_t kLabelText = ctlStyle(kCtlBlack, 0, kCtlFont14);
+constexpr uint32_t kLabelTextLow = ctlStyle(kCtlGrey130, 0, kCtlFont14); // zero and below
+constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont16Bold);
+constexpr uint32_t kSwitchLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont16);
 constexpr int kLabelPen = 10, kMinorPen = 11, kHatchPen = 13;
 
 bool sameNotifier(const CtlNotifier& a, const CtlNotifier& b) {
@@ -167,9 +167,9 @@ void PrecisionSlider::bringUp(bool takeFocus) {
 
 void PrecisionSlider::paintFace() {
     ctlFitSurface(m_face, this, QSize(m_w, m_h));
-    m_face.fill(ctlColor(14).isValid() ? ctlColor(14) : QColor(230, 230, 230));
+    m_face.fill(ctlColor(kCtlGrey230).isValid() ? ctlColor(kCtlGrey230) : QColor(230, 230, 230));
     Dc dc(m_face);
-    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(12));
+    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     dc.setBkMode(BkMode::Transparent);
     ctlText(dc, kHeading, 5, 2, QStringLiteral("Adjust Value"));
     ctlText(dc, kSwitchLabel, m_w - 186, m_h - 18, QStringLiteral("Inverse mousemove mode"));

@@ -21,6 +21,8 @@
 // Thread: main thread only.
 #pragma once
 
+#include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 #include "controls/ctl_notifier.h"
 #include "controls/knob_range.h"
 
@@ -47,7 +49,7 @@ constexpr int kKnobCmdLatency = 1000;     // 1000 + milliseconds, up to 1999
 constexpr int kKnobCmdInfoBox = 2000;     // 2000 toggles the box, 2001..2004 pick a corner
 
 // Style code of the entry dialogs opened by a knob.
-constexpr uint32_t kKnobEntryStyle = 2016;
+constexpr uint32_t kKnobEntryStyle = ctlStyle(kCtlBlack, kCtlGrey230, kCtlFont16Bold);
 
 class Rotatif : public CtlControl {
     Q_OBJECT

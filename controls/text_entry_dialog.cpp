@@ -8,6 +8,7 @@
 #include "controls/text_entry_dialog.h"
 
 #include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -37,10 +38,10 @@ int utf8Prefix(const QByteArray& bytes, int limit) {
 } // namespace
 
 void ctlApplyEntryStyle(QWidget* widget, uint32_t style) {
-    widget->setFont(ctlFont((style >> 8) & 0xF));
+    widget->setFont(ctlFont(ctlStyleFont(style)));
     QPalette pal = widget->palette();
-    const QColor text = ctlColor(style & 0xF);
-    const QColor background = ctlColor((style >> 4) & 0xF);
+    const QColor text = ctlColor(ctlStyleColor(style));
+    const QColor background = ctlColor(ctlStyleBrush(style));
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         pal.setColor(group, QPalette::Base, background);
         pal.setColor(group, QPalette::Text, text);
@@ -54,7 +55,8 @@ void ctlPaintDialogFrame(QWidget* dialog) {
     QPainter p(dialog);
     // Outer ring light above and left, dark below and right; the inner rings
     // in the dialog grey, with a white inner highlight.
-    const QColor rings[][2] = {{ctlColor(14), ctlColor(0)}, {ctlColor(15), ctlColor(11)}};
+    const QColor rings[][2] = {{ctlColor(kCtlGrey230), ctlColor(kCtlBlack)},
+                               {ctlColor(kCtlWhite), ctlColor(kCtlGrey110)}};
     for (int i = 0; i < f; ++i) {
         const QColor& light = rings[i < 2 ? i : 1][0];
         const QColor& dark = rings[i < 2 ? i : 1][1];

@@ -75,8 +75,8 @@ constexpr int kBeatUnits[] = {16, 8, 4, 2, 1};
 // and dotted rows, whole note to sixteenth.
 constexpr int kNoteUnits[kNoteCount] = {96, 48, 24, 12, 6, 64, 32, 16, 8, 4, 144, 72, 36, 18, 9};
 
-constexpr uint32_t kHeading = 0x80000900; // engraved, font 9, colour 0
-constexpr uint32_t kLabel = 0x80000400;   // engraved, font 4, colour 0
+constexpr uint32_t kHeading = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont18Bold);
+constexpr uint32_t kLabel = kCtlEngraved | ctlStyle(kCtlBlack, 0, kCtlFont14);
 
 int durationUnits(const TimeContext& c) {
     int units = 0;
@@ -245,29 +245,44 @@ void TimeEntryWindow::createControls(uint32_t style) {
         addEdit(e.id, e.x, e.y, e.w, e.h, style);
     }
     for (const EditPlace& l : kLists) {
-        auto* list = new QListWidget(m_client);
-        list->setObjectName(QString::number(l.id));
-        list->setFrameShape(QFrame::NoFrame);
-        list->setGeometry(l.x + 1, l.y + 1, l.w - 2, l.h - 2);
-        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        ctlApplyEntryStyle(list, style);
-        if (l.id == kIdNumerator) {
-            for (int n = 64; n >= 1; --n) {
-                list->addItem(QString::number(n));
-            }
-        } else {
-            for (int unit : kBeatUnits) {
-                list->addItem(QString::number(unit));
-            }
-        }
-        list->installEventFilter(this);
-        connect(list, &QListWidget::currentRowChanged, this,
-                [this, id = l.id](int row) { listChanged(id, row); });
-        m_controls[l.id] = list;
+        addList(l.id, QRect(l.x, l.y, l.w, l.h), style);
     }
+    fillFields();
 
-    // Fill every field.
+    // The field last used gets the focus again.
+    if (QWidget* last = control(m_context->lastField)) {
+        if (auto* edit = qobject_cast<QLineEdit*>(last)) {
+            edit->selectAll();
+        }
+        last->setFocus();
+    }
+    createButtons(style);
+}
+
+void TimeEntryWindow::addList(int id, const QRect& place, uint32_t style) {
+    auto* list = new QListWidget(m_client);
+    list->setObjectName(QString::number(id));
+    list->setFrameShape(QFrame::NoFrame);
+    list->setGeometry(place.adjusted(1, 1, -1, -1));
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ctlApplyEntryStyle(list, style);
+    if (id == kIdNumerator) {
+        for (int n = 64; n >= 1; --n) {
+            list->addItem(QString::number(n));
+        }
+    } else {
+        for (int unit : kBeatUnits) {
+            list->addItem(QString::number(unit));
+        }
+    }
+    list->installEventFilter(this);
+    connect(list, &QListWidget::currentRowChanged, this,
+            [this, id](int row) { listChanged(id, row); });
+    m_controls[id] = list;
+}
+
+void TimeEntryWindow::fillFields() {
     writeTimeFields(0);
     setFieldText(kIdTempo, fixed(m_context->tempo, 3));
     setFieldText(kIdTicks, QString::asprintf("%04i", m_context->ticksPerQuarter));
@@ -281,22 +296,17 @@ void TimeEntryWindow::createControls(uint32_t style) {
             static_cast<QListWidget*>(m_controls[kIdDenominator])->setCurrentRow(i);
         }
     }
+}
 
-    // The field last used gets the focus again.
-    if (QWidget* last = control(m_context->lastField)) {
-        if (auto* edit = qobject_cast<QLineEdit*>(last)) {
-            edit->selectAll();
-        }
-        last->setFocus();
-    }
-
+// The Replace mode toggle and the OK, Cancel and Apply buttons.
+void TimeEntryWindow::createButtons(uint32_t style) {
     I2p* replace = ctlCreateDefaultButton(m_client, kIdReplace, 315, 126, 0); // toggle
     m_controls[kIdReplace] = replace;
     if (m_context->replaceMode == 1) {
         ctlSendCommand(replace, kCtlCmdSetValue, 1.0f);
     }
 
-    const QFont styleFont = ctlFont((style >> 8) & 0xF);
+    const QFont styleFont = ctlFont(ctlStyleFont(style));
     struct ButtonPlace {
         int id;
         const char* text;
@@ -309,7 +319,7 @@ void TimeEntryWindow::createControls(uint32_t style) {
         auto* button = new CtlPushButton(QString::fromLatin1(b.text), m_client);
         button->setObjectName(QString::number(b.id));
         button->setGeometry(b.place);
-        button->setFont(b.id == kIdApply ? ctlFont(4) : styleFont);
+        button->setFont(b.id == kIdApply ? ctlFont(kCtlFont14) : styleFont);
         button->setDefault(b.id == kIdOk);
         m_controls[b.id] = button;
     }
@@ -521,106 +531,129 @@ void TimeEntryWindow::paintEvent(QPaintEvent*) {
     ctlPaintDialogFrame(this);
 }
 
+namespace {
+
+void paintTexts(Dc& dc, int sampleRate) {
+    const std::pair<QPoint, QString> headings[] = {
+        {{5, 2}, "Enter Time"},
+        {{180, 2}, "Enter Musical Time"},
+        {{360, 2}, "Enter Musical Position"},
+        {{360, 130}, "Enter Video Frame"},
+    };
+    for (const auto& [at, text] : headings) {
+        ctlText(dc, kHeading, at.x(), at.y(), text);
+    }
+    const std::pair<QPoint, QString> labels[] = {
+        {{135, 30}, "(s)"},
+        {{135, 50}, "(ms)"},
+        {{135, 70}, "(Hz)"},
+        {{135, 90}, "(bpm)"},
+        {{135, 110}, "(m)"},
+        {{135, 130}, "(smp)"},
+        {{8, 149}, QString::asprintf("Freq. Sample : %iHz", sampleRate)},
+        {{247, 127}, "Tempo"},
+        {{245, 144}, "Replace mode"},
+        {{179, 196}, "Musical duration."},
+        {{362, 44}, "tic"},
+        {{421, 44}, "Time Signature"},
+        {{360, 187}, "Frame per second"},
+    };
+    for (const auto& [at, text] : labels) {
+        ctlText(dc, kLabel, at.x(), at.y(), text);
+    }
+}
+
+void paintSeparators(Dc& dc) {
+    const QRect lines[] = {{QPoint(170, 2), QPoint(170, 212)},
+                           {QPoint(352, 2), QPoint(352, 212)},
+                           {QPoint(360, 125), QPoint(523, 125)},
+                           {QPoint(327, 144), QPoint(327, 152)},
+                           {QPoint(315, 152), QPoint(327, 152)}};
+    for (const QRect& l : lines) {
+        ctlLine(dc, kCtlEngraved, l.left(), l.top(), l.right(), l.bottom());
+    }
+}
+
+// The static edge around an edit or a list: dark above and left, light below
+// and right.
+void paintStaticEdge(Dc& dc, const QRect& control) {
+    const QRect r = control.adjusted(-1, -1, 1, 1);
+    dc.selectPen(ctlPen(kCtlGrey130));
+    dc.moveTo(r.left(), r.bottom());
+    dc.lineTo(r.left(), r.top());
+    dc.lineTo(r.right() + 1, r.top());
+    dc.selectPen(ctlPen(kCtlWhite));
+    dc.moveTo(r.left() + 1, r.bottom());
+    dc.lineTo(r.right(), r.bottom());
+    dc.lineTo(r.right(), r.top());
+}
+
+// The note picture, the held cell (or none, -1) inverted.
+void paintNotePicture(Dc& dc, const QImage& notes, int pressedCell) {
+    ctlBlitSharp(dc, notes, kTimeNotesX, kTimeNotesY, notes.width(), notes.height());
+    if (pressedCell >= 0 && !notes.isNull()) {
+        const int col = pressedCell % kColumns, row = pressedCell / kColumns;
+        ctlBlitSharpFrom(dc, notes, kTimeNotesX + col * kCellSize, kTimeNotesY + row * kCellSize,
+                         col * kCellSize, row * kCellSize, kCellSize, kCellSize, true);
+    }
+}
+
+// The tie under the junction of two picked notes at x.
+void paintTie(Dc& dc, int x) {
+    if (ctlHiResDc(dc)) {
+        // The same tie through the same pixel centres, smooth.
+        QPainter& p = dc.painter();
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(QPen(ctlColor(kCtlGrey180), 1.0));
+        p.translate(0.5, 0.5);
+        const QPointF tie[] = {{x - 6.0, 186}, {x - 4.0, 188}, {x + 4.0, 188}, {x + 6.0, 186}};
+        p.drawPolyline(tie, 4);
+        p.restore();
+        return;
+    }
+    dc.moveTo(x - 6, 186);
+    dc.lineTo(x - 4, 188);
+    dc.lineTo(x + 4, 188);
+    dc.lineTo(x + 6, 186);
+    dc.lineTo(x + 7, 185);
+}
+
+// The strip of picked notes with a tie under each junction.
+void paintNoteStrip(Dc& dc, const QImage& notes, const TimeContext& context) {
+    ctlBox(dc, kCtlEngraved, kTimeStripLeft, kTimeStripTop, kTimeStripRight, kTimeStripBottom);
+    const int count = noteCount(context);
+    for (int i = 0; i < count && !notes.isNull(); ++i) {
+        const int note = context.notes[i];
+        const int col = note % kColumns, row = note / kColumns;
+        ctlBlitSharpFrom(dc, notes, 181 + 30 * i, 162, col * kCellSize + 1, row * kCellSize + 1, 30,
+                         30, true);
+    }
+    dc.selectPen(ctlPen(kCtlGrey180));
+    for (int i = 1; i < count; ++i) {
+        paintTie(dc, 181 + 30 * i);
+    }
+}
+
+} // namespace
+
 void TimeEntryWindow::paintClient(QWidget* client) {
     if (!m_updating) {
         ctlFitSurface(m_surface, client, QSize(kClientW, kClientH));
         Dc dc(m_surface);
-        ctlTileBitmap(client, dc, 0, 0, ctlBitmap(12));
+        ctlTileBitmap(client, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
         dc.setBkMode(BkMode::Transparent);
-        const std::pair<QPoint, QString> headings[] = {
-            {{5, 2}, "Enter Time"},
-            {{180, 2}, "Enter Musical Time"},
-            {{360, 2}, "Enter Musical Position"},
-            {{360, 130}, "Enter Video Frame"},
-        };
-        for (const auto& [at, text] : headings) {
-            ctlText(dc, kHeading, at.x(), at.y(), text);
-        }
-        const std::pair<QPoint, QString> labels[] = {
-            {{135, 30}, "(s)"},
-            {{135, 50}, "(ms)"},
-            {{135, 70}, "(Hz)"},
-            {{135, 90}, "(bpm)"},
-            {{135, 110}, "(m)"},
-            {{135, 130}, "(smp)"},
-            {{8, 149}, QString::asprintf("Freq. Sample : %iHz", m_context->sampleRate)},
-            {{247, 127}, "Tempo"},
-            {{245, 144}, "Replace mode"},
-            {{179, 196}, "Musical duration."},
-            {{362, 44}, "tic"},
-            {{421, 44}, "Time Signature"},
-            {{360, 187}, "Frame per second"},
-        };
-        for (const auto& [at, text] : labels) {
-            ctlText(dc, kLabel, at.x(), at.y(), text);
-        }
-        const QRect lines[] = {{QPoint(170, 2), QPoint(170, 212)},
-                               {QPoint(352, 2), QPoint(352, 212)},
-                               {QPoint(360, 125), QPoint(523, 125)},
-                               {QPoint(327, 144), QPoint(327, 152)},
-                               {QPoint(315, 152), QPoint(327, 152)}};
-        for (const QRect& l : lines) {
-            ctlLine(dc, kCtlEngraved, l.left(), l.top(), l.right(), l.bottom());
-        }
-
-        // Static edges of the edits and lists.
-        for (int id = 0; id < static_cast<int>(m_controls.size()); ++id) {
-            if (qobject_cast<QLineEdit*>(m_controls[id]) ||
-                qobject_cast<QListWidget*>(m_controls[id])) {
-                const QRect r = m_controls[id]->geometry().adjusted(-1, -1, 1, 1);
-                dc.selectPen(ctlPen(12));
-                dc.moveTo(r.left(), r.bottom());
-                dc.lineTo(r.left(), r.top());
-                dc.lineTo(r.right() + 1, r.top());
-                dc.selectPen(ctlPen(15));
-                dc.moveTo(r.left() + 1, r.bottom());
-                dc.lineTo(r.right(), r.bottom());
-                dc.lineTo(r.right(), r.top());
+        paintTexts(dc, m_context->sampleRate);
+        paintSeparators(dc);
+        for (QWidget* c : m_controls) {
+            if (qobject_cast<QLineEdit*>(c) || qobject_cast<QListWidget*>(c)) {
+                paintStaticEdge(dc, c->geometry());
             }
         }
-
-        // The note picture, the held cell inverted.
-        const QImage& notes = ctlBitmap(6);
-        ctlBlitSharp(dc, notes, kTimeNotesX, kTimeNotesY, notes.width(), notes.height());
-        if (m_pressedCell >= 0 && !notes.isNull()) {
-            const int col = m_pressedCell % kColumns, row = m_pressedCell / kColumns;
-            ctlBlitSharpFrom(dc, notes, kTimeNotesX + col * kCellSize,
-                             kTimeNotesY + row * kCellSize, col * kCellSize, row * kCellSize,
-                             kCellSize, kCellSize, true);
-        }
-
-        // The strip of picked notes with a tie under each junction.
-        ctlBox(dc, kCtlEngraved, kTimeStripLeft, kTimeStripTop, kTimeStripRight, kTimeStripBottom);
-        const int count = noteCount(*m_context);
-        for (int i = 0; i < count && !notes.isNull(); ++i) {
-            const int note = m_context->notes[i];
-            const int col = note % kColumns, row = note / kColumns;
-            ctlBlitSharpFrom(dc, notes, 181 + 30 * i, 162, col * kCellSize + 1, row * kCellSize + 1,
-                             30, 30, true);
-        }
-        dc.selectPen(ctlPen(13));
-        for (int i = 1; i < count; ++i) {
-            const int x = 181 + 30 * i;
-            if (ctlHiResDc(dc)) {
-                // The same tie through the same pixel centres, smooth.
-                QPainter& p = dc.painter();
-                p.save();
-                p.setRenderHint(QPainter::Antialiasing);
-                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-                p.setPen(QPen(ctlColor(13), 1.0));
-                p.translate(0.5, 0.5);
-                const QPointF tie[] = {
-                    {x - 6.0, 186}, {x - 4.0, 188}, {x + 4.0, 188}, {x + 6.0, 186}};
-                p.drawPolyline(tie, 4);
-                p.restore();
-                continue;
-            }
-            dc.moveTo(x - 6, 186);
-            dc.lineTo(x - 4, 188);
-            dc.lineTo(x + 4, 188);
-            dc.lineTo(x + 6, 186);
-            dc.lineTo(x + 7, 185);
-        }
+        const QImage& notes = ctlBitmap(kCtlBitmapNotes);
+        paintNotePicture(dc, notes, m_pressedCell);
+        paintNoteStrip(dc, notes, *m_context);
     }
     QPainter p(client);
     p.drawImage(QPointF(0, 0), m_surface);

@@ -75,6 +75,9 @@ private:
 
     void createControls(uint32_t style);
     QLineEdit* addEdit(int id, int x, int y, int w, int h, uint32_t style);
+    void addList(int id, const QRect& place, uint32_t style);
+    void fillFields();
+    void createButtons(uint32_t style);
     void fieldChanged(int id);
     void listChanged(int id, int row);
     // Rewrites the six time fields, the position and the video frame, all

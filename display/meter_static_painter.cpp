@@ -69,9 +69,9 @@ void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
     const MeterLayout L = meterComputeLayout(clientWidth, clientHeight, channels, cp.displayFlags,
                                              loudnessTarget >= 0);
     dc.setBkMode(BkMode::Transparent);
-    dc.selectFont(ctlFont(5));
+    dc.selectFont(ctlFont(kCtlFont14Bold));
     if (!L.fits()) {
-        dc.setTextColor(ctlColor(15));
+        dc.setTextColor(ctlColor(kCtlWhite));
         dc.textOut(2, 2, QStringLiteral("Not Enough"));
         dc.textOut(2, 12, QStringLiteral("Place"));
         return;
@@ -109,22 +109,22 @@ void meterPaintStatic(Dc& dc, int clientWidth, int clientHeight, int channels,
     if (L.correlator) {
         const int c0 = L.c0;
         textBox(dc, 11, 14, 7, c0, 2, c0 + bw + (wide ? 60 : 32), 20, QStringLiteral("Phase"));
-        dc.selectPen(ctlPen(12));
+        dc.selectPen(ctlPen(kCtlGrey130));
         dc.moveTo(c0 + 1, 22);
         dc.lineTo(c0 + 1, H + 57);
-        dc.selectPen(ctlPen(10));
-        dc.selectBrush(ctlBrush(10));
+        dc.selectPen(ctlPen(kCtlGrey84));
+        dc.selectBrush(ctlBrush(kCtlGrey84));
         dc.rectangle(c0 + 2, 22, c0 + 33, H + 57);
         paintScalePlan(dc, correlatorScalePlan(H), c0 + 4, c0 + 32, L.bottom);
-        dc.selectPen(ctlPen(0));
-        dc.selectBrush(ctlBrush(9));
+        dc.selectPen(ctlPen(kCtlBlack));
+        dc.selectBrush(ctlBrush(kCtlGrey64));
         dc.rectangle(c0 + 33, 22, c0 + bw + 32, H + 57);
         if (wide) {
-            dc.selectPen(ctlPen(12));
+            dc.selectPen(ctlPen(kCtlGrey130));
             dc.moveTo(c0 + bw + 32, 22);
             dc.lineTo(c0 + bw + 32, H + 57);
-            dc.selectPen(ctlPen(10));
-            dc.selectBrush(ctlBrush(10));
+            dc.selectPen(ctlPen(kCtlGrey84));
+            dc.selectBrush(ctlBrush(kCtlGrey84));
             dc.rectangle(c0 + bw + 33, 22, c0 + bw + 63, H + 57);
             paintScalePlan(dc, phaseAngleScalePlan(H), c0 + bw + 33, c0 + bw + 63, L.bottom);
         }

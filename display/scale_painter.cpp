@@ -56,13 +56,13 @@ void paintScalePlan(Dc& dc, const ScalePlan& plan, int x1, int x2, int y0) {
         const int y = y0 - m.p;
         switch (m.style) {
         case MarkStyle::Minor:
-            dc.selectPen(ctlPen(13));
+            dc.selectPen(ctlPen(kCtlGrey180));
             line(dc, x1, y, x1 + 1, y);
             if (w > 5)
                 line(dc, x2 - 1, y, x2, y);
             break;
         case MarkStyle::Half:
-            dc.selectPen(ctlPen(13));
+            dc.selectPen(ctlPen(kCtlGrey180));
             line(dc, x1, y, x1 + 5, y);
             line(dc, x2 - 5, y, x2, y);
             if (w > 18 && m.labelled)
@@ -70,38 +70,38 @@ void paintScalePlan(Dc& dc, const ScalePlan& plan, int x1, int x2, int y0) {
             break;
         case MarkStyle::Major:
         case MarkStyle::BottomEnd:
-            dc.selectPen(ctlPen(14));
+            dc.selectPen(ctlPen(kCtlGrey230));
             line(dc, x1, y - 1, x2, y - 1);
             line(dc, x1, y, x2, y);
             if ((m.style == MarkStyle::Major ? w >= 20 : w > 20) && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y, x2, y + 18, DcCenter);
             break;
         case MarkStyle::TopEnd:
-            dc.selectPen(ctlPen(14));
+            dc.selectPen(ctlPen(kCtlGrey230));
             line(dc, x1, y, x2, y);
             line(dc, x1, y + 1, x2, y + 1);
             if (w > 20 && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y - 15, x2, y, DcCenter);
             break;
         case MarkStyle::CorrMinor:
-            dc.selectPen(ctlPen(12));
+            dc.selectPen(ctlPen(kCtlGrey130));
             line(dc, x2 - (w > 5 ? 2 : 1), y, x2, y);
             break;
         case MarkStyle::CorrHalf:
-            dc.selectPen(ctlPen(13));
+            dc.selectPen(ctlPen(kCtlGrey180));
             line(dc, x2 - 4, y, x2, y);
             if (w > 16 && m.labelled)
                 label(dc, 13, 2, "%0.2f", m.value, x1, y - 5, x2, y + 18, DcLeft);
             break;
         case MarkStyle::CorrMajor:
-            dc.selectPen(ctlPen(13));
+            dc.selectPen(ctlPen(kCtlGrey180));
             line(dc, x2 - 9, y, x2, y);
             line(dc, x2 - 9, y + 1, x2, y + 1);
             if (w >= 19 && m.labelled)
                 label(dc, 15, 4, "%0.1f", m.value, x1, y - 7, x2, y + 18, DcLeft);
             break;
         case MarkStyle::Angle:
-            dc.selectPen(ctlPen(13));
+            dc.selectPen(ctlPen(kCtlGrey180));
             line(dc, x1, y, x1 + 6, y);
             line(dc, x1, y + 1, x1 + 6, y + 1);
             if (w >= 19 && m.labelled)

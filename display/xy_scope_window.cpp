@@ -169,7 +169,7 @@ XyScopeWindow::XyScopeWindow(MeterEngine* engine, const WindowRect& rect)
       m_surface(std::make_shared<MeterSurface>()) {
     setObjectName(QStringLiteral("XyScope"));
     setWindowTitle(QString::fromLatin1(kXyScopeTitle));
-    setWindowIcon(QIcon(resourcePath(101)));
+    setWindowIcon(QIcon(resourcePath(kIconMeter)));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(rect.x, rect.y, std::max(rect.width, 1), std::max(rect.height, 1));

@@ -289,7 +289,7 @@ ChannelParams meterCreationParams(const MeterSettingsValues& s) {
     p.Attack = clampValue(s.Attack, 0.1f, 96.0f);
     p.attackOn = 0;
     p.dbOffsetOn = 0;
-    p.displayFlags = kMeterShowBars | kMeterShowCorrelator;
+    p.displayFlags = kMeterShowBarsAndCorrelator;
     p.rmsOn = 1;
     p.peakOn = 1;
     p.linearScale = 0;

@@ -52,6 +52,7 @@ static_assert(sizeof(ChannelParams) == 56, "ChannelParams is 14 fields of 32 bit
 
 inline constexpr int32_t kMeterShowBars = 0x00000001;
 inline constexpr int32_t kMeterShowCorrelator = 0x10000000;
+inline constexpr int32_t kMeterShowBarsAndCorrelator = kMeterShowBars | kMeterShowCorrelator;
 
 // The block that the control panel and the meter window copy out and write
 // back whole.

@@ -182,7 +182,7 @@ QLineEdit* MeterOptionsDialog::addEdit(const char* name, int l, int t, int w, in
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(l, t, w, h);
-    edit->setFont(ctlFont(6));
+    edit->setFont(ctlFont(kCtlFont16));
     // Sunken client edge (two pixels) or static edge (one pixel).
     edit->setStyleSheet(clientEdge ? QStringLiteral("QLineEdit { border: 2px inset #a0a0a0; "
                                                     "background: white; padding: 0; }")
@@ -194,39 +194,52 @@ QLineEdit* MeterOptionsDialog::addEdit(const char* name, int l, int t, int w, in
     return edit;
 }
 
-void MeterOptionsDialog::createControls() {
-    const MeterSettingsValues& v = m_work;
-    const bool xy = (m_flags & kMeterOptXY) != 0;
-    auto button = [this](const char* text, int id, int font, int l, int t) {
-        auto* b = new CtlPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::number(id));
-        b->setFont(ctlFont(font));
-        b->setGeometry(l, t, id <= kOptCancel ? 90 : 50, id <= kOptCancel ? 25 : 22);
-        return b;
-    };
-    auto list = [this](int id, int l, int t, int w, int h) {
-        auto* box = new QListWidget(this);
-        box->setObjectName(QString::number(id));
-        box->setFont(ctlFont(4));
-        box->setGeometry(l, t, w, h);
-        box->setFrameShape(QFrame::Panel);
-        box->setFrameShadow(QFrame::Sunken);
-        box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        return box;
-    };
-    auto f1 = [](double value) { return QString::asprintf("%0.1f", value); };
+namespace {
 
-    QPushButton* ok = button("OK", kOptOk, 5, 110, 492);
+CtlPushButton* makeButton(QWidget* parent, const char* text, int id, int font, int l, int t) {
+    auto* b = new CtlPushButton(QString::fromLatin1(text), parent);
+    b->setObjectName(QString::number(id));
+    b->setFont(ctlFont(font));
+    b->setGeometry(l, t, id <= kOptCancel ? 90 : 50, id <= kOptCancel ? 25 : 22);
+    return b;
+}
+
+QListWidget* makeList(QWidget* parent, int id, int l, int t, int w, int h) {
+    auto* box = new QListWidget(parent);
+    box->setObjectName(QString::number(id));
+    box->setFont(ctlFont(kCtlFont14));
+    box->setGeometry(l, t, w, h);
+    box->setFrameShape(QFrame::Panel);
+    box->setFrameShadow(QFrame::Sunken);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return box;
+}
+
+QString oneDecimal(double value) {
+    return QString::asprintf("%0.1f", value);
+}
+
+} // namespace
+
+// The controls in their Tab order.
+void MeterOptionsDialog::createControls() {
+    QPushButton* ok = makeButton(this, "OK", kOptOk, 5, 110, 492);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { applyFields(); });
-    connect(button("Cancel", kOptCancel, 4, 205, 492), &QPushButton::clicked, this,
+    connect(makeButton(this, "Cancel", kOptCancel, 4, 205, 492), &QPushButton::clicked, this,
             &QDialog::reject);
+    createLists();
+    createZoneControls();
+    createTimingEdits();
+    ok->setFocus();
+}
 
-    m_colorList = list(kOptColorList, 95, 5, 200, 152);
+void MeterOptionsDialog::createLists() {
+    m_colorList = makeList(this, kOptColorList, 95, 5, 200, 152);
     for (const char* name : kMeterColorEntryNames)
         m_colorList->addItem(QString::fromLatin1(name));
-    m_entry = xy ? 12 : 0;
+    m_entry = (m_flags & kMeterOptXY) != 0 ? 12 : 0;
     m_colorList->setCurrentRow(m_entry);
     connect(m_colorList, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < kMeterColorEntryCount) {
@@ -235,31 +248,40 @@ void MeterOptionsDialog::createControls() {
         }
     });
 
-    m_patternList = list(kOptPatternList, 210, 160, 85, 50);
+    m_patternList = makeList(this, kOptPatternList, 210, 160, 85, 50);
     for (const char* name : kMeterBrushTypeNames)
         m_patternList->addItem(QString::fromLatin1(name));
-    m_patternList->setCurrentRow(v.BrushType);
+    m_patternList->setCurrentRow(m_work.BrushType);
     connect(m_patternList, &QListWidget::currentRowChanged, this,
             [this](int row) { choosePattern(row); });
+}
 
-    m_from = addEdit("From", 210, 238, 65, 22, true, f1(v.dbHead));
-    m_to = addEdit("To", 210, 261, 65, 22, true, f1(v.dbMax));
-    connect(button("Change", kOptChange, 4, 155, 160), &QPushButton::clicked, this,
+// The nominal zone's From and To, and the Change and Reset buttons.
+void MeterOptionsDialog::createZoneControls() {
+    m_from = addEdit("From", 210, 238, 65, 22, true, oneDecimal(m_work.dbHead));
+    m_to = addEdit("To", 210, 261, 65, 22, true, oneDecimal(m_work.dbMax));
+    connect(makeButton(this, "Change", kOptChange, 4, 155, 160), &QPushButton::clicked, this,
             [this] { changeColor(); });
-    connect(button("Reset", kOptReset, 4, 155, 185), &QPushButton::clicked, this,
+    connect(makeButton(this, "Reset", kOptReset, 4, 155, 185), &QPushButton::clicked, this,
             [this] { resetAll(); });
+}
+
+// The range, release and timing values; the option flags add the optional ones.
+void MeterOptionsDialog::createTimingEdits() {
+    const MeterSettingsValues& v = m_work;
+    const bool xy = (m_flags & kMeterOptXY) != 0;
     m_max = addEdit(xy ? "Elec." : "Max", 130, 310, 48, 20, false,
-                    f1(xy ? v.DelayElectron * 1000.0 : v.L_MaxDB));
+                    oneDecimal(xy ? v.DelayElectron * 1000.0 : v.L_MaxDB));
     m_min = addEdit(xy ? "Pers." : "Min", 130, 333, 48, 20, false,
-                    f1(xy ? v.DelayPersistence * 1000.0 : v.L_MinDB));
+                    oneDecimal(xy ? v.DelayPersistence * 1000.0 : v.L_MinDB));
     if (m_flags & kMeterOptZeroPoint)
         m_at = addEdit("At", 225, 310, 50, 22, true, QString::asprintf("%0.2f", v.DisplayDbOffset));
     if (m_flags & kMeterOptAttack)
-        m_attack = addEdit("Atck.", 240, 408, 48, 20, false, f1(v.Attack));
+        m_attack = addEdit("Atck.", 240, 408, 48, 20, false, oneDecimal(v.Attack));
     m_peak = addEdit(xy ? "Range" : "Peak", 140, 385, 48, 20, false,
-                     f1(xy ? v.RangeRelease : v.Max_DBperS));
+                     oneDecimal(xy ? v.RangeRelease : v.Max_DBperS));
     if (!xy)
-        m_level = addEdit("Level", 140, 408, 48, 20, false, f1(v.Moy_DBperS));
+        m_level = addEdit("Level", 140, 408, 48, 20, false, oneDecimal(v.Moy_DBperS));
     m_frames = addEdit("N :", 240, 385, 48, 20, false, QString::asprintf("%i", v.nbFperS));
     if (m_flags & kMeterOptReduceGain)
         m_reduce = addEdit("Reduc. Gain", 35, 455, 48, 20, false,
@@ -273,7 +295,6 @@ void MeterOptionsDialog::createControls() {
     if (m_flags & kMeterOptSyncDelay)
         m_delay =
             addEdit("Sync Delay", 240, 455, 48, 20, false, QString::asprintf("%0.3f", v.Delay));
-    ok->setFocus();
 }
 
 void MeterOptionsDialog::paintEvent(QPaintEvent*) {
@@ -286,9 +307,9 @@ void MeterOptionsDialog::paintEvent(QPaintEvent*) {
 }
 
 void MeterOptionsDialog::paintFace(QImage& image) {
-    image.fill(ctlColor(13));
+    image.fill(ctlColor(kCtlGrey180));
     Dc dc(image);
-    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(12));
+    ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     const MeterColorSetPtr held = m_work.colorSet.load();
     if (!held)
         return;
@@ -297,9 +318,9 @@ void MeterOptionsDialog::paintFace(QImage& image) {
 
     // The preview: a bar with a reduction zone and markers, a bar with a
     // nominal zone.
-    box(dc, ctlPen(13), ctlBrush(0), 3, 3, 87, 430);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 3, 3, 87, 430);
     box(dc, s.MoyBorderPen, s.MoyBrushH, 10, 200, 40, 423);
-    box(dc, s.MaxBorderPen, ctlBrush(0), 10, 50, 40, 200);
+    box(dc, s.MaxBorderPen, ctlBrush(kCtlBlack), 10, 50, 40, 200);
     box(dc, s.AttnBorderPen, s.AttnBrushH, 10, 50, 40, 100);
     dc.selectPen(s.MaxColorPen);
     line(dc, 10, 50, 40, 50);
@@ -314,14 +335,14 @@ void MeterOptionsDialog::paintFace(QImage& image) {
     box(dc, s.MaxBorderPen, s.MaxBrushH, 50, 10, 80, 80);
 
     // The swatch of the selected entry.
-    box(dc, ctlPen(13), ctlBrush(0), 95, 160, 150, 210);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 95, 160, 150, 210);
     const ColorEntry& e = kEntries[m_entry];
     switch (e.swatch) {
     case Swatch::Border:
-        box(dc, s.*e.pen, ctlBrush(0), 100, 165, 145, 205);
+        box(dc, s.*e.pen, ctlBrush(kCtlBlack), 100, 165, 145, 205);
         break;
     case Swatch::Brush:
-        box(dc, ctlPen(0), s.*e.brush, 100, 165, 145, 205);
+        box(dc, ctlPen(kCtlBlack), s.*e.brush, 100, 165, 145, 205);
         break;
     case Swatch::Marker:
         dc.selectPen(s.*e.pen);
@@ -330,20 +351,20 @@ void MeterOptionsDialog::paintFace(QImage& image) {
         line(dc, 100, 165, 145, 165);
         break;
     case Swatch::Correlator:
-        box(dc, ctlPen(0), s.*e.brush, 110, 175, 135, 195);
-        dc.selectPen(ctlPen(15));
+        box(dc, ctlPen(kCtlBlack), s.*e.brush, 110, 175, 135, 195);
+        dc.selectPen(ctlPen(kCtlWhite));
         line(dc, 110, 185, 135, 185);
         break;
     case Swatch::Beam:
         dc.selectPen(s.*e.pen);
-        dc.selectBrush(ctlBrush(0));
+        dc.selectBrush(ctlBrush(kCtlBlack));
         for (int inset : {0, 5, 10, 15})
             dc.ellipse(100 + inset, 165, 145 - inset, 205);
         break;
     }
 
     // The nominal zone as it will look.
-    box(dc, ctlPen(13), ctlBrush(0), 95, 235, 150, 285);
+    box(dc, ctlPen(kCtlGrey180), ctlBrush(kCtlBlack), 95, 235, 150, 285);
     box(dc, s.nomBorderPen, s.nomBrushH, 100, 240, 145, 280);
 
     for (int y : {215, 290, 365})

@@ -78,6 +78,9 @@ protected:
 
 private:
     void createControls();
+    void createLists();
+    void createZoneControls();
+    void createTimingEdits();
     QLineEdit* addEdit(const char* name, int l, int t, int w, int h, bool clientEdge,
                        const QString& text);
     void paintFace(QImage& image);

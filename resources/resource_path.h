@@ -8,5 +8,16 @@
 
 #include <QString>
 
+// The program's own numbered pictures (the control library's 1500 to 1513
+// are reached through ctlBitmap).
+enum ResourceNumber : int {
+    kIconMain = 100,        // the main window's icon
+    kIconMeter = 101,       // the meter window's and the X/Y scope's icon
+    kBitmapPanel = 500,     // the control panel's face
+    kBitmapKnob = 509,      // the panel's knob
+    kBitmapButtonOn = 530,  // the panel's buttons, on
+    kBitmapButtonOff = 531, // and off
+};
+
 // ":/res/<number>.png"
 QString resourcePath(int number);

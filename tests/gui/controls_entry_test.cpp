@@ -1,6 +1,8 @@
 // Control library entry dialogs: the text entry dialog's ways out and its
 // result, the time entry dialog's conversions, note picks, context fields and
 // what OK, Cancel and a close request leave in the stored time context.
+#include "controls/ctl_core.h"
+#include "controls/ctl_draw.h"
 #include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
 #include "gui_test_support.h"
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr uint32_t kStyle = 2016; // font 7, background 14, text 0
+constexpr uint32_t kStyle = ctlStyle(kCtlBlack, kCtlGrey230, 7);
 
 using ControlsEntry = ControlsWindowTest;
 

@@ -20,8 +20,9 @@
 namespace {
 
 constexpr int kId = 9, kBegin = kId | kCtlGestureBegin, kEnd = kId | kCtlGestureEnd;
-constexpr int kSize = 24, kC = 12;           // picture size and centre
-constexpr uint32_t kPanelStyle = 0x011000A0; // text entry, continuous, pen 0, brush 10
+constexpr int kSize = 24, kC = 12; // picture size and centre
+constexpr uint32_t kPanelStyle = kKnobTextEntry | kKnobContinuous |
+                                 ctlStyle(kCtlBlack, kCtlGrey84, 0); // pointer: pen 0, brush 10
 constexpr QRgb kDisc = 0xFFC8C8C8;
 
 struct Recorder {

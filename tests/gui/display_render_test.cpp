@@ -42,7 +42,7 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-constexpr int32_t kBarsAndCorrelator = 0x10000001;
+constexpr int32_t kBarsAndCorrelator = kMeterShowBarsAndCorrelator;
 
 class RenderTest : public ::testing::Test {
 protected:
@@ -234,11 +234,11 @@ TEST_F(RenderTest, LabelsAndRangeOfThePreviousFrameAreErased) {
 
 TEST_F(RenderTest, CorrelatorMarkerColourAndHiddenBars) {
     // Without bars the correlator starts at x = 0.
-    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000000);
+    const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowCorrelator);
     ASSERT_EQ(L.c0, 0);
     MeterSurface s;
     s.resize(180, 600);
-    MeterFrame f = frame(0x10000000);
+    MeterFrame f = frame(kMeterShowCorrelator);
     f.correlation = 0.5f;
     ASSERT_TRUE(draw(s, f));
     const int half = static_cast<int>(L.H * 0.5f);

@@ -286,7 +286,7 @@ TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
     w->resize(180, 600);
     settle(w);
     feed(true, 3);
-    const MeterLayout L = meterComputeLayout(180, 700, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(180, 700, 2, kMeterShowBarsAndCorrelator);
     for (int id : {0, int{kCmdAlwaysVisible}}) {
         if (id)
             w->command(id); // re-creates the native window
@@ -302,7 +302,7 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
     MeterWindow* w = meterWindowShow(engine);
     w->resize(180, 600);
     settle(w);
-    MeterFrame f = silentFrame(0x10000001);
+    MeterFrame f = silentFrame(kMeterShowBarsAndCorrelator);
     f.in.window = w;
     auto boxPixels = [&] {
         const QImage img = w->surface()->snapshot();
@@ -442,7 +442,7 @@ TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
     w->resize(180, 600);
     QApplication::processEvents();
     std::shared_ptr<MeterSurface> first = w->surface();
-    const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowBarsAndCorrelator);
     ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
     feed(true, 3); // the third block waits until the second frame is drawn
     EXPECT_GT(litRows(*first, L.x0 + 5, 40, L.bottom), 200);

@@ -396,7 +396,7 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
     EXPECT_EQ(preview, "1111000011110000");
     settle(w);
-    const MeterLayout L = meterComputeLayout(180, 560, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(180, 560, 2, kMeterShowBarsAndCorrelator);
     EXPECT_EQ(litRows(w->surface()->snapshot(), L.x0 + 5, (L.bottom - 40) & ~7),
               "1111000011110000");
 

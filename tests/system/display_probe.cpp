@@ -20,6 +20,7 @@
 //       even coordinates have pixels that differ, where text drawn at the
 //       logical size and stretched would have none.
 #include "display/meter_layout.h"
+#include "meter/meter_engine.h"
 #include "tests/system/x11_probe_util.h"
 #include "tools/wav_writer.h"
 
@@ -75,7 +76,8 @@ int checkBars(const char* windowId, const char* out) {
     if (img.isNull())
         return 1;
     img.save(QString::fromLocal8Bit(out));
-    const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
+    const MeterLayout L =
+        meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
                 L.wide()   ? "wide"
                 : L.fits() ? "narrow"
@@ -102,7 +104,8 @@ int shot(const char* windowId, const char* out, bool scaleOnly) {
     if (img.isNull())
         return 1;
     if (scaleOnly) {
-        const MeterLayout L = meterComputeLayout(img.width(), img.height(), 2, 0x10000001);
+        const MeterLayout L =
+            meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
         if (!L.fits())
             return 1;
         img = img.copy(L.scaleX, 0, 30, img.height());
@@ -115,7 +118,7 @@ int checkSharp(const char* windowId, const char* out, int width, int height) {
     if (img.isNull())
         return 1;
     img.save(QString::fromLocal8Bit(out));
-    const MeterLayout L = meterComputeLayout(width, height, 2, 0x10000001);
+    const MeterLayout L = meterComputeLayout(width, height, 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d for a %dx%d window, layout %s\n", img.width(), img.height(), width,
                 height, L.fits() ? "fits" : "none");
     if (img.width() != 2 * width || img.height() != 2 * height || !L.fits())

@@ -4,6 +4,7 @@
 #include "analysis/analysis_input.h"
 #include "audio/transport.h"
 #include "meter/meter_hooks.h"
+#include "meter/meter_presets.h"
 #include "tests/unit/audio_test_support.h"
 #include "tests/unit/meter_test_support.h"
 
@@ -45,11 +46,7 @@ std::vector<AnalysisFrame> playLive(const std::string& path, const AnalysisOptio
     MeterParams p;
     meterGetParams(rig.engine, &p);
     if (o.preset >= 0) {
-        ChannelParams row = kAnalysisPresets[o.preset];
-        row.Delay = p.left.Delay;
-        row.nbFperS = p.left.nbFperS;
-        row.PhaseRelease = p.left.PhaseRelease;
-        p.left = p.right = row;
+        p.left = p.right = meterPresetFor(o.preset, p.left);
     }
     if (o.fps > 0)
         p.left.nbFperS = o.fps;

@@ -1,6 +1,7 @@
 // Layout and placement of the meter window: pure geometry.
 #include "display/meter_layout.h"
 #include "display/window_placement.h"
+#include "meter/meter_engine.h"
 #include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int32_t kBarsAndCorrelator = 0x10000001;
+constexpr int32_t kBarsAndCorrelator = kMeterShowBarsAndCorrelator;
 
 TEST(MeterLayout, NarrowFallbackWhenWideLeavesNoRoom) {
     // 180 x 600 stereo: the wide layout needs 194 fixed pixels of 181.
@@ -29,11 +30,11 @@ TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
     EXPECT_FALSE(meterComputeLayout(3 * 8 + 66, 300, 2, kBarsAndCorrelator).fits());
     // Nothing to show: no layout.
     EXPECT_FALSE(meterComputeLayout(800, 800, 2, 0).fits());
-    EXPECT_FALSE(meterComputeLayout(800, 800, 1, 0x10000000).fits());
+    EXPECT_FALSE(meterComputeLayout(800, 800, 1, kMeterShowCorrelator).fits());
 }
 
 TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
-    const MeterLayout l = meterComputeLayout(180, 600, 2, 0x10000000);
+    const MeterLayout l = meterComputeLayout(180, 600, 2, kMeterShowCorrelator);
     ASSERT_TRUE(l.fits());
     EXPECT_EQ(std::tuple(l.bars, l.c0, l.kind, l.bw),
               std::tuple(false, 0, MeterLayoutKind::Wide, 181 - 64));
