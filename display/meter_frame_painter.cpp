@@ -117,7 +117,7 @@ void barRows(MeterSurface& s, const RenderPalette& pal, const Side& sd, int d, i
             }
         }
     }
-    s.fillSolid(sd.xb, y0, sd.xe, std::min(y1, bottom - std::max(d, 0)), pal.color[0]);
+    s.fillSolid(sd.xb, y0, sd.xe, std::min(y1, bottom - std::max(d, 0)), pal.color[kCtlBlack]);
 }
 
 // Drawing one frame: the named steps of meterDrawFrame share the surface,
@@ -147,17 +147,18 @@ private:
     // Erase within the bar area only: recorded pixels of an older, taller
     // layout must not reach the static parts above and below it.
     void erase(int l, int t, int r, int b) {
-        m_s.fillSolid(l, std::max(t, kMeterBarTop), r, std::min(b, m_L.bottom + 1), m_pal.color[0]);
+        m_s.fillSolid(l, std::max(t, kMeterBarTop), r, std::min(b, m_L.bottom + 1),
+                      m_pal.color[kCtlBlack]);
     }
     void text(int x, int y, const char* t, uint32_t rgb) { m_glyphs.draw(m_s, x, y, t, rgb); }
     void label(const Side& sd, int p, uint32_t fill, uint32_t textRgb, float value) {
         const int y = m_L.bottom - p;
-        m_s.rectangle(sd.labelL, y - 15, sd.labelR, y + 1, m_pal.color[15],
+        m_s.rectangle(sd.labelL, y - 15, sd.labelR, y + 1, m_pal.color[kCtlWhite],
                       RasterFill::solidColor(fill));
         char buf[32];
         std::snprintf(buf, sizeof buf, "%0.2f", static_cast<double>(value));
         text(sd.textX, y - 14, buf, textRgb);
-        m_s.vline(sd.pointerX, y - 9, y + 1, m_pal.color[15]);
+        m_s.vline(sd.pointerX, y - 9, y + 1, m_pal.color[kCtlWhite]);
     }
 
     bool startBars();
@@ -182,7 +183,7 @@ private:
 // zones; if not, the record starts afresh and the bars are drawn whole.
 bool FramePainter::startBars() {
     MeterDrawnState& drawn = m_s.drawn;
-    const uint32_t black = m_pal.color[0];
+    const uint32_t black = m_pal.color[kCtlBlack];
     const int key[kDrawnKeySize] = {
         m_L.bw, m_L.x0, m_L.x1, m_L.bottom, m_Pn, m_Pc, m_L.stereo ? 2 : 1};
     const bool delta = drawn.known && std::equal(key, key + kDrawnKeySize, drawn.key) &&
@@ -254,7 +255,7 @@ void FramePainter::bar(MeterFrame& f, int ch, bool delta) {
     if (!m_peakOn && !m_suppressPeak && Pp > 3 && Pp < m_L.H) {
         const uint32_t pen = Pp > m_Pz ? m_pal.maxBorderPen : m_pal.maxColorPen;
         m_s.rectangle(sd.xb, bottom - Pp, sd.xe, bottom - Pp + 3, pen,
-                      RasterFill::solidColor(m_pal.color[0]));
+                      RasterFill::solidColor(m_pal.color[kCtlBlack]));
         drawn.indicator[ch] = Pp;
     }
 }
@@ -287,13 +288,13 @@ void FramePainter::range(const Side& sd, const MeterReading& r, MeterHold& hold)
         return;
     const int top = std::min(Ph, H);
     const int low = std::clamp(Pl, 0, top);
-    m_s.hline(sd.tickFrom, sd.tickTo, bottom - top, m_pal.color[12]);
+    m_s.hline(sd.tickFrom, sd.tickTo, bottom - top, m_pal.color[kCtlGrey130]);
     if (Pl >= 1 && Pl < H)
-        m_s.hline(sd.tickFrom, sd.tickTo, bottom - Pl, m_pal.color[12]);
+        m_s.hline(sd.tickFrom, sd.tickTo, bottom - Pl, m_pal.color[kCtlGrey130]);
     if (Pl > 15 && Pl < H) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%0.2f", static_cast<double>(r.rangeNumber));
-        text(sd.textX, bottom - Pl + 1, buf, m_pal.color[15]);
+        text(sd.textX, bottom - Pl + 1, buf, m_pal.color[kCtlWhite]);
     }
     m_s.fill(sd.bracketL, bottom - top, sd.bracketR, bottom - low, m_pal.attn);
     hold.rangeHighPixel = top;
@@ -304,19 +305,19 @@ void FramePainter::range(const Side& sd, const MeterReading& r, MeterHold& hold)
 void FramePainter::labels(const Side& sd, const MeterReading& r, MeterHold& hold) {
     const int bottom = m_L.bottom;
     const int H = m_L.H;
-    const uint32_t black = m_pal.color[0];
-    const uint32_t white = m_pal.color[15];
+    const uint32_t black = m_pal.color[kCtlBlack];
+    const uint32_t white = m_pal.color[kCtlWhite];
     const int Pml = px(hold.maxLevel);
     const int Pmp = px(hold.maxPeak);
     hold.levelLabelPixel = -1;
     if (!m_peakOn && Pml > 0 && Pml < H - 15) {
-        uint32_t fill = m_pal.color[14];
+        uint32_t fill = m_pal.color[kCtlGrey230];
         uint32_t textRgb = black;
         if (Pml > m_Pc) {
-            fill = m_pal.color[11];
+            fill = m_pal.color[kCtlGrey110];
             textRgb = white;
         } else if (Pml > m_Pn) {
-            fill = m_pal.color[13];
+            fill = m_pal.color[kCtlGrey180];
         }
         label(sd, Pml, fill, textRgb, r.shownMaxLevel);
         m_s.hline(sd.levelFrom, sd.levelTo, bottom - Pml, white);
@@ -324,13 +325,13 @@ void FramePainter::labels(const Side& sd, const MeterReading& r, MeterHold& hold
     }
     hold.peakLabelPixel = -1;
     if (!m_suppressPeak && Pmp > 0 && Pmp < H - 15) {
-        uint32_t fill = m_pal.color[14];
+        uint32_t fill = m_pal.color[kCtlGrey230];
         uint32_t textRgb = black;
         if (Pmp > m_Pc) {
             textRgb = white;
-            fill = Pmp > m_Pz ? m_pal.color[2] : m_pal.color[11];
+            fill = Pmp > m_Pz ? m_pal.color[kCtlBrightRed] : m_pal.color[kCtlGrey110];
         } else if (Pmp > m_Pn) {
-            fill = m_pal.color[13];
+            fill = m_pal.color[kCtlGrey180];
         }
         label(sd, Pmp, fill, textRgb, r.shownMaxPeak);
         m_s.hline(sd.peakFrom, sd.peakTo, bottom - Pmp, white);
@@ -347,25 +348,26 @@ void FramePainter::correlator(MeterFrame& f) {
     const int prev = f.correlatorPixel;
     if (prev >= 0 && prev <= m_L.H) {
         const int y = bottom - prev;
-        m_s.fillSolid(mL, y - 5, mR, y + 6, m_pal.color[9]);
+        m_s.fillSolid(mL, y - 5, mR, y + 6, m_pal.color[kCtlGrey64]);
     }
     const int q =
         static_cast<int>(static_cast<double>(half) * (static_cast<double>(f.correlation) + 1.0));
     const int y = bottom - q;
     m_s.fill(mL, y - 5, mR, y + 6, q >= static_cast<int>(half) ? m_pal.corelOn : m_pal.corelOff);
-    m_s.hline(mL, mR, y, m_pal.color[15]);
+    m_s.hline(mL, mR, y, m_pal.color[kCtlWhite]);
     f.correlatorPixel = q;
 }
 
 void FramePainter::lossBox(const MeterFrameInput& in) {
-    m_s.rectangle(0, 0, 100, 90, m_pal.color[1], RasterFill::solidColor(m_pal.color[1]));
+    m_s.rectangle(0, 0, 100, 90, m_pal.color[kCtlRed],
+                  RasterFill::solidColor(m_pal.color[kCtlRed]));
     for (int i = 0; i < 7; ++i) {
         char buf[48];
         if (i == 2)
             std::snprintf(buf, sizeof buf, kFrameLossLines[2], static_cast<int>(in.lostFrames));
         else
             std::snprintf(buf, sizeof buf, "%s", kFrameLossLines[i]);
-        text(2, i * 12, buf, m_pal.color[15]);
+        text(2, i * 12, buf, m_pal.color[kCtlWhite]);
     }
 }
 
@@ -385,11 +387,11 @@ void FramePainter::loudnessBar(int i, int lit, int target, bool whole) {
     if (y0 >= y1)
         return;
     const int mark = bottom - target;
-    m_s.fillSolid(l, y0, r, std::min(y1, top), m_pal.color[0]);
+    m_s.fillSolid(l, y0, r, std::min(y1, top), m_pal.color[kCtlBlack]);
     m_s.fill(l, std::max(y0, top), r, std::min(y1, mark), m_pal.max);
     m_s.fill(l, std::max({y0, top, mark}), r, y1, m_pal.moy);
     if (mark >= y0 && mark < y1)
-        m_s.hline(l, r, mark, m_pal.color[15]);
+        m_s.hline(l, r, mark, m_pal.color[kCtlWhite]);
 }
 
 // Figure line i, right-aligned in the column; printed only when it changed.
@@ -400,7 +402,7 @@ void FramePainter::figure(int i, float value, bool red) {
         std::snprintf(buf, sizeof buf, "%.1f", static_cast<double>(value));
     else
         std::snprintf(buf, sizeof buf, "--");
-    const uint32_t rgb = red ? m_pal.color[2] : m_pal.color[15];
+    const uint32_t rgb = red ? m_pal.color[kCtlBrightRed] : m_pal.color[kCtlWhite];
     if (std::strcmp(buf, drawn.text[i]) == 0 && drawn.textRgb[i] == rgb)
         return;
     std::memcpy(drawn.text[i], buf, sizeof buf);
@@ -408,7 +410,7 @@ void FramePainter::figure(int i, float value, bool red) {
     const int right = m_L.lx + m_L.lw - 2;
     const int y = m_L.valueY(i);
     m_s.fillSolid(right - m_glyphs.textWidth("-00.0") - 1, y, right + 1, y + kLoudnessLine,
-                  m_pal.color[0]);
+                  m_pal.color[kCtlBlack]);
     text(right - m_glyphs.textWidth(buf), y, buf, rgb);
 }
 
@@ -417,7 +419,7 @@ void FramePainter::loudness(const LoudnessReading& r, int target) {
     const int H = m_L.loudBottom - kMeterBarTop;
     LoudnessDrawnState& drawn = m_s.loudDrawn;
     const int key[5] = {m_L.lx, m_L.loudBar, m_L.loudBottom, target,
-                        static_cast<int>(m_pal.color[0])};
+                        static_cast<int>(m_pal.color[kCtlBlack])};
     const bool whole = !drawn.known || !std::equal(key, key + 5, drawn.key);
     if (whole) {
         drawn = {};

@@ -43,7 +43,7 @@ void paintLoudness(Dc& dc, const MeterLayout& L, int target) {
     const int H = L.loudBottom - kMeterBarTop;
     const int sx = L.loudScaleX();
     dc.selectFont(ctlFont(5));
-    dc.setTextColor(ctlColor(15));
+    dc.setTextColor(ctlColor(kCtlWhite));
     for (int lufs = -50; lufs <= 0; lufs += 10) {
         const int y = L.loudBottom - loudnessPixel(static_cast<float>(lufs), H);
         dc.moveTo(sx, y);
@@ -56,7 +56,7 @@ void paintLoudness(Dc& dc, const MeterLayout& L, int target) {
     dc.moveTo(sx, ty);
     dc.lineTo(right, ty);
     static const char* const names[kLoudnessFigures] = {"I", "LRA", "S max", "TP L", "TP R"};
-    dc.setTextColor(ctlColor(13));
+    dc.setTextColor(ctlColor(kCtlGrey180));
     for (int i = 0; i < kLoudnessFigures; ++i)
         dc.textOut(x + 4, L.figureY(i), QString::fromLatin1(names[i]));
 }

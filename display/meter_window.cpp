@@ -344,7 +344,7 @@ void MeterWindow::command(int id) {
     MeterWindowContext* ctx = meterWindowContext(e);
     void* panel = ctx ? ctx->controlPanel : nullptr;
 
-    if (id > 100 && id < 140) {
+    if (id > kCmdFrameRateBase && id < kCmdFrameRateEnd) {
         p.left.nbFperS = id - kCmdFrameRateBase;
         meterSetParams(e, &p);
     } else if (id == kCmdPeakLevel || id == kCmdRmsLevel || id == kCmdAverageLevel) {

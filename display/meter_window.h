@@ -34,6 +34,7 @@ inline constexpr const char* kMeterWindowClassName = "Korvalos_0001\u00A9Nomaxe"
 // Command ids of the context menu and the two window-position items.
 enum MeterWindowCommand : int {
     kCmdFrameRateBase = 100, // 102..130: "2".."30" frames per second
+    kCmdFrameRateEnd = 140,  // ids between the base and this set the frame rate
     kCmdPeakLevel = 300,
     kCmdRmsLevel = 301,
     kCmdAverageLevel = 302,
