@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace audiotest;
 
 namespace {
@@ -24,18 +26,15 @@ TEST(InputNames, MonitorAndTheSoundServersSources) {
 }
 
 TEST(InputNames, ChannelPairs) {
-    const struct {
-        const char* text;
-        bool ok;
-        int a, b;
-    } rows[] = {{"1,2", true, 1, 2},  {"3,4", true, 3, 4},  {"2,1", true, 2, 1},
-                {"0,1", false, 0, 0}, {"1", false, 0, 0},   {"1,", false, 0, 0},
-                {"a,b", false, 0, 0}, {"1,65", false, 0, 0}};
-    for (const auto& r : rows) {
-        int a = 0, b = 0;
-        EXPECT_EQ(inputParsePair(r.text, a, b), r.ok) << r.text;
-        if (r.ok) {
-            EXPECT_EQ(std::make_pair(a, b), std::make_pair(r.a, r.b)) << r.text;
+    // The pair read, or {0, 0} where the text is refused.
+    const std::tuple<const char*, int, int> rows[] = {{"1,2", 1, 2}, {"3,4", 3, 4}, {"2,1", 2, 1},
+                                                      {"0,1", 0, 0}, {"1", 0, 0},   {"1,", 0, 0},
+                                                      {"a,b", 0, 0}, {"1,65", 0, 0}};
+    for (const auto& [text, a, b] : rows) {
+        int x = 0, y = 0;
+        EXPECT_EQ(inputParsePair(text, x, y), a != 0) << text;
+        if (a) {
+            EXPECT_EQ(std::pair(x, y), std::pair(a, b)) << text;
         }
     }
     const int16_t four[] = {1, 2, 3, 4, 11, 12, 13, 14};
@@ -101,21 +100,15 @@ TEST_F(InputFormatTest, CaptureHandsOnRecordedBlocksOnly) {
         std::vector<int16_t> firsts;
         std::atomic<int> running = 1;
     } seen;
-    CaptureLoop loop;
-    loop.device = &dev;
-    loop.pairA = 2;
-    loop.pairB = 4;
-    loop.raw = raw.data();
-    loop.picked = picked.data();
-    loop.running = &seen.running;
-    loop.ctx = &seen;
-    loop.block = [](void* ctx, const int16_t* s, uint32_t) {
+    const auto block = [](void* ctx, const int16_t* s, uint32_t) {
         auto* v = static_cast<Seen*>(ctx);
         v->firsts.push_back(s[0]);
         if (v->firsts.size() == 3)
             v->running = 0;
     };
-    ASSERT_EQ(captureRun(loop), 0);
+    ASSERT_EQ(
+        captureRun({&dev, 2, 4, raw.data(), picked.data(), &seen.running, block, nullptr, &seen}),
+        0);
     // The scripted driver fills recording n with bytes of value n.
     EXPECT_EQ(seen.firsts, (std::vector<int16_t>{0x0101, 0x0202, 0x0303}));
     EXPECT_EQ(dev.open, 0);
