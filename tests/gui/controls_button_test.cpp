@@ -83,11 +83,15 @@ TEST_F(ControlsButton, ToggleRadioCommandsAndTheDisabledState) {
     click(radio);
     EXPECT_EQ(calls, (Calls{{kId, 1.0f}, {kId, 1.0f}}));
 
-    // Command 4: any nonzero value is on; never a report.
+    // Command 4: any nonzero value is on and shows the "on" picture; never a report.
     calls.clear();
+    const QPoint mid(12, 8);
     for (const auto& [set, got] : {std::pair{0.5f, 1.0f}, {0.0f, 0.0f}, {-2.0f, 1.0f}}) {
         ctlSendCommand(toggle, kCtlCmdSetValue, set);
         EXPECT_EQ(state(toggle), got) << set;
+        EXPECT_EQ(toggle->grab().toImage().pixelColor(mid),
+                  ctlBitmap(static_cast<int>(got)).pixelColor(mid))
+            << set;
     }
     EXPECT_TRUE(calls.empty());
 
@@ -212,15 +216,6 @@ TEST_F(ControlsButton, AHeldKeyActsAsOneLongPress) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return calls.size() >= expected.size(); }, 1000));
         EXPECT_EQ(calls, expected) << std::hex << mode << " key " << key;
     }
-}
-
-TEST_F(ControlsButton, PaintsThePictureOfItsState) {
-    I2p* b = make(kI2pToggle);
-    const QPoint mid(12, 8);
-    auto pixel = [&](QPoint p) { return b->grab().toImage().pixelColor(p); };
-    EXPECT_EQ(pixel(mid), ctlBitmap(0).pixelColor(mid));
-    ctlSendCommand(b, kCtlCmdSetValue, 1.0f);
-    EXPECT_EQ(pixel(mid), ctlBitmap(1).pixelColor(mid));
 }
 
 TEST_F(ControlsButton, ValueBoxKeepsTheFocusAndFollowsThePositionRule) {
