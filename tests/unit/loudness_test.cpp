@@ -77,16 +77,14 @@ TEST(LoudnessTest, Tech3341IntegratedAnd3342RangeCases) {
 // reset forgets everything fed before it.
 TEST(LoudnessTest, WindowsOfASteadyToneAndReset) {
     for (uint32_t rate : kRates) {
-        const std::vector<float> tone = toneSteps(rate, {{0.4, -23}}),
-                                 rest = toneSteps(rate, {{2.6, -23}});
         LoudnessMeter m(2, rate);
         feed(m, toneSteps(rate, {{5, -3}}));
         m.reset();
-        feed(m, tone);
+        feed(m, toneSteps(rate, {{0.4, -23}}));
         EXPECT_EQ(m.blocks(), 4u);
         EXPECT_NEAR(m.momentary(), -23, 0.1) << rate;
         EXPECT_LT(m.shortTerm(), -30) << rate;
-        feed(m, rest);
+        feed(m, toneSteps(rate, {{2.6, -23}}));
         EXPECT_NEAR(m.shortTerm(), -23, 0.1) << rate;
         // A NaN sample (a float file may hold one) spoils the windows that
         // hold it, not the measurement after them.
@@ -135,37 +133,33 @@ TEST(LoudnessTest, Tech3341TruePeakCases) {
 
 // White noise through a one-pole low pass, its level and colour changing
 // every 0.2 to 8 s, now and then silence: int16, interleaved.
-class VariedNoise {
-public:
-    VariedNoise(int channels, uint32_t rate) : m_channels(channels), m_rate(rate) {}
+struct VariedNoise {
     void next(std::vector<int16_t>& out, uint32_t frames) {
-        out.resize(static_cast<size_t>(frames) * m_channels);
+        out.resize(static_cast<size_t>(frames) * channels);
         for (uint32_t i = 0; i < frames; ++i) {
-            if (m_left-- == 0) {
-                m_left = static_cast<uint32_t>((0.2 + 7.8 * uniform()) * m_rate);
-                m_gain = uniform() < 0.05 ? 0.0 : 32767.0 * std::pow(10.0, -50.0 * uniform() / 20);
-                m_pole = 0.95 * uniform();
+            if (left-- == 0) {
+                left = static_cast<uint32_t>((0.2 + 7.8 * uniform()) * rate);
+                gain = uniform() < 0.05 ? 0.0 : 32767.0 * std::pow(10.0, -50.0 * uniform() / 20);
+                pole = 0.95 * uniform();
             }
-            for (int c = 0; c < m_channels; ++c) {
-                m_low[c] = (1 - m_pole) * (2 * uniform() - 1) + m_pole * m_low[c];
-                out[static_cast<size_t>(i) * m_channels + c] =
-                    static_cast<int16_t>(std::lround(m_gain * m_low[c]));
+            for (int c = 0; c < channels; ++c) {
+                low[c] = (1 - pole) * (2 * uniform() - 1) + pole * low[c];
+                out[static_cast<size_t>(i) * channels + c] =
+                    static_cast<int16_t>(std::lround(gain * low[c]));
             }
         }
     }
-
-private:
     double uniform() {
-        m_seed ^= m_seed << 13;
-        m_seed ^= m_seed >> 7;
-        m_seed ^= m_seed << 17;
-        return static_cast<double>(m_seed >> 11) * 0x1.0p-53;
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return static_cast<double>(seed >> 11) * 0x1.0p-53;
     }
-    int m_channels;
-    uint32_t m_rate;
-    uint64_t m_seed = 0x9e3779b97f4a7c15u;
-    uint32_t m_left = 0;
-    double m_gain = 0, m_pole = 0, m_low[2] = {};
+    int channels;
+    uint32_t rate;
+    uint64_t seed = 0x9e3779b97f4a7c15u;
+    uint32_t left = 0;
+    double gain = 0, pole = 0, low[2] = {};
 };
 
 // Sanitizer builds run a tenth of the noise, in about the same time. The
@@ -198,7 +192,7 @@ TEST(LoudnessTest, MatchesLibebur128OnVariedNoise) {
         TruePeak p(r.channels, r.rate), plain(r.channels, r.rate);
         plain.usePlainKernel();
         const bool peaks = r.mode == EBUR128_MODE_TRUE_PEAK;
-        VariedNoise noise(r.channels, r.rate);
+        VariedNoise noise{r.channels, r.rate};
         std::vector<int16_t> block;
         for (uint64_t left = std::llround(r.minutes * kMinutesScale * 60 * r.rate); left > 0;) {
             const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, 12345));
