@@ -141,6 +141,10 @@ std::unique_ptr<X11Presenter> MeterSurface::presenterFor(const QImage& face, uin
     return presenter;
 }
 
+bool MeterSurface::outdated(double ratio, uintptr_t window) const {
+    return m_ratio != ratio || (m_presenter && m_presenter->window() != window);
+}
+
 void MeterSurface::dropPresenter() {
     std::unique_ptr<X11Presenter> presenter; // let go of after the lock
     std::lock_guard<std::mutex> guard(lock);

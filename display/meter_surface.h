@@ -116,6 +116,10 @@ public:
     // Main thread, without `lock` held: the window goes without a presenter
     // (the old one is let go of after the lock).
     void dropPresenter();
+    // Main thread: true when the picture was made for another density than `ratio`, or
+    // the presenter for another native window than `window` (the window was
+    // moved to another screen or shown in a new native window).
+    bool outdated(double ratio, uintptr_t window) const;
     // A face of this logical size at `ratio` device pixels per logical pixel
     // (the device size rounded up), not yet painted.
     static QImage newFace(int width, int height, double ratio);

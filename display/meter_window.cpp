@@ -539,9 +539,7 @@ void MeterWindow::paintStaticNow() {
 void MeterWindow::paintEvent(QPaintEvent* event) {
     // Moved to a screen of another density, or shown in a new native
     // window: a new face, shown whole.
-    const X11Presenter* presenter = m_surface->presenter();
-    if (!m_staticDirty && (m_surface->ratio() != devicePixelRatioF() ||
-                           (presenter && presenter->window() != nativeWindow())))
+    if (!m_staticDirty && m_surface->outdated(devicePixelRatioF(), nativeWindow()))
         invalidateFace();
     paintStaticNow();
     QPainter painter(this);

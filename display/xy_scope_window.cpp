@@ -342,9 +342,7 @@ void XyScopeWindow::paintFaceNow() {
 }
 
 void XyScopeWindow::paintEvent(QPaintEvent* event) {
-    const X11Presenter* presenter = m_surface->presenter();
-    if (m_surface->ratio() != devicePixelRatioF() ||
-        (presenter && presenter->window() != nativeWindow()))
+    if (m_surface->outdated(devicePixelRatioF(), nativeWindow()))
         m_faceDirty = true;
     paintFaceNow();
     QPainter painter(this);
