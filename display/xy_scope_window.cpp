@@ -120,11 +120,14 @@ class Renderers : public MeterFrameRenderer {
 public:
     void renderFrame(MeterFrame& frame) override {
         DisplayFrameRenderer::instance().renderFrame(frame);
-        const std::shared_ptr<XyScopeView> view = registry().find(frame.engine);
+        // Without an open scope (the usual case) a frame costs one load here.
         const MeterScopeRing* ring = meterScopeRing(frame.engine);
+        if (!ring)
+            return;
+        const std::shared_ptr<XyScopeView> view = registry().find(frame.engine);
         bool ok = false;
-        const XyScopeLook look = currentLook(&ok);
-        if (!view || !ring || !ok)
+        const XyScopeLook look = view ? currentLook(&ok) : XyScopeLook{};
+        if (!view || !ok)
             return;
         bool sent = false;
         {
