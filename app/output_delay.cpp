@@ -9,8 +9,7 @@
 
 namespace {
 
-constexpr float kMaxDelay = 2.0f; // the delay lines hold two seconds
-constexpr float kStep = 0.005f;   // smaller moves are left alone
+constexpr float kStep = 0.005f; // smaller moves are left alone
 constexpr int kLookEveryMs = 1000;
 
 } // namespace
@@ -50,7 +49,7 @@ void OutputDelayFollower::look() {
         return;
     const float target = std::clamp(static_cast<float>(frames - int64_t{d.bufferFrames}) /
                                         static_cast<float>(d.format.rate),
-                                    0.0f, kMaxDelay);
+                                    0.0f, kMeterMaxDelay);
     MeterParams p{};
     meterGetParams(e, &p);
     if (std::fabs(target - p.left.Delay) <= kStep)

@@ -3,6 +3,7 @@
 #include "display/x11_presenter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <sys/eventfd.h>
@@ -80,11 +81,8 @@ void MeterSurface::changed(const Area& a) {
 
 void MeterSurface::resize(int width, int height, double ratio) {
     ratio = ratio > 0 ? ratio : 1.0;
-    const int dw = static_cast<int>(std::ceil(std::max(width, 0) * ratio - 1e-9));
-    const int dh = static_cast<int>(std::ceil(std::max(height, 0) * ratio - 1e-9));
-    QImage next(dw, dh, QImage::Format_RGB32);
+    QImage next = newFace(std::max(width, 0), std::max(height, 0), ratio);
     next.fill(Qt::black);
-    next.setDevicePixelRatio(ratio);
     m_shown = next.copy();
     std::lock_guard<std::mutex> guard(lock);
     image.swap(next);
@@ -129,6 +127,35 @@ void MeterSurface::setPresenter(std::unique_ptr<X11Presenter>& next) {
         m_toCopy.clear();
         changed({0, 0, m_deviceWidth, m_deviceHeight});
     }
+}
+
+std::unique_ptr<X11Presenter> MeterSurface::presenterFor(const QImage& face, uintptr_t window,
+                                                         bool& direct) const {
+    const X11Presenter* current = m_presenter.get();
+    if (!direct || (current && current->width() == face.width() &&
+                    current->height() == face.height() && current->window() == window))
+        return nullptr;
+    std::unique_ptr<X11Presenter> presenter =
+        X11Presenter::create(window, face.width(), face.height());
+    direct = presenter != nullptr;
+    return presenter;
+}
+
+bool MeterSurface::outdated(double ratio, uintptr_t window) const {
+    return m_ratio != ratio || (m_presenter && m_presenter->window() != window);
+}
+
+void MeterSurface::dropPresenter() {
+    std::unique_ptr<X11Presenter> presenter; // let go of after the lock
+    std::lock_guard<std::mutex> guard(lock);
+    setPresenter(presenter);
+}
+
+QImage MeterSurface::newFace(int width, int height, double ratio) {
+    QImage face(static_cast<int>(std::ceil(width * ratio - 1e-9)),
+                static_cast<int>(std::ceil(height * ratio - 1e-9)), QImage::Format_RGB32);
+    face.setDevicePixelRatio(ratio);
+    return face;
 }
 
 void MeterSurface::adopt(QImage& face, std::unique_ptr<X11Presenter>* presenter) {

@@ -108,6 +108,21 @@ public:
     void setPresenter(std::unique_ptr<X11Presenter>& next);
     // Main thread: the presenter set last (only the main thread sets it).
     const X11Presenter* presenter() const { return m_presenter.get(); }
+    // Main thread, without `lock` held: a new presenter for `face` (a face
+    // for adopt) on `window` when `direct` and the current one does not fit
+    // it; `direct` turns false when none can be made. Null otherwise.
+    std::unique_ptr<X11Presenter> presenterFor(const QImage& face, uintptr_t window,
+                                               bool& direct) const;
+    // Main thread, without `lock` held: the window goes without a presenter
+    // (the old one is let go of after the lock).
+    void dropPresenter();
+    // Main thread: true when the picture was made for another density than `ratio`, or
+    // the presenter for another native window than `window` (the window was
+    // moved to another screen or shown in a new native window).
+    bool outdated(double ratio, uintptr_t window) const;
+    // A face of this logical size at `ratio` device pixels per logical pixel
+    // (the device size rounded up), not yet painted.
+    static QImage newFace(int width, int height, double ratio);
     // Render thread, `lock` held: sends the rectangles changed since the last
     // call straight to the screen through the presenter. False, leaving them
     // for takeChanged(), when there is no presenter of the picture's size.

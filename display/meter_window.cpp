@@ -186,7 +186,7 @@ void MeterWindow::teardown() {
             ctx->display = nullptr;
     }
     m_surface->closed.store(true);
-    dropPresenter(); // the native window goes after this
+    m_surface->dropPresenter(); // the native window goes after this
     DisplayFrameRenderer::instance().detach(this);
 }
 
@@ -195,12 +195,6 @@ uintptr_t MeterWindow::nativeWindow() const {
     // for a window shown again after a change of its stays-on-top flag,
     // which the widget's winId() does not follow.
     return windowHandle() ? static_cast<uintptr_t>(windowHandle()->winId()) : 0;
-}
-
-void MeterWindow::dropPresenter() {
-    std::unique_ptr<X11Presenter> presenter; // let go of after the lock
-    std::lock_guard<std::mutex> guard(m_surface->lock);
-    m_surface->setPresenter(presenter);
 }
 
 void MeterWindow::closeEvent(QCloseEvent* event) {
@@ -326,7 +320,7 @@ void MeterWindow::setTopmost(bool on) {
     const QRect g = geometry();
     // On X11 the window comes back as a new native window: the frames stop
     // going to the old one before it goes, and the next face finds the new.
-    dropPresenter();
+    m_surface->dropPresenter();
     invalidateFace();
     // Changing the flag hides the window; it comes back where it was.
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
@@ -515,9 +509,7 @@ void MeterWindow::paintStaticNow() {
     // be put in and the last frame drawn again onto it.
     const int w = std::max(width(), 1), h = std::max(height(), 1);
     const double ratio = devicePixelRatioF();
-    QImage face(static_cast<int>(std::ceil(w * ratio - 1e-9)),
-                static_cast<int>(std::ceil(h * ratio - 1e-9)), QImage::Format_RGB32);
-    face.setDevicePixelRatio(ratio);
+    QImage face = MeterSurface::newFace(w, h, ratio);
     face.fill(Qt::black);
     const int loudnessTarget = meterLoudnessOn(engine()) != 0 ? m_loudnessTarget : -1;
     {
@@ -529,15 +521,10 @@ void MeterWindow::paintStaticNow() {
     std::shared_ptr<const GlyphAtlas> glyphs = DisplayFrameRenderer::instance().glyphs(ratio);
     // On X11 the render thread shows its frames itself, through a presenter
     // of the picture's size on the current native window.
-    std::unique_ptr<X11Presenter> presenter;
-    const X11Presenter* current = m_surface->presenter();
-    if (m_direct && (!current || current->width() != face.width() ||
-                     current->height() != face.height() || current->window() != nativeWindow())) {
-        presenter = X11Presenter::create(nativeWindow(), face.width(), face.height());
-        m_direct = presenter != nullptr;
-        if (presenter && windowHandle())
-            windowHandle()->installEventFilter(this);
-    }
+    std::unique_ptr<X11Presenter> presenter =
+        m_surface->presenterFor(face, nativeWindow(), m_direct);
+    if (presenter && windowHandle())
+        windowHandle()->installEventFilter(this);
     std::lock_guard<std::mutex> guard(m_surface->lock);
     // Without a presenter of the new size the frames wake this thread again.
     m_surface->adopt(face, presenter || !m_direct ? &presenter : nullptr);
@@ -552,9 +539,7 @@ void MeterWindow::paintStaticNow() {
 void MeterWindow::paintEvent(QPaintEvent* event) {
     // Moved to a screen of another density, or shown in a new native
     // window: a new face, shown whole.
-    const X11Presenter* presenter = m_surface->presenter();
-    if (!m_staticDirty && (m_surface->ratio() != devicePixelRatioF() ||
-                           (presenter && presenter->window() != nativeWindow())))
+    if (!m_staticDirty && m_surface->outdated(devicePixelRatioF(), nativeWindow()))
         invalidateFace();
     paintStaticNow();
     QPainter painter(this);

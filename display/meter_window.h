@@ -127,8 +127,6 @@ private:
     // What closing ends: the engine's record of the window, the surface's
     // registration, an options dialog opened from here. Runs once.
     void teardown();
-    // Frames stop going to the native window directly (it is about to go).
-    void dropPresenter();
     // The native window the frames go to.
     uintptr_t nativeWindow() const;
 

@@ -120,11 +120,14 @@ class Renderers : public MeterFrameRenderer {
 public:
     void renderFrame(MeterFrame& frame) override {
         DisplayFrameRenderer::instance().renderFrame(frame);
-        const std::shared_ptr<XyScopeView> view = registry().find(frame.engine);
+        // Without an open scope (the usual case) a frame costs one load here.
         const MeterScopeRing* ring = meterScopeRing(frame.engine);
+        if (!ring)
+            return;
+        const std::shared_ptr<XyScopeView> view = registry().find(frame.engine);
         bool ok = false;
-        const XyScopeLook look = currentLook(&ok);
-        if (!view || !ring || !ok)
+        const XyScopeLook look = view ? currentLook(&ok) : XyScopeLook{};
+        if (!view || !ok)
             return;
         bool sent = false;
         {
@@ -221,7 +224,7 @@ void XyScopeWindow::teardown() {
         meterSetScope(e, 0);
     }
     m_surface->closed.store(true);
-    dropPresenter();
+    m_surface->dropPresenter();
     auto& list = windows();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
@@ -314,33 +317,20 @@ uintptr_t XyScopeWindow::nativeWindow() const {
     return windowHandle() ? static_cast<uintptr_t>(windowHandle()->winId()) : 0;
 }
 
-void XyScopeWindow::dropPresenter() {
-    std::unique_ptr<X11Presenter> presenter; // let go of after the lock
-    std::lock_guard<std::mutex> guard(m_surface->lock);
-    m_surface->setPresenter(presenter);
-}
-
 void XyScopeWindow::paintFaceNow() {
     if (!m_faceDirty)
         return;
     m_faceDirty = false;
     const int w = std::max(width(), 1), h = std::max(height(), 1);
     const double ratio = devicePixelRatioF();
-    QImage face(static_cast<int>(std::ceil(w * ratio - 1e-9)),
-                static_cast<int>(std::ceil(h * ratio - 1e-9)), QImage::Format_RGB32);
-    face.setDevicePixelRatio(ratio);
+    QImage face = MeterSurface::newFace(w, h, ratio);
     xyScopePaintFace(face, w, h);
     QImage graticule = face.copy();
     std::shared_ptr<const GlyphAtlas> glyphs = DisplayFrameRenderer::instance().glyphs(ratio);
-    std::unique_ptr<X11Presenter> presenter;
-    const X11Presenter* current = m_surface->presenter();
-    if (m_direct && (!current || current->width() != face.width() ||
-                     current->height() != face.height() || current->window() != nativeWindow())) {
-        presenter = X11Presenter::create(nativeWindow(), face.width(), face.height());
-        m_direct = presenter != nullptr;
-        if (presenter && windowHandle())
-            windowHandle()->installEventFilter(this);
-    }
+    std::unique_ptr<X11Presenter> presenter =
+        m_surface->presenterFor(face, nativeWindow(), m_direct);
+    if (presenter && windowHandle())
+        windowHandle()->installEventFilter(this);
     const MeterScopeRing* ring = meterScopeRing(engine());
     bool ok = false;
     const XyScopeLook look = currentLook(&ok);
@@ -355,9 +345,7 @@ void XyScopeWindow::paintFaceNow() {
 }
 
 void XyScopeWindow::paintEvent(QPaintEvent* event) {
-    const X11Presenter* presenter = m_surface->presenter();
-    if (m_surface->ratio() != devicePixelRatioF() ||
-        (presenter && presenter->window() != nativeWindow()))
+    if (m_surface->outdated(devicePixelRatioF(), nativeWindow()))
         m_faceDirty = true;
     paintFaceNow();
     QPainter painter(this);

@@ -85,7 +85,6 @@ private:
     void redrawTrace();
     void storePlacement(int32_t open);
     void teardown();
-    void dropPresenter();
     uintptr_t nativeWindow() const;
 
     std::shared_ptr<XyScopeView> m_view;

@@ -136,7 +136,7 @@ void freeDelayLines(MeterEngine* e) {
 }
 
 bool allocateDelayLine(DelayLine& line, float sampleRate) {
-    const uint32_t size = static_cast<uint32_t>(2.0f + 2.0f * sampleRate);
+    const uint32_t size = static_cast<uint32_t>(2.0f + kMeterMaxDelay * sampleRate);
     line.data.reset(new (std::nothrow) float[size]());
     if (!line.data) {
         return false;
@@ -285,7 +285,7 @@ void meterFillFrameInput(const MeterEngine& engine, MeterFrameInput& s) {
 
 ChannelParams meterCreationParams(const MeterSettingsValues& s) {
     ChannelParams p{};
-    p.Delay = clampValue(s.Delay, 0.0f, 2.0f);
+    p.Delay = clampValue(s.Delay, 0.0f, kMeterMaxDelay);
     p.Attack = clampValue(s.Attack, 0.1f, 96.0f);
     p.attackOn = 0;
     p.dbOffsetOn = 0;

@@ -50,6 +50,9 @@ struct ChannelParams {
 };
 static_assert(sizeof(ChannelParams) == 56, "ChannelParams is 14 fields of 32 bits");
 
+// The longest sync delay, seconds: the delay lines hold this much.
+inline constexpr float kMeterMaxDelay = 2.0f;
+
 inline constexpr int32_t kMeterShowBars = 0x00000001;
 inline constexpr int32_t kMeterShowCorrelator = 0x10000000;
 inline constexpr int32_t kMeterShowBarsAndCorrelator = kMeterShowBars | kMeterShowCorrelator;

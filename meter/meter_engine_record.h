@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,28 @@ struct DelayLine {
     uint32_t write = 0; // next write index
     uint32_t read = 0;  // next read index
 };
+
+// The line's delay in sample frames: the distance from the read to the write
+// position (0 when the line hands on what it has just been given).
+inline uint32_t delayLineDelay(const DelayLine& line) {
+    return line.write >= line.read ? line.write - line.read : line.write + line.size - line.read;
+}
+
+// Sample i of a block as a line of delay d hands it on, before the
+// accumulation moves the line on: the line's entry at read + i while i < d
+// (written by earlier blocks), else the block's own sample i - d. `offset` is
+// the channel's byte offset in a frame of `frameBytes`. The line holds whole
+// 16-bit values, so the conversion back is exact.
+inline int16_t delayLineOutput(const DelayLine& line, uint32_t d, uint32_t i,
+                               const unsigned char* block, uint32_t frameBytes, uint32_t offset) {
+    if (i >= d) {
+        int16_t s;
+        std::memcpy(&s, block + static_cast<size_t>(i - d) * frameBytes + offset, sizeof s);
+        return s;
+    }
+    const uint32_t at = line.read + i;
+    return static_cast<int16_t>(line.data[at < line.size ? at : at - line.size]);
+}
 
 // Coefficients derived from the parameters by meterPrepare.
 struct MeterCoefficients {

@@ -1,13 +1,9 @@
 // The loudness unit on the stream: it is fed the samples that leave the
 // delay lines, so that loudness moves with the bars. They are gathered before
-// the accumulation moves the lines on: a sample of the block that is
-// delayed by d frames is the line's entry at read + k while k < d (written by
-// earlier blocks, not yet overwritten), and the block's own sample k - d
-// after that.
+// the accumulation moves the lines on (delayLineOutput).
 #include "meter/meter_engine_record.h"
 
 #include <algorithm>
-#include <cstring>
 
 void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t frames,
                        uint32_t stride) noexcept {
@@ -21,8 +17,7 @@ void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t fr
     const uint32_t start = e->loudnessStartSeq.load();
     if (start != e->loudnessStartSeen) {
         e->loudnessStartSeen = start;
-        e->loudnessSkip = first.write >= first.read ? first.write - first.read
-                                                    : first.write + first.size - first.read;
+        e->loudnessSkip = delayLineDelay(first);
     }
     const uint32_t skip = std::min(e->loudnessSkip, frames);
     e->loudnessSkip -= skip;
@@ -40,19 +35,9 @@ void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t fr
         const uint32_t n = std::min(kMeterLoudnessPiece, frames - at);
         for (int ch = 0; ch < sides; ++ch) {
             const DelayLine& line = e->delay[ch];
-            const uint32_t d = line.write >= line.read ? line.write - line.read
-                                                       : line.write + line.size - line.read;
+            const uint32_t d = delayLineDelay(line);
             for (uint32_t j = 0; j < n; ++j) {
-                const uint32_t k = at + j;
-                float v;
-                if (k < d) {
-                    const uint32_t i = line.read + k;
-                    v = line.data[i < line.size ? i : i - line.size];
-                } else {
-                    int16_t s;
-                    std::memcpy(&s, samples + 2 * ((static_cast<size_t>(k) - d) * stride + ch), 2);
-                    v = s;
-                }
+                const float v = delayLineOutput(line, d, at + j, samples, 2 * stride, 2 * ch);
                 out[j * sides + ch] = v * (1.0f / 32768.0f);
             }
         }

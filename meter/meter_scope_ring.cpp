@@ -2,8 +2,6 @@
 
 #include "meter/meter_engine_record.h"
 
-#include <cstring>
-
 MeterScopeRing::MeterScopeRing() {
     for (std::atomic<uint32_t>& slot : m_slots)
         slot.store(0, std::memory_order_relaxed);
@@ -16,34 +14,6 @@ void MeterScopeRing::append(const int16_t* pairs, uint32_t count, float sampleRa
     publish(start + count, sampleRate);
 }
 
-namespace {
-
-int16_t sampleAt(const unsigned char* p) {
-    int16_t s;
-    std::memcpy(&s, p, sizeof s);
-    return s;
-}
-
-// Distance from the read to the write position: the channel's delay in
-// sample frames (0 when the line reads what it has just written).
-uint32_t delayOf(const DelayLine& line) {
-    return line.write >= line.read ? line.write - line.read : line.write + line.size - line.read;
-}
-
-// Sample i of the block as the delay line hands it on: from the ring while the
-// delay reaches back before the block, else the block's own sample i - d. The
-// ring holds whole 16-bit values, so the conversion back is exact.
-int16_t delayedSample(const DelayLine& line, uint32_t d, uint32_t i, const unsigned char* samples,
-                      uint32_t frameBytes, uint32_t offset) {
-    if (i >= d)
-        return sampleAt(samples + static_cast<size_t>(i - d) * frameBytes + offset);
-    uint32_t at = line.read + i;
-    at = at >= line.size ? at - line.size : at;
-    return static_cast<int16_t>(line.data[at]);
-}
-
-} // namespace
-
 void meterScopeTap(MeterEngine* e, const unsigned char* samples, uint32_t frames, uint32_t stride) {
     MeterScopeRing* ring = e->scopeRing.load(std::memory_order_acquire);
     if (!ring || e->delay[0].size == 0)
@@ -52,12 +22,12 @@ void meterScopeTap(MeterEngine* e, const unsigned char* samples, uint32_t frames
     const uint32_t frameBytes = 2 * stride;
     const DelayLine& left = e->delay[0];
     const DelayLine& right = stereo ? e->delay[1] : e->delay[0];
-    const uint32_t dl = delayOf(left);
-    const uint32_t dr = delayOf(right);
+    const uint32_t dl = delayLineDelay(left);
+    const uint32_t dr = delayLineDelay(right);
     const uint64_t start = ring->end();
     for (uint32_t i = 0; i < frames; ++i) {
-        const int16_t l = delayedSample(left, dl, i, samples, frameBytes, 0);
-        const int16_t r = stereo ? delayedSample(right, dr, i, samples, frameBytes, 2) : l;
+        const int16_t l = delayLineOutput(left, dl, i, samples, frameBytes, 0);
+        const int16_t r = stereo ? delayLineOutput(right, dr, i, samples, frameBytes, 2) : l;
         ring->put(start + i, l, r);
     }
     ring->publish(start + frames, e->sampleRate);
