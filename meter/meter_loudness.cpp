@@ -21,7 +21,8 @@ void meterFeedLoudness(MeterEngine* e, const unsigned char* samples, uint32_t fr
     }
     const uint32_t skip = std::min(e->loudnessSkip, frames);
     e->loudnessSkip -= skip;
-    if (e->loudnessOn.load(std::memory_order_relaxed) == 0) {
+    // Acquire: a switch seen on brings the reset request made before it.
+    if (e->loudnessOn.load(std::memory_order_acquire) == 0) {
         return;
     }
     const uint32_t request = e->loudnessResetSeq.load();
