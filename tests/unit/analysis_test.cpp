@@ -98,6 +98,19 @@ void expectDb(double got, double want, double tolerance, const std::string& what
         EXPECT_NEAR(got, want, tolerance) << what;
 }
 
+// Peaks, RMS, true peak, meter maximum and integrated loudness within 0.01.
+void expectSameFigures(const FileAnalysis& a, const FileAnalysis& ref, const std::string& what) {
+    for (int ch = 0; ch < 2; ++ch) {
+        const AnalysisChannel &c = a.channel[ch], &r = ref.channel[ch];
+        for (auto [got, want] : {std::pair{c.samplePeakDb, r.samplePeakDb},
+                                 {c.rmsDb, r.rmsDb},
+                                 {c.truePeakDb, r.truePeakDb},
+                                 {c.meterMaxPeakDb, r.meterMaxPeakDb}})
+            EXPECT_NEAR(got, want, 0.01) << what << " channel " << ch;
+    }
+    EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01) << what;
+}
+
 TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
     const double fs = 32767.0, m20 = 32767.0 * 0.1;
     const double sineRms = 20 * std::log10(32767.0 / 32768.0 / std::sqrt(2.0));
@@ -183,15 +196,7 @@ TEST_F(AnalysisTest, FlacAnd24BitGiveTheFiguresOf16BitWav) {
         const FileAnalysis a = analyzeFile(path, options);
         ASSERT_TRUE(a.error.empty()) << path << ": " << a.error;
         EXPECT_EQ(a.frames, ref.frames);
-        for (int ch = 0; ch < 2; ++ch) {
-            const AnalysisChannel &c = a.channel[ch], &r = ref.channel[ch];
-            for (auto [got, want] : {std::pair{c.samplePeakDb, r.samplePeakDb},
-                                     {c.rmsDb, r.rmsDb},
-                                     {c.truePeakDb, r.truePeakDb},
-                                     {c.meterMaxPeakDb, r.meterMaxPeakDb}})
-                EXPECT_NEAR(got, want, 0.01) << path;
-        }
-        EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01) << path;
+        expectSameFigures(a, ref, path);
     }
     // Mono is metered as the live engine meters it: one channel, no correlation.
     const FileAnalysis m = analyzeFile(mono, options);
@@ -261,15 +266,7 @@ TEST_F(AnalysisTest, NonFiniteSamplesAreSilence) {
     const FileAnalysis ref = analyzeFile(clean, options), a = analyzeFile(damaged, options);
     ASSERT_TRUE(a.error.empty()) << a.error;
     EXPECT_EQ(a.nonFiniteSamples, 2u);
-    for (int ch = 0; ch < 2; ++ch) {
-        const AnalysisChannel &c = a.channel[ch], &r = ref.channel[ch];
-        for (auto [got, want] : {std::pair{c.samplePeakDb, r.samplePeakDb},
-                                 {c.rmsDb, r.rmsDb},
-                                 {c.truePeakDb, r.truePeakDb},
-                                 {c.meterMaxPeakDb, r.meterMaxPeakDb}})
-            EXPECT_NEAR(got, want, 0.01) << ch;
-    }
-    EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01);
+    expectSameFigures(a, ref, damaged);
     EXPECT_NEAR(a.momentaryMaxLufs, ref.momentaryMaxLufs, 0.01);
 }
 
