@@ -20,6 +20,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -172,7 +173,11 @@ void PrecisionSlider::paintFace() {
     ctlTileBitmap(this, dc, 0, 0, ctlBitmap(kCtlBitmapBackground));
     dc.setBkMode(BkMode::Transparent);
     ctlText(dc, kHeading, 5, 2, QStringLiteral("Adjust Value"));
-    ctlText(dc, kSwitchLabel, m_w - 186, m_h - 18, QStringLiteral("Inverse mousemove mode"));
+    // The label ends clear of the inverse-mode switch (W - 30) whatever the
+    // font's width.
+    const QString label = QStringLiteral("Inverse mousemove mode");
+    const int width = QFontMetrics(ctlFont(ctlStyleFont(kSwitchLabel))).horizontalAdvance(label);
+    ctlText(dc, kSwitchLabel, std::min(m_w - 186, m_w - 34 - width), m_h - 18, label);
 }
 
 void PrecisionSlider::drawRulers() {
