@@ -142,94 +142,42 @@ TEST_F(RenderTest, FullScaleFrameFillsTheThreeZonesInNarrowLayout) {
     EXPECT_EQ(at(s, L.x0 + 5, L.bottom), 0xffffffffu);
 }
 
-TEST_F(RenderTest, PeakOnDrawsNeitherPeakIndicatorNorLevelLabel) {
-    // Wide stereo face: 400 x 600 leaves bw = 69.
-    auto render = [&](int32_t peakOn) {
-        auto s = std::make_unique<MeterSurface>();
-        s->resize(400, 600);
-        MeterFrame f = frame();
-        f.in.peakOn = peakOn;
-        f.reading[0].peak = -6.0f;
-        f.reading[0].level = -20.0f;
-        f.reading[0].bar = peakOn ? -6.0f : -20.0f;
-        f.hold[0].maxLevel = -15.0f;
-        draw(*s, f);
-        return s;
-    };
+// The peak indicator (only while the bar shows the level) and the maximum
+// labels and line sit on their dB rows; over full scale the indicator takes
+// the border pen and the peak label turns bright red.
+TEST_F(RenderTest, PeakIndicatorAndMaximumLabelsLandOnTheirRows) {
     const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
     ASSERT_EQ(L.kind, MeterLayoutKind::Wide);
     const float k = static_cast<float>(L.H) / 66.0f;
-    const int Pp = scalePixel(-6, -60, k), Pml = scalePixel(-15, -60, k);
-    // Off: the indicator's two pen rows, the label filled below the nominal
-    // zone inside its white outline.
-    auto off = render(0);
-    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp), pal.maxColorPen);
-    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp + 1), pal.color[0]);
-    EXPECT_EQ(at(*off, L.x0 + 20, L.bottom - Pp + 2), pal.maxColorPen);
-    EXPECT_EQ(at(*off, 46, L.bottom - Pml - 1), pal.color[14]);
-    EXPECT_EQ(at(*off, 0, L.bottom - Pml - 5), pal.color[15]);
-
-    auto on = render(1);
-    EXPECT_NE(at(*on, L.x0 + 20, L.bottom - Pp), pal.maxColorPen);
-    for (int y = L.bottom - Pml - 15; y <= L.bottom - Pml; ++y)
-        for (int x = 0; x < 48; ++x)
-            ASSERT_EQ(at(*on, x, y), pal.color[0]) << x << "," << y;
-}
-
-TEST_F(RenderTest, PeakOverFullScaleUsesTheBorderPenAndBrightRedLabel) {
-    const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
-    const float k = static_cast<float>(L.H) / 66.0f;
-    // Maximum peak, indicator pen, label colour.
-    for (auto [peak, pen, label] : {std::tuple{3.0f, pal.maxBorderPen, pal.color[2]},
-                                    {-1.0f, pal.maxColorPen, pal.color[11]},
-                                    {-8.0f, pal.maxColorPen, pal.color[13]}}) {
+    const struct {
+        int peakOn;
+        float maxPeak;
+        uint32_t pen, label;
+    } rows[] = {{0, 3.0f, pal.maxBorderPen, pal.color[2]},
+                {0, -1.0f, pal.maxColorPen, pal.color[11]},
+                {0, -8.0f, pal.maxColorPen, pal.color[13]},
+                {1, -8.0f, pal.maxColorPen, pal.color[13]}};
+    for (const auto& row : rows) {
         MeterSurface s;
         s.resize(400, 600);
         MeterFrame f = frame();
-        f.in.peakOn = 0;
-        f.reading[0].peak = peak - 2.0f; // the indicator sits below the maximum line
-        f.reading[0].level = f.reading[0].bar = -30.0f;
-        f.hold[0].maxPeak = peak;
-        f.reading[0].shownMaxPeak = peak;
+        f.in.peakOn = row.peakOn;
+        f.reading[0].peak = row.maxPeak - 2.0f; // the indicator sits below the maximum line
+        f.reading[0].level = -30.0f;
+        f.reading[0].bar = row.peakOn ? f.reading[0].peak : -30.0f;
+        f.hold[0].maxLevel = -15.0f;
+        f.hold[0].maxPeak = f.reading[0].shownMaxPeak = row.maxPeak;
         draw(s, f);
-        const int Pp = scalePixel(peak - 2.0f, -60, k);
-        const int Pmp = scalePixel(peak, -60, k);
-        EXPECT_EQ(at(s, L.x0 + 30, L.bottom - Pp), pen) << peak;
-        EXPECT_EQ(at(s, 46, L.bottom - Pmp - 1), label) << peak;
-        // The maximum-peak line crosses the bar at the label's height.
-        EXPECT_EQ(at(s, L.x0 + L.bw - 3, L.bottom - Pmp), pal.color[15]) << peak;
-        EXPECT_EQ(f.hold[0].peakLabelPixel, Pmp);
+        const int Pp = scalePixel(row.maxPeak - 2.0f, -60, k);
+        const int Pmp = scalePixel(row.maxPeak, -60, k), Pml = scalePixel(-15, -60, k);
+        EXPECT_EQ(at(s, L.x0 + 30, L.bottom - Pp) == row.pen, !row.peakOn) << row.maxPeak;
+        EXPECT_EQ(at(s, 46, L.bottom - Pmp - 1), row.label) << row.maxPeak;
+        EXPECT_EQ(at(s, L.x0 + L.bw - 3, L.bottom - Pmp), pal.color[15]) << row.maxPeak;
+        // The level label only where the bar shows the level.
+        EXPECT_EQ(at(s, 46, L.bottom - Pml - 1), row.peakOn ? pal.color[0] : pal.color[14]);
+        EXPECT_EQ(std::pair(f.hold[0].peakLabelPixel, f.hold[0].levelLabelPixel),
+                  std::pair(Pmp, row.peakOn ? -1 : Pml));
     }
-}
-
-TEST_F(RenderTest, LabelsAndRangeOfThePreviousFrameAreErased) {
-    MeterSurface s;
-    s.resize(400, 600);
-    const MeterLayout L = meterComputeLayout(400, 600, 2, kBarsAndCorrelator);
-    MeterFrame f = frame();
-    f.in.peakOn = 0;
-    f.reading[1].level = f.reading[1].bar = -20.0f;
-    f.reading[1].peak = -10.0f;
-    f.hold[1].maxLevel = -20.0f;
-    f.hold[1].maxPeak = -10.0f;
-    f.reading[1].rangeHigh = -10.0f;
-    f.reading[1].rangeLow = -40.0f;
-    draw(s, f);
-    const int firstLabel = f.hold[1].levelLabelPixel;
-    ASSERT_GT(firstLabel, 0);
-    ASSERT_GT(f.hold[1].rangeHighPixel, 0);
-    const int xe = L.x1 + L.bw;
-    EXPECT_NE(at(s, xe + 30, L.bottom - firstLabel - 5), pal.color[0]);
-    EXPECT_EQ(at(s, xe + 20, L.bottom - f.hold[1].rangeHighPixel + 1), pal.attn.px[0]);
-
-    // The maxima reset: nothing of the old labels or range stays.
-    f.hold[1].maxLevel = f.hold[1].maxPeak = -200.0f; // the recorded pixels stay
-    f.reading[1] = {-200, -200, -200, -200, -200, -200, 0, 0};
-    draw(s, f);
-    for (int y = kMeterBarTop; y <= L.bottom; ++y)
-        for (int x = xe + 1; x < xe + 49; ++x)
-            ASSERT_EQ(at(s, x, y), pal.color[0]) << x << "," << y;
-    EXPECT_EQ(std::pair(f.hold[1].levelLabelPixel, f.hold[1].rangeHighPixel), std::pair(-1, -1));
 }
 
 TEST_F(RenderTest, CorrelatorMarkerColourAndHiddenBars) {
