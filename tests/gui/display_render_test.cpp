@@ -180,36 +180,29 @@ TEST_F(RenderTest, PeakIndicatorAndMaximumLabelsLandOnTheirRows) {
     }
 }
 
-TEST_F(RenderTest, CorrelatorMarkerColourAndHiddenBars) {
-    // Without bars the correlator starts at x = 0.
+// The correlator marker sits on its value's row, the old one is erased to
+// the track; exactly the middle counts as the positive side. Without bars
+// the correlator starts at x = 0.
+TEST_F(RenderTest, CorrelatorMarkerFollowsTheValueWithHiddenBars) {
     const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowCorrelator);
     ASSERT_EQ(L.c0, 0);
     MeterSurface s;
     s.resize(180, 600);
     MeterFrame f = frame(kMeterShowCorrelator);
-    f.correlation = 0.5f;
-    ASSERT_TRUE(draw(s, f));
-    const int half = static_cast<int>(L.H * 0.5f);
-    const int q = static_cast<int>(L.H * 0.5 * 1.5);
-    EXPECT_EQ(f.correlatorPixel, q);
-    EXPECT_EQ(at(s, 34, L.bottom - q - 3), pal.corelOn.px[0]);
-    EXPECT_EQ(at(s, L.bw + 30, L.bottom - q + 3), pal.corelOn.px[0]);
-    EXPECT_EQ(at(s, 40, L.bottom - q), pal.color[15]);
-    EXPECT_EQ(at(s, 33, L.bottom - q), pal.color[0]); // the track's outline stays
-    // Nothing in the place of the (hidden) left bar.
-    EXPECT_EQ(at(s, 10, L.bottom - 10), pal.color[0]);
-
-    // The negative side: the old marker is erased to the track colour.
-    f.correlation = -0.5f;
-    draw(s, f);
-    const int q2 = static_cast<int>(L.H * 0.5 * 0.5);
-    ASSERT_LT(q2, half);
-    EXPECT_EQ(at(s, 40, L.bottom - q2 - 3), pal.corelOff.px[0]);
-    EXPECT_EQ(at(s, 40, L.bottom - q - 3), pal.color[9]);
-    // Exactly the middle counts as the positive side.
-    f.correlation = 0.0f;
-    draw(s, f);
-    EXPECT_EQ(at(s, 40, L.bottom - half - 3), pal.corelOn.px[0]);
+    int old = -1;
+    for (auto [c, fill] : {std::pair(0.5f, pal.corelOn.px[0]),
+                           {-0.5f, pal.corelOff.px[0]},
+                           {0.0f, pal.corelOn.px[0]}}) {
+        f.correlation = c;
+        ASSERT_TRUE(draw(s, f));
+        const int q = static_cast<int>(L.H * 0.5 * (c + 1.0));
+        EXPECT_EQ(f.correlatorPixel, q);
+        EXPECT_EQ(at(s, 40, L.bottom - q - 3), fill) << c;
+        if (old >= 0)
+            EXPECT_EQ(at(s, 40, L.bottom - old - 3), pal.color[9]) << c;
+        old = q;
+    }
+    EXPECT_EQ(at(s, 10, L.bottom - 10), pal.color[0]); // no hidden left bar
 }
 
 TEST_F(RenderTest, FrameLossWarningOnlyWithNotifyAndALoss) {
