@@ -205,25 +205,6 @@ TEST_F(RenderTest, CorrelatorMarkerFollowsTheValueWithHiddenBars) {
     EXPECT_EQ(at(s, 10, L.bottom - 10), pal.color[0]); // no hidden left bar
 }
 
-TEST_F(RenderTest, FrameLossWarningOnlyWithNotifyAndALoss) {
-    auto boxDrawn = [&](int notify, int lost) {
-        MeterSurface s;
-        s.resize(180, 600);
-        MeterFrame f = frame();
-        f.in.notify = notify;
-        f.in.lostFrames = lost;
-        draw(s, f);
-        bool white = false;
-        for (int y = 24; y < 36; ++y)
-            for (int x = 2; x < 98; ++x)
-                white = white || at(s, x, y) == pal.color[15];
-        return at(s, 99, 89) == pal.color[1] && at(s, 98, 80) == pal.color[1] && white;
-    };
-    EXPECT_TRUE(boxDrawn(1, 3));
-    EXPECT_FALSE(boxDrawn(0, 3));
-    EXPECT_FALSE(boxDrawn(1, 0));
-}
-
 TEST_F(RenderTest, TooSmallForAnyLayout) {
     const QImage small = paintStatic(108, -60), enough = paintStatic(109, -60);
     auto whiteIn = [](const QImage& img, int y0, int y1) {

@@ -282,7 +282,8 @@ TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
     }
 }
 
-// Play clears the loss count: the warning box goes, also from static parts.
+// The warning box shows only with a loss and the warning on; play clears the
+// loss count: the box goes, also from static parts.
 TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
     MeterWindow* w = meterWindowShow(engine);
     w->resize(180, 600);
@@ -297,11 +298,12 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
                 n += img.pixel(x, y) == ctlColor(1).rgb();
         return n;
     };
-    for (int lost : {3, 0}) {
+    for (auto [notify, lost] : {std::pair(1, 3), {0, 3}, {1, 3}, {1, 0}}) {
+        f.in.notify = notify;
         f.in.lostFrames = lost;
         DisplayFrameRenderer::instance().renderFrame(f);
         settle(w);
-        EXPECT_EQ(boxPixels() > 0, lost > 0) << lost;
+        EXPECT_EQ(boxPixels() > 0, notify && lost) << notify << " " << lost;
     }
 }
 
