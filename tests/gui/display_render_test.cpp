@@ -205,20 +205,15 @@ TEST_F(RenderTest, CorrelatorMarkerFollowsTheValueWithHiddenBars) {
     EXPECT_EQ(at(s, 10, L.bottom - 10), pal.color[0]); // no hidden left bar
 }
 
+// Below the smallest layout the face says so and a frame draws nothing.
 TEST_F(RenderTest, TooSmallForAnyLayout) {
-    const QImage small = paintStatic(108, -60), enough = paintStatic(109, -60);
-    auto whiteIn = [](const QImage& img, int y0, int y1) {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < 80; ++x)
-                n += (img.pixel(x, y) & 0xffffff) == 0xffffff;
-        return n;
-    };
-    EXPECT_GT(whiteIn(small, 2, 12), 5);  // "Not Enough"
-    EXPECT_GT(whiteIn(small, 12, 26), 5); // "Place"
-    EXPECT_EQ(small.pixel(3, 3) & 0xffffff, 0u);
-    EXPECT_EQ(enough.pixel(3, 3) & 0xffffff, 0x6e6e6eu); // the title box instead
-    // A frame draws nothing either.
+    const QImage small = paintStatic(108, -60);
+    int white = 0; // "Not Enough" and "Place"
+    for (int y = 2; y < 26; ++y)
+        for (int x = 0; x < 80; ++x)
+            white += (small.pixel(x, y) & 0xffffff) == 0xffffff;
+    EXPECT_GT(white, 10);
+    EXPECT_EQ(paintStatic(109, -60).pixel(3, 3) & 0xffffff, 0x6e6e6eu); // the title box instead
     MeterSurface s;
     s.resize(180, 108);
     MeterFrame f = frame();
@@ -228,8 +223,7 @@ TEST_F(RenderTest, TooSmallForAnyLayout) {
 }
 
 // At either density a major scale mark is two full-width rows (y - 1 and y)
-// of whole device rows, and the correlator track is grey 64 inside its black
-// outline.
+// of whole device rows.
 TEST_F(RenderTest, StaticScaleMarksLandOnTheirRowsAtEitherDensity) {
     // 359 high gives H = 300; the -40..+6 dB scale then has 12 dB steps.
     const MeterLayout L = meterComputeLayout(180, 359, 2, kBarsAndCorrelator);
@@ -245,8 +239,6 @@ TEST_F(RenderTest, StaticScaleMarksLandOnTheirRowsAtEitherDensity) {
                     ASSERT_EQ(img.pixel(x, y) & 0xffffff, markPen)
                         << r << "x " << m.value << " " << x << "," << y;
         }
-        EXPECT_EQ(img.pixel(r * (L.c0 + 40), r * 200) & 0xffffff, 0x404040u) << r;
-        EXPECT_EQ(img.pixel(r * (L.c0 + 33), r * 200) & 0xffffff, 0u) << r;
     }
 }
 
