@@ -221,38 +221,32 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     EXPECT_EQ(rateTexts(true), "25");
 }
 
-// Level modes and presets write both sets; the control panel follows only
-// once it exists.
-TEST_F(WindowTest, LevelModesAndPresetsReachBothSetsAndThePanel) {
+// Level modes and presets write both sets; the control panel's hooks wait
+// until there is one.
+TEST_F(WindowTest, LevelModesAndPresetsReachBothSets) {
     MeterWindow* w = meterWindowShow(engine);
-    int buttonCalls = 0, panelPeak = -1, refreshed = 0;
+    int panelCalls = 0;
     MeterWindowHooks h;
-    h.setLevelButtons = [&](void*, const MeterParams& q) {
-        ++buttonCalls;
-        panelPeak = q.left.peakOn;
-    };
-    h.refreshPanel = [&](void*) { ++refreshed; };
+    h.setLevelButtons = [&](void*, const MeterParams&) { ++panelCalls; };
+    h.refreshPanel = [&](void*) { ++panelCalls; };
     meterWindowSetHooks(h);
-    w->command(kCmdRmsLevel);
-    MeterParams p = params();
-    EXPECT_EQ(std::tuple(p.left.peakOn & 1, p.right.peakOn & 1, p.right.rmsOn & 1),
-              std::tuple(0, 0, 1));
-    w->command(kCmdPresetBase + 2); // analog VU: what it keeps is the preset's business
-    EXPECT_EQ(std::pair(params().left.linearScale, params().right.linearScale), std::pair(1, 1));
-    EXPECT_EQ(buttonCalls + refreshed, 0); // no control panel yet
-
-    int panel = 0;
-    meterWindowContext(engine)->controlPanel = &panel;
-    w->command(kCmdAverageLevel);
-    EXPECT_EQ(std::tuple(buttonCalls, params().left.rmsOn & 1, params().right.rmsOn & 1),
-              std::tuple(1, 0, 0));
-    w->command(kCmdPeakLevel);
-    EXPECT_EQ(std::pair(panelPeak & 1, params().right.peakOn & 1), std::pair(1, 1));
-    w->prepareContextMenu();
-    EXPECT_TRUE(w->action(kCmdPeakLevel)->isChecked());
-    w->command(kCmdPresetBase);
-    EXPECT_EQ(std::pair(refreshed, params().left.linearScale), std::pair(1, 0));
-    meterWindowContext(engine)->controlPanel = nullptr;
+    // The item, then the peak and RMS switches of both sets.
+    for (auto [item, peak, rms] : {std::tuple(int{kCmdRmsLevel}, 0, 1),
+                                   {int{kCmdAverageLevel}, 0, 0},
+                                   {int{kCmdPeakLevel}, 1, 0}}) {
+        w->command(item);
+        const MeterParams p = params();
+        EXPECT_EQ(
+            std::tuple(p.left.peakOn & 1, p.right.peakOn & 1, p.left.rmsOn & 1, p.right.rmsOn & 1),
+            std::tuple(peak, peak, rms, rms))
+            << item;
+    }
+    for (int preset : {2, 0}) { // analog VU, then the default
+        w->command(kCmdPresetBase + preset);
+        EXPECT_EQ(std::pair(params().left.linearScale, params().right.linearScale),
+                  std::pair(preset / 2, preset / 2));
+    }
+    EXPECT_EQ(panelCalls, 0);
 }
 
 // Stopped, no frame follows a new face: it must bring the last one's bars.
