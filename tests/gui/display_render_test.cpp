@@ -347,18 +347,10 @@ TEST_F(RenderTest, HighDensityPicturesMatchTheStaticPainter) {
 
 // A screen stand-in that, whenever the window draws the picture onto it, asks
 // from another thread whether the surface's lock is free at that moment.
-class LockProbeDevice : public QPaintDevice {
+class LockProbeDevice : public QImage {
 public:
-    explicit LockProbeDevice(MeterSurface& s) : m_engine(s) {}
+    explicit LockProbeDevice(MeterSurface& s) : QImage(400, 400, Format_RGB32), m_engine(s) {}
     QPaintEngine* paintEngine() const override { return &m_engine; }
-    int metric(PaintDeviceMetric m) const override {
-        if (m == PdmDevicePixelRatioScaled)
-            return static_cast<int>(devicePixelRatioFScale());
-        return m == PdmWidth || m == PdmHeight ? 400
-               : m == PdmDepth                 ? 32
-               : m == PdmDevicePixelRatio      ? 1
-                                               : 96;
-    }
     struct Engine : QPaintEngine {
         explicit Engine(MeterSurface& s) : surface(s) {}
         bool begin(QPaintDevice*) override { return true; }
