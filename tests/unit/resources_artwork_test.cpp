@@ -1,5 +1,5 @@
-// The compiled-in pictures: sizes, and black outside the round ones, which
-// the drawing code relies on.
+// The compiled-in pictures: each is there, and the round ones are black
+// outside their circle, which the drawing code relies on.
 #include "resources/resource_path.h"
 
 #include <QImage>
@@ -13,20 +13,10 @@ QImage load(int number) {
 
 } // namespace
 
-TEST(Artwork, EveryNumberedPictureLoadsAtItsSize) {
-    struct Expected {
-        int number, width, height;
-    };
-    const Expected all[] = {
-        {100, 48, 48},  {101, 48, 48},   {500, 250, 279}, {509, 24, 24},  {530, 19, 15},
-        {531, 19, 15},  {1500, 24, 16},  {1501, 24, 16},  {1502, 33, 23}, {1503, 33, 23},
-        {1504, 16, 16}, {1505, 16, 16},  {1506, 160, 96}, {1507, 32, 32}, {1508, 17, 128},
-        {1509, 15, 20}, {1510, 128, 17}, {1511, 20, 15},  {1512, 64, 64}, {1513, 12, 12},
-    };
-    for (const Expected& e : all) {
-        const QImage img = load(e.number);
-        EXPECT_EQ(img.size(), QSize(e.width, e.height)) << e.number;
-    }
+TEST(Artwork, EveryNumberedPictureLoads) {
+    for (int number : {100,  101,  500,  509,  530,  531,  1500, 1501, 1502, 1503,
+                       1504, 1505, 1506, 1507, 1508, 1509, 1510, 1511, 1512, 1513})
+        EXPECT_FALSE(load(number).isNull()) << number;
     EXPECT_TRUE(load(499).isNull());
 }
 
