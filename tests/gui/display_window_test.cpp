@@ -361,11 +361,10 @@ TEST_F(WindowTest, ReleaseWhileADialogOfTheWindowIsUp) {
     EXPECT_FALSE(w);
 }
 
-// "X/Y Scope" opens the scope beside the meter window, shows the trace of
-// what is fed and closes it again, storing its place as closed; the engine's
-// end (a shut-down), even with the scope's options dialog up, keeps it
-// stored as open.
-TEST_F(WindowTest, XyScopeFromTheMenuShowsTheTraceAndKeepsItsPlace) {
+// "X/Y Scope" opens the scope beside the meter window and closes it again,
+// storing its place as closed; the engine's end (a shut-down), even with the
+// scope's options dialog up, keeps it stored as open.
+TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
     MeterWindow* w = meterWindowShow(engine);
     w->command(kCmdXyScope);
     XyScopeWindow* s = xyScopeOf(engine);
@@ -374,20 +373,6 @@ TEST_F(WindowTest, XyScopeFromTheMenuShowsTheTraceAndKeepsItsPlace) {
     EXPECT_FALSE(s->frameGeometry().intersects(w->frameGeometry()));
     w->prepareContextMenu();
     EXPECT_TRUE(w->action(kCmdXyScope)->isChecked());
-    const uint32_t beam = 0xff000000u | qRgb(255, 245, 0); // the default "Electron"
-    const auto beamPixels = [&] {
-        const QImage img = s->surface()->snapshot();
-        int n = 0;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                n += img.pixel(x, y) == beam;
-        return n;
-    };
-    feed(true, 3);
-    for (int i = 0; i < 200 && beamPixels() < 20; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_GE(beamPixels(), 20);
-
     s->setGeometry(40, 50, 280, 260);
     w->command(kCmdXyScope);
     EXPECT_EQ(xyScopeOf(engine), nullptr);
