@@ -67,21 +67,6 @@ TEST(DcRectangle, HalfOpenAreaWithNullPens) {
     EXPECT_EQ(none, canvas(4, 4));
 }
 
-TEST(DcLine, EndPointExcludedAndPositionCarried) {
-    QPoint position;
-    const QImage corner = paint(7, 5, [&](Dc& dc) {
-        dc.selectPen(Dc::solidPen(Qt::red, 0));
-        dc.moveTo(1, 1);
-        dc.lineTo(5, 1);
-        position = dc.currentPosition();
-        dc.lineTo(5, 4); // continues from (5, 1)
-        dc.moveTo(0, 4);
-        dc.lineTo(0, 4); // zero length: nothing
-    });
-    EXPECT_EQ(art(corner), "....... .RRRRR. .....R. .....R. .......");
-    EXPECT_EQ(position, QPoint(5, 1));
-}
-
 TEST(DcBlit, AndOrCopyCombineBitsAndClipToSource) {
     QImage source = canvas(4, 4, qRgb(0x0F, 0x0F, 0xF0));
     QImage img = canvas(8, 8, qRgb(0x00, 0xF0, 0xF0));
