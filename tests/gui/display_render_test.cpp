@@ -129,14 +129,14 @@ TEST_F(RenderTest, FullScaleFrameFillsTheThreeZonesInNarrowLayout) {
     const float k = 541.0f / 66.0f;
     const int Pn = scalePixel(-12, -60, k), Pc = scalePixel(-3, -60, k), Pz = scalePixel(0, -60, k);
     ASSERT_EQ(std::tuple(Pn, Pc, Pz), std::tuple(393, 467, 491));
-    for (int x : {L.x0, L.x0 + 5, L.x0 + L.bw - 1}) {
-        for (int y = kMeterBarTop; y < L.bottom; ++y)
-            ASSERT_EQ(at(s, x, y), barPixel(x, y, L.bottom, Pn, Pc, Pz)) << x << "," << y;
-    }
-    // The right bar stops in the low zone and is erased black above.
+    // The left bar at its edges and inside; the right one stops in the low
+    // zone and is erased black above.
     const int d = scalePixel(-30, -60, k);
-    for (int y = kMeterBarTop; y < L.bottom; ++y)
-        ASSERT_EQ(at(s, L.x1 + 3, y), barPixel(L.x1 + 3, y, L.bottom, Pn, Pc, d)) << y;
+    for (auto [x, top] :
+         {std::pair(L.x0, Pz), {L.x0 + 5, Pz}, {L.x0 + L.bw - 1, Pz}, {L.x1 + 3, d}}) {
+        for (int y = kMeterBarTop; y < L.bottom; ++y)
+            ASSERT_EQ(at(s, x, y), barPixel(x, y, L.bottom, Pn, Pc, top)) << x << "," << y;
+    }
     // Neither bar reaches the scale column or the zero line's row below it.
     EXPECT_EQ(at(s, L.x0 + L.bw, 300), 0xffffffffu);
     EXPECT_EQ(at(s, L.x0 + 5, L.bottom), 0xffffffffu);
