@@ -87,7 +87,6 @@ TEST_F(HiDpi, TheWindowIconsHaveTheirTwiceDenseDrawings) {
         for (const QIcon& shownIcon : {ctlIcon(icon), QIcon(resourcePath(number))}) {
             const QImage got =
                 shownIcon.pixmap(icon.size(), 2.0).toImage().convertToFormat(QImage::Format_RGB32);
-            ASSERT_EQ(got.size(), want.size()) << number;
             EXPECT_EQ(agreement(got, want, got.rect()), 1.0) << number;
         }
     }
