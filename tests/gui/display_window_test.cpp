@@ -297,7 +297,6 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
     MeterWindow* w = meterWindowShow(engine);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     settle(w);
-    const QString before = w->windowTitle();
     // Typed, the key that ends it, the name afterwards (nullptr: unchanged).
     const std::tuple<const char*, Qt::Key, const char*> rows[] = {
         {"Studio A", Qt::Key_Escape, nullptr},
@@ -327,7 +326,6 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
         EXPECT_STREQ(params().windowName, expected ? expected : old.c_str()) << typed;
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
-    EXPECT_NE(w->windowTitle(), before);
 }
 
 // Chosen in the menu with Down and Return, the entry stays open through the
