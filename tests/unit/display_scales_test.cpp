@@ -100,18 +100,14 @@ TEST(ScaleLabels, NeverCrowdEachOther) {
     }
 }
 
-TEST(LinearScale, VuMarksSkipAboveTheTopAndThinOut) {
-    // +12 and +6 lie above the top, +3 is the top itself.
-    EXPECT_EQ(marks(linearScalePlan(300, -20, 3), MarkStyle::Major).first,
-              (Values{2, 1, 0, -3, -5, -7, -10}));
+TEST(LinearScale, VuMarksRulerAndMinorMarks) {
+    const ScalePlan plan = linearScalePlan(300, -20, 3);
+    // VU marks: +12 and +6 lie above the top, +3 is the top itself; they thin out.
+    EXPECT_EQ(marks(plan, MarkStyle::Major).first, (Values{2, 1, 0, -3, -5, -7, -10}));
     const auto [values, pixels] = marks(linearScalePlan(100, -20, 3), MarkStyle::Major);
     EXPECT_EQ(values, (Values{1, -3, -10}));
     for (size_t i = 1; i < pixels.size(); ++i)
         EXPECT_GT(pixels[i - 1] - pixels[i], 20);
-}
-
-TEST(LinearScale, RulerAndMinorMarks) {
-    const ScalePlan plan = linearScalePlan(300, -20, 3);
     ASSERT_GT(plan.ruler.size(), 9u);
     EXPECT_EQ(plan.ruler.front().q, 0);
     EXPECT_EQ(plan.ruler.back().p, 300);
