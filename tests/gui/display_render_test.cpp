@@ -154,7 +154,6 @@ TEST_F(RenderTest, PeakIndicatorAndMaximumLabelsLandOnTheirRows) {
         float maxPeak;
         uint32_t pen, label;
     } rows[] = {{0, 3.0f, pal.maxBorderPen, pal.color[2]},
-                {0, -1.0f, pal.maxColorPen, pal.color[11]},
                 {0, -8.0f, pal.maxColorPen, pal.color[13]},
                 {1, -8.0f, pal.maxColorPen, pal.color[13]}};
     for (const auto& row : rows) {
