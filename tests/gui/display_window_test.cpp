@@ -367,7 +367,6 @@ TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
     w->command(kCmdXyScope);
     XyScopeWindow* s = xyScopeOf(engine);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(std::pair(s->windowTitle(), s->size()), std::pair(QString("X/Y"), QSize(300, 300)));
     EXPECT_FALSE(s->frameGeometry().intersects(w->frameGeometry()));
     w->prepareContextMenu();
     EXPECT_TRUE(w->action(kCmdXyScope)->isChecked());
