@@ -27,7 +27,7 @@ int countBetween(const Pixels& p, int above, int below) {
         std::count_if(p.begin(), p.end(), [&](int v) { return v > above && v < below; }));
 }
 
-TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
+TEST(DbScale, StepsAndMarks) {
     const ScalePlan plan = dbScalePlan(300, -40, 6);
     EXPECT_FLOAT_EQ(plan.step, 12);
     EXPECT_EQ(marks(plan, MarkStyle::Major),
@@ -44,10 +44,7 @@ TEST(DbScale, ThreeHundredPixelsFromMinus40To6) {
     const Pixels minors = marks(plan, MarkStyle::Minor).second;
     EXPECT_EQ(countBetween(minors, 0, 300), static_cast<int>(minors.size()));
     EXPECT_EQ(countBetween(minors, 26, 104), 9);
-}
-
-TEST(DbScale, StepChoiceFallsBackToTheLargerStep) {
-    // 25 px/dB: 6 dB is 150 px (too far apart), 2 dB is 50 (too close).
+    // At 25 px/dB 6 dB is 150 px (too far apart), 2 dB 50 (too close): the larger.
     EXPECT_FLOAT_EQ(dbScaleStep(250, -10, 0), 6);
     EXPECT_FLOAT_EQ(dbScaleStep(1021, -60, 6), 6);
 }
