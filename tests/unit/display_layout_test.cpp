@@ -13,14 +13,6 @@ namespace {
 
 constexpr int32_t kBarsAndCorrelator = kMeterShowBarsAndCorrelator;
 
-TEST(MeterLayout, NarrowFallbackWhenWideLeavesNoRoom) {
-    // 180 x 600 stereo: the wide layout needs 194 fixed pixels of 181.
-    const MeterLayout l = meterComputeLayout(180, 600, 2, kBarsAndCorrelator);
-    ASSERT_EQ(l.kind, MeterLayoutKind::Narrow);
-    EXPECT_EQ(std::tuple(l.bw, l.H, l.bottom, l.x0, l.scaleX, l.x1, l.c0),
-              std::tuple(37, 541, 581, 2, 39, 70, 2 * 37 + 34));
-}
-
 TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
     EXPECT_FALSE(meterComputeLayout(180, 108, 2, kBarsAndCorrelator).fits());
     EXPECT_TRUE(meterComputeLayout(180, 109, 2, kBarsAndCorrelator).fits());
@@ -31,13 +23,6 @@ TEST(MeterLayout, HeightLimitAndEmptyDisplay) {
     // Nothing to show: no layout.
     EXPECT_FALSE(meterComputeLayout(800, 800, 2, 0).fits());
     EXPECT_FALSE(meterComputeLayout(800, 800, 1, kMeterShowCorrelator).fits());
-}
-
-TEST(MeterLayout, HiddenBarsPutTheCorrelatorAtTheLeftEdge) {
-    const MeterLayout l = meterComputeLayout(180, 600, 2, kMeterShowCorrelator);
-    ASSERT_TRUE(l.fits());
-    EXPECT_EQ(std::tuple(l.bars, l.c0, l.kind, l.bw),
-              std::tuple(false, 0, MeterLayoutKind::Wide, 181 - 64));
 }
 
 // The loudness column takes a third of the width and the rest shares the

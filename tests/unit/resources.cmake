@@ -1,8 +1,11 @@
-# Artwork compiled in through kc_resources, the demo WAV made at build time and
-# the WAV writer that tests use to make their own files.
+# Artwork compiled in through kc_resources and the installed icons, the demo
+# WAV made at build time and the WAV writer that tests use to make their own
+# files.
 kc_add_test(resources_artwork_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_artwork_test.cpp
   LIBS kc_resources Qt6::Gui GTest::gtest_main)
+target_compile_definitions(resources_artwork_test PRIVATE
+  KC_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KC_APP_ID="${KC_APP_ID}")
 
 kc_add_test(resources_wav_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_wav_test.cpp
