@@ -60,7 +60,8 @@ protected:
 };
 
 // 48000 before 44100, stereo before mono, and more channels only for a pair
-// beyond the second; a refused --rate is not replaced by another rate.
+// beyond the second; a refused --rate is not replaced by another rate, and
+// no device is asked for a rate below 11 kHz.
 TEST_F(InputFormatTest, ChoosesTheFirstAcceptedRateAndChannelCount) {
     const struct {
         int acceptRate, acceptChannels;
@@ -68,10 +69,10 @@ TEST_F(InputFormatTest, ChoosesTheFirstAcceptedRateAndChannelCount) {
         bool ok;
         StreamFormat chosen;
     } rows[] = {
-        {0, 0, {}, true, {48000, 2, 2}},       {44100, 0, {}, true, {44100, 2, 2}},
-        {0, 1, {}, true, {48000, 1, 2}},       {96000, 0, {96000, 1, 2}, true, {96000, 2, 2}},
-        {44100, 0, {96000, 1, 2}, false, {}},  {0, 8, {0, 3, 4}, false, {}},
-        {0, 4, {0, 3, 4}, true, {48000, 4, 2}}};
+        {0, 0, {}, true, {48000, 2, 2}},        {44100, 0, {}, true, {44100, 2, 2}},
+        {0, 1, {}, true, {48000, 1, 2}},        {96000, 0, {96000, 1, 2}, true, {96000, 2, 2}},
+        {44100, 0, {96000, 1, 2}, false, {}},   {0, 8, {0, 3, 4}, false, {}},
+        {0, 4, {0, 3, 4}, true, {48000, 4, 2}}, {0, 0, {8000, 1, 2}, false, {}}};
     for (const auto& r : rows) {
         script.acceptRate = r.acceptRate;
         script.acceptChannels = r.acceptChannels;
