@@ -1,43 +1,29 @@
-// kc-display-probe: helpers of the meter display's system test.
+// kc-display-probe: helpers of the meter display's system test. Each takes a
+// screenshot of the window's client into OUT.png first.
 //
-//   kc-display-probe wav OUT.wav SECONDS
-//       writes a 44.1 kHz stereo WAV: a full-scale 1 kHz sine on the left,
-//       silence on the right.
 //   kc-display-probe bars WINDOW-ID OUT.png
-//       takes a screenshot of the meter window's client into OUT.png and
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
-//       saves the meter window's client, or only its level scale column.
+//       saves the whole client, or only its level scale column.
 //   kc-display-probe trace WINDOW-ID OUT.png
-//       takes a screenshot of the X/Y scope into OUT.png and exits 0 when it
-//       shows the trace of a left-only signal: coloured (not grey) pixels on
-//       the diagonal from the upper left through the centre, and nowhere else.
+//       for the X/Y scope: exits 0 when it shows the trace of a left-only
+//       signal: coloured (not grey) pixels on the diagonal from the upper
+//       left through the centre, and nowhere else.
 //   kc-display-probe sharp WINDOW-ID OUT.png WIDTH HEIGHT
-//       the window at twice the density: takes a screenshot into OUT.png and
-//       exits 0 when the client is 2 WIDTH x 2 HEIGHT pixels and the scale
-//       column's labels are drawn at full resolution: many 2 x 2 blocks on
-//       even coordinates have pixels that differ, where text drawn at the
-//       logical size and stretched would have none.
+//       the window at twice the density: exits 0 when the client is
+//       2 WIDTH x 2 HEIGHT pixels and the scale column's labels are drawn at
+//       full resolution: many 2 x 2 blocks on even coordinates have pixels
+//       that differ, where text drawn at the logical size and stretched would
+//       have none.
 #include "display/meter_layout.h"
 #include "meter/meter_engine.h"
 #include "tests/system/x11_probe_util.h"
-#include "tools/wav_writer.h"
 
 #include <cmath>
 #include <cstring>
-#include <vector>
 
 namespace {
-
-int writeWav(const char* path, double seconds) {
-    const int frames = static_cast<int>(seconds * 44100);
-    std::vector<int16_t> samples(2 * static_cast<size_t>(frames), 0);
-    for (int i = 0; i < frames; ++i)
-        samples[2 * static_cast<size_t>(i)] =
-            static_cast<int16_t>(std::lround(32767.0 * std::sin(2.0 * M_PI * 1000.0 * i / 44100)));
-    return writeWavFile(path, samples, 44100, 2) ? 0 : 1;
-}
 
 // The client pixels of the window named by `windowId`; null, having said
 // why, when there is no such window.
@@ -71,11 +57,7 @@ int clipZonePixels(const QImage& img, const MeterLayout& L, int& top, int& clip,
     return pixels;
 }
 
-int checkBars(const char* windowId, const char* out) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkBars(const QImage& img) {
     const MeterLayout L =
         meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
@@ -99,25 +81,7 @@ int checkBars(const char* windowId, const char* out) {
     return clipArea > 0 && clipPixels * 4 >= clipArea && rightLit == 0 ? 0 : 1;
 }
 
-int shot(const char* windowId, const char* out, bool scaleOnly) {
-    QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    if (scaleOnly) {
-        const MeterLayout L =
-            meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
-        if (!L.fits())
-            return 1;
-        img = img.copy(L.scaleX, 0, 30, img.height());
-    }
-    return img.save(QString::fromLocal8Bit(out)) ? 0 : 1;
-}
-
-int checkSharp(const char* windowId, const char* out, int width, int height) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkSharp(const QImage& img, int width, int height) {
     const MeterLayout L = meterComputeLayout(width, height, 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d for a %dx%d window, layout %s\n", img.width(), img.height(), width,
                 height, L.fits() ? "fits" : "none");
@@ -135,11 +99,7 @@ int checkSharp(const char* windowId, const char* out, int width, int height) {
     return mixed >= 40 ? 0 : 1;
 }
 
-int checkTrace(const char* windowId, const char* out) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkTrace(const QImage& img) {
     const int cx = img.width() / 2, cy = img.height() / 2;
     int colored = 0, onDiagonal = 0, upperLeft = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -160,20 +120,36 @@ int checkTrace(const char* windowId, const char* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "wav") == 0)
-        return writeWav(argv[2], std::atof(argv[3]));
-    if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
-        return checkBars(argv[2], argv[3]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
-        return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
-    if (argc == 4 && std::strcmp(argv[1], "trace") == 0)
-        return checkTrace(argv[2], argv[3]);
-    if (argc == 6 && std::strcmp(argv[1], "sharp") == 0)
-        return checkSharp(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
-    std::fprintf(stderr,
-                 "usage: %s wav OUT.wav SECONDS | bars|shot|trace WINDOW-ID OUT.png [scale]"
-                 " | lit WINDOW-ID [dark]"
-                 " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
-                 argv[0]);
-    return 2;
+    const char* what = argc >= 4 ? argv[1] : "";
+    const bool scaleOnly = argc == 5 && std::strcmp(argv[4], "scale") == 0;
+    const bool known =
+        (argc == 4 && (std::strcmp(what, "bars") == 0 || std::strcmp(what, "trace") == 0)) ||
+        ((argc == 4 || scaleOnly) && std::strcmp(what, "shot") == 0) ||
+        (argc == 6 && std::strcmp(what, "sharp") == 0);
+    if (!known) {
+        std::fprintf(stderr,
+                     "usage: %s bars|shot|trace WINDOW-ID OUT.png"
+                     " | shot WINDOW-ID OUT.png scale | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
+                     argv[0]);
+        return 2;
+    }
+    QImage img = grabWindow(argv[2]);
+    if (img.isNull())
+        return 1;
+    if (scaleOnly) {
+        const MeterLayout L =
+            meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
+        if (!L.fits())
+            return 1;
+        img = img.copy(L.scaleX, 0, 30, img.height());
+    }
+    if (!img.save(QString::fromLocal8Bit(argv[3])))
+        return 1;
+    if (std::strcmp(what, "bars") == 0)
+        return checkBars(img);
+    if (std::strcmp(what, "trace") == 0)
+        return checkTrace(img);
+    if (std::strcmp(what, "sharp") == 0)
+        return checkSharp(img, std::atoi(argv[4]), std::atoi(argv[5]));
+    return 0;
 }
