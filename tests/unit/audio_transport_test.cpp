@@ -144,14 +144,13 @@ TEST_F(TransportTest, PlaysSilenceThenTheFileAndFeedsTheEngineTheSameBlocksInOrd
     EXPECT_EQ(recorder.resets, 1);
 }
 
-TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineStandsStill) {
+TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMeters) {
     const auto samples = ramp(5000);
     openFile(samples);
     transportPlay(&t);
     ASSERT_TRUE(eventually([&] { return fedCount() >= 3; }));
     transportStop(&t);
     engine->lostFrames = 5;
-    meterSetFrozen(engine, 1);
     const size_t before = fedCount();
 
     transportPlay(&t);
@@ -159,7 +158,6 @@ TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineSt
     EXPECT_EQ(recorder.resets, 2);
     ASSERT_TRUE(eventually([&] { return fedCount() >= before + 2; }));
     transportStop(&t);
-    EXPECT_EQ(engine->sampleCounter, 0u) << "frozen: the blocks play but are not metered";
     std::lock_guard l(recorder.mutex);
     EXPECT_EQ(recorder.fed[before], fileBlock(samples, 0)) << "from the start of the file";
     EXPECT_EQ(recorder.fed[before + 1], fileBlock(samples, 1));
