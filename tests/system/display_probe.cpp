@@ -1,6 +1,17 @@
-// kc-display-probe: helpers of the meter display's system test. Each takes a
-// screenshot of the window's client into OUT.png first.
+// kc-display-probe: looks at a running program's X11 windows from outside,
+// as a user's screen shows them, for the system tests. The screenshot
+// commands save the window's client into OUT.png first.
 //
+//   kc-display-probe check WINDOW-ID FACE-W FACE-H BITMAP
+//       exit 0 when the window's client is FACE-W wide, at least FACE-H tall,
+//       cannot be resized, and its bottom FACE-W x FACE-H pixels show the top
+//       of BITMAP (a resource path such as :/res/500.png) with at most 9 %
+//       of the pixels different (the control panel's knobs and buttons make
+//       about 7 %; the face one pixel off would make over 10 %); prints what
+//       it found either way.
+//   kc-display-probe close WINDOW-ID
+//       asks the window to close as a window manager's close box does
+//       (WM_DELETE_WINDOW).
 //   kc-display-probe bars WINDOW-ID OUT.png
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
@@ -21,22 +32,60 @@
 #include "tests/system/x11_probe_util.h"
 
 #include <cmath>
-#include <cstring>
+#include <set>
+#include <string>
 
 namespace {
 
-// The client pixels of the window named by `windowId`; null, having said
-// why, when there is no such window.
-QImage grabWindow(const char* windowId) {
-    Window win = 0;
-    Display* dpy = probe::open(windowId, win);
-    if (!dpy)
-        return {};
-    const QImage img = probe::grab(dpy, win);
-    XCloseDisplay(dpy);
-    if (img.isNull())
-        std::printf("no such window\n");
-    return img;
+int check(Display* dpy, Window win, int faceW, int faceH, const char* bitmapPath) {
+    const QImage shown = probe::grab(dpy, win);
+    std::printf("client %dx%d\n", shown.width(), shown.height());
+    if (shown.width() < faceW || shown.height() < faceH) {
+        std::printf("no such window, not viewable or too small\n");
+        return 1;
+    }
+    XSizeHints hints{};
+    long supplied = 0;
+    const bool fixed = XGetWMNormalHints(dpy, win, &hints, &supplied) && (hints.flags & PMinSize) &&
+                       (hints.flags & PMaxSize) && hints.min_width == shown.width() &&
+                       hints.max_width == shown.width() && hints.min_height == shown.height() &&
+                       hints.max_height == shown.height();
+    std::printf("size hints: min %dx%d max %dx%d -> %s\n", hints.min_width, hints.min_height,
+                hints.max_width, hints.max_height, fixed ? "fixed" : "resizable or missing");
+
+    const QImage bitmap = QImage(QString::fromUtf8(bitmapPath));
+    if (bitmap.width() < faceW || bitmap.height() < faceH) {
+        std::printf("bitmap %s missing or too small\n", bitmapPath);
+        return 1;
+    }
+    std::set<QRgb> colours;
+    long different = 0, compared = 0;
+    for (int y = 0; y < faceH; ++y)
+        for (int x = 0; x < faceW; ++x) {
+            ++compared;
+            const QRgb got = shown.pixel(x, shown.height() - faceH + y), want = bitmap.pixel(x, y);
+            colours.insert(got);
+            different += std::abs(qRed(got) - qRed(want)) > 8 ||
+                         std::abs(qGreen(got) - qGreen(want)) > 8 ||
+                         std::abs(qBlue(got) - qBlue(want)) > 8;
+        }
+    const double pct = 100.0 * static_cast<double>(different) / static_cast<double>(compared);
+    std::printf("face: %zu distinct colours, %.2f %% of pixels differ from %s\n", colours.size(),
+                pct, bitmapPath);
+    return shown.width() == faceW && fixed && colours.size() > 16 && pct <= 9.0 ? 0 : 1;
+}
+
+int requestClose(Display* dpy, Window win) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = win;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    const Status s = XSendEvent(dpy, win, False, NoEventMask, &ev);
+    XFlush(dpy);
+    return s ? 0 : 1;
 }
 
 // Pixels of the left bar's clip zone in the clip colour. The default scale
@@ -120,22 +169,34 @@ int checkTrace(const QImage& img) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const char* what = argc >= 4 ? argv[1] : "";
-    const bool scaleOnly = argc == 5 && std::strcmp(argv[4], "scale") == 0;
-    const bool known =
-        (argc == 4 && (std::strcmp(what, "bars") == 0 || std::strcmp(what, "trace") == 0)) ||
-        ((argc == 4 || scaleOnly) && std::strcmp(what, "shot") == 0) ||
-        (argc == 6 && std::strcmp(what, "sharp") == 0);
-    if (!known) {
+    const std::string what = argc >= 3 ? argv[1] : "";
+    const bool scaleOnly = argc == 5 && what == "shot" && std::string(argv[4]) == "scale";
+    const bool shot = (argc == 4 && (what == "bars" || what == "trace" || what == "shot")) ||
+                      scaleOnly || (argc == 6 && what == "sharp");
+    Window win = 0;
+    const bool known = shot || (argc == 6 && what == "check") || what == "close";
+    Display* dpy = known ? probe::open(argv[2], win) : nullptr;
+    if (!dpy) {
         std::fprintf(stderr,
-                     "usage: %s bars|shot|trace WINDOW-ID OUT.png"
-                     " | shot WINDOW-ID OUT.png scale | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
+                     "usage: %s check WINDOW-ID FACE-W FACE-H BITMAP | close WINDOW-ID"
+                     " | bars|shot|trace WINDOW-ID OUT.png | shot WINDOW-ID OUT.png scale"
+                     " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
                      argv[0]);
         return 2;
     }
-    QImage img = grabWindow(argv[2]);
-    if (img.isNull())
+    if (!shot) {
+        const int rc = what == "close"
+                           ? requestClose(dpy, win)
+                           : check(dpy, win, std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+        XCloseDisplay(dpy);
+        return rc;
+    }
+    QImage img = probe::grab(dpy, win);
+    XCloseDisplay(dpy);
+    if (img.isNull()) {
+        std::printf("no such window\n");
         return 1;
+    }
     if (scaleOnly) {
         const MeterLayout L =
             meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
@@ -145,11 +206,11 @@ int main(int argc, char** argv) {
     }
     if (!img.save(QString::fromLocal8Bit(argv[3])))
         return 1;
-    if (std::strcmp(what, "bars") == 0)
+    if (what == "bars")
         return checkBars(img);
-    if (std::strcmp(what, "trace") == 0)
+    if (what == "trace")
         return checkTrace(img);
-    if (std::strcmp(what, "sharp") == 0)
+    if (what == "sharp")
         return checkSharp(img, std::atoi(argv[4]), std::atoi(argv[5]));
     return 0;
 }
