@@ -196,7 +196,6 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     ASSERT_TRUE(cut.error.empty()) << cut.error;
     EXPECT_EQ(cut.frames, 1000u);
     EXPECT_NE(cut.warning.find("cut short"), std::string::npos);
-    EXPECT_EQ(analyzeFile(whole, options).warning, "");
 
     // A WAV written to a pipe leaves its RIFF and data sizes at 0 or
     // 0xFFFFFFFF: the data runs to the end of the file.
