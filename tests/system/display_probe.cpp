@@ -110,10 +110,7 @@ int checkBars(const QImage& img) {
     const MeterLayout L =
         meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
-                L.wide()   ? "wide"
-                : L.fits() ? "narrow"
-                           : "none",
-                L.bw, L.H);
+                L.wide() ? "wide" : (L.fits() ? "narrow" : "none"), L.bw, L.H);
     if (!L.fits())
         return 1;
     int top = 0, clip = 0, clipArea = 0;
