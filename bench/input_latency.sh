@@ -11,21 +11,20 @@
 # latency, with the budget: one block plus one display frame. The parec
 # stamp comes up to a fragment after the sink played the sample, so the
 # figures may read up to about 10 ms short.
-#   bench/input_latency.sh PROGRAM ONSETS LIT DISPLAY-PROBE [RUNS]
-# ONSETS and LIT are kc-pulse-onsets and kc-display-lit (bench/), DISPLAY-PROBE
-# kc-display-probe (tests/system/), all from the build folder.
+#   bench/input_latency.sh PROGRAM ONSETS LIT [RUNS]
+# ONSETS and LIT are kc-pulse-onsets and kc-display-lit (bench/), from the
+# build folder.
 set -uo pipefail
 source "$(dirname "$0")/../tests/system/lib.sh"
 source "$(dirname "$0")/../tests/system/pulse_lib.sh"
 program=$(readlink -f "$1")
 onsets=$(readlink -f "$2")
 lit=$(readlink -f "$3")
-display_probe=$(readlink -f "$4")
-runs=${5:-9}
+runs=${4:-9}
 
 pulse_setup
 pulse_start || { echo "the server did not start"; exit 1; }
-"$display_probe" wav "$work/click.wav" 0.3 > /dev/null
+sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/click.wav" synth 0.3 sine 1000 remix 1 0
 mkfifo "$work/monitor"
 "$onsets" < "$work/monitor" > "$work/onsets.txt" &
 spawned_pids+=("$!")

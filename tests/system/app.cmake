@@ -1,12 +1,10 @@
-# The real program under Xvfb (see app_system_test.sh). The probe reads the
-# window's size hints and pixels from outside the program.
-find_package(X11 REQUIRED)
-add_executable(kc-window-probe ${CMAKE_CURRENT_LIST_DIR}/window_probe.cpp)
-target_link_libraries(kc-window-probe PRIVATE kc_resources Qt6::Gui X11::X11)
+# The real program under Xvfb (see app_system_test.sh). The probe (from
+# display.cmake) reads the window's size hints and pixels from outside the
+# program.
 
 add_test(NAME app_system_test
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/app_system_test.sh
-          $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-window-probe>)
+          $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-display-probe>)
 set_tests_properties(app_system_test PROPERTIES LABELS system TIMEOUT 300)
 
 # --help and --version answer without a display.
@@ -24,6 +22,6 @@ set_tests_properties(app_version_test PROPERTIES LABELS system
 add_test(NAME panel_system_test
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/panel_system_test.sh
           $<TARGET_FILE:korvalo-cor> $<TARGET_FILE:kc-display-probe>
-          $<TARGET_FILE:kc-window-probe> ${CMAKE_BINARY_DIR}/panel-system-shots)
+          $<TARGET_FILE:kc-display-probe> ${CMAKE_BINARY_DIR}/panel-system-shots)
 set_tests_properties(panel_system_test PROPERTIES LABELS system TIMEOUT 300
   RESOURCE_LOCK xvfb)

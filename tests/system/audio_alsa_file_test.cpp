@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 
 using namespace audiotest;
 
@@ -22,18 +21,8 @@ void countFeed(MeterEngine** e, const void* samples, uint32_t bytes) {
     meterFeed(e, samples, bytes);
 }
 
-// A 440 Hz tone on the left and 660 Hz on the right, 0.3 s, never all zero.
-std::vector<int16_t> tone(size_t frames) {
-    std::vector<int16_t> s;
-    for (size_t i = 0; i < frames; ++i) {
-        s.push_back(static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 44100.0) + 7));
-        s.push_back(static_cast<int16_t>(9000 * std::sin(2 * M_PI * 660 * i / 44100.0) - 5));
-    }
-    return s;
-}
-
 TEST(AlsaFileEndToEnd, RecordingIsPreRollSilenceThenTheFileExactly) {
-    const auto samples = tone(13230);
+    const auto samples = ramp(13230);
     const auto fileBytes = samplesBytes(samples);
     TempFile wav(stereoWav(samples), "music.wav");
     const std::string recording = wav.dir() + "/recorded.wav";

@@ -15,7 +15,8 @@ mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
 printf '[Zandel_Audio\\TRLX\\Korvalo Cor.]\nWindow x0=binary:4:0a000000\nWindow y0=binary:4:0a000000\nWindow x1=binary:4:bd000000\nWindow y1=binary:4:35010000\n' \
   > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
 
-"$probe" wav "$work/sine-left.wav" 20 || { echo "FAIL: cannot write the WAV"; exit 1; }
+sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/sine-left.wav" synth 20 sine 1000 remix 1 0 ||
+  { echo "FAIL: cannot write the WAV"; exit 1; }
 "$program" --device silent "$work/sine-left.wav" > "$work/program.log" 2>&1 &
 pid=$!
 status=0

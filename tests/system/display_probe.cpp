@@ -1,56 +1,91 @@
-// kc-display-probe: helpers of the meter display's system test.
+// kc-display-probe: looks at a running program's X11 windows from outside,
+// as a user's screen shows them, for the system tests. The screenshot
+// commands save the window's client into OUT.png first.
 //
-//   kc-display-probe wav OUT.wav SECONDS
-//       writes a 44.1 kHz stereo WAV: a full-scale 1 kHz sine on the left,
-//       silence on the right.
+//   kc-display-probe check WINDOW-ID FACE-W FACE-H BITMAP
+//       exit 0 when the window's client is FACE-W wide, at least FACE-H tall,
+//       cannot be resized, and its bottom FACE-W x FACE-H pixels show the top
+//       of BITMAP (a resource path such as :/res/500.png) with at most 9 %
+//       of the pixels different (the control panel's knobs and buttons make
+//       about 7 %; the face one pixel off would make over 10 %); prints what
+//       it found either way.
+//   kc-display-probe close WINDOW-ID
+//       asks the window to close as a window manager's close box does
+//       (WM_DELETE_WINDOW).
 //   kc-display-probe bars WINDOW-ID OUT.png
-//       takes a screenshot of the meter window's client into OUT.png and
 //       exits 0 when the left bar is lit in the clip colour and the right bar
 //       is dark; prints what it found either way.
 //   kc-display-probe shot WINDOW-ID OUT.png [scale]
-//       saves the meter window's client, or only its level scale column.
+//       saves the whole client, or only its level scale column.
 //   kc-display-probe trace WINDOW-ID OUT.png
-//       takes a screenshot of the X/Y scope into OUT.png and exits 0 when it
-//       shows the trace of a left-only signal: coloured (not grey) pixels on
-//       the diagonal from the upper left through the centre, and nowhere else.
+//       for the X/Y scope: exits 0 when it shows the trace of a left-only
+//       signal: coloured (not grey) pixels on the diagonal from the upper
+//       left through the centre, and nowhere else.
 //   kc-display-probe sharp WINDOW-ID OUT.png WIDTH HEIGHT
-//       the window at twice the density: takes a screenshot into OUT.png and
-//       exits 0 when the client is 2 WIDTH x 2 HEIGHT pixels and the scale
-//       column's labels are drawn at full resolution: many 2 x 2 blocks on
-//       even coordinates have pixels that differ, where text drawn at the
-//       logical size and stretched would have none.
+//       the window at twice the density: exits 0 when the client is
+//       2 WIDTH x 2 HEIGHT pixels and the scale column's labels are drawn at
+//       full resolution: many 2 x 2 blocks on even coordinates have pixels
+//       that differ, where text drawn at the logical size and stretched would
+//       have none.
 #include "display/meter_layout.h"
 #include "meter/meter_engine.h"
 #include "tests/system/x11_probe_util.h"
-#include "tools/wav_writer.h"
 
 #include <cmath>
-#include <cstring>
-#include <vector>
+#include <set>
+#include <string>
 
 namespace {
 
-int writeWav(const char* path, double seconds) {
-    const int frames = static_cast<int>(seconds * 44100);
-    std::vector<int16_t> samples(2 * static_cast<size_t>(frames), 0);
-    for (int i = 0; i < frames; ++i)
-        samples[2 * static_cast<size_t>(i)] =
-            static_cast<int16_t>(std::lround(32767.0 * std::sin(2.0 * M_PI * 1000.0 * i / 44100)));
-    return writeWavFile(path, samples, 44100, 2) ? 0 : 1;
+int check(Display* dpy, Window win, int faceW, int faceH, const char* bitmapPath) {
+    const QImage shown = probe::grab(dpy, win);
+    std::printf("client %dx%d\n", shown.width(), shown.height());
+    if (shown.width() < faceW || shown.height() < faceH) {
+        std::printf("no such window, not viewable or too small\n");
+        return 1;
+    }
+    XSizeHints hints{};
+    long supplied = 0;
+    const bool fixed = XGetWMNormalHints(dpy, win, &hints, &supplied) && (hints.flags & PMinSize) &&
+                       (hints.flags & PMaxSize) && hints.min_width == shown.width() &&
+                       hints.max_width == shown.width() && hints.min_height == shown.height() &&
+                       hints.max_height == shown.height();
+    std::printf("size hints: min %dx%d max %dx%d -> %s\n", hints.min_width, hints.min_height,
+                hints.max_width, hints.max_height, fixed ? "fixed" : "resizable or missing");
+
+    const QImage bitmap = QImage(QString::fromUtf8(bitmapPath));
+    if (bitmap.width() < faceW || bitmap.height() < faceH) {
+        std::printf("bitmap %s missing or too small\n", bitmapPath);
+        return 1;
+    }
+    std::set<QRgb> colours;
+    long different = 0, compared = 0;
+    for (int y = 0; y < faceH; ++y)
+        for (int x = 0; x < faceW; ++x) {
+            ++compared;
+            const QRgb got = shown.pixel(x, shown.height() - faceH + y), want = bitmap.pixel(x, y);
+            colours.insert(got);
+            different += std::abs(qRed(got) - qRed(want)) > 8 ||
+                         std::abs(qGreen(got) - qGreen(want)) > 8 ||
+                         std::abs(qBlue(got) - qBlue(want)) > 8;
+        }
+    const double pct = 100.0 * static_cast<double>(different) / static_cast<double>(compared);
+    std::printf("face: %zu distinct colours, %.2f %% of pixels differ from %s\n", colours.size(),
+                pct, bitmapPath);
+    return shown.width() == faceW && fixed && colours.size() > 16 && pct <= 9.0 ? 0 : 1;
 }
 
-// The client pixels of the window named by `windowId`; null, having said
-// why, when there is no such window.
-QImage grabWindow(const char* windowId) {
-    Window win = 0;
-    Display* dpy = probe::open(windowId, win);
-    if (!dpy)
-        return {};
-    const QImage img = probe::grab(dpy, win);
-    XCloseDisplay(dpy);
-    if (img.isNull())
-        std::printf("no such window\n");
-    return img;
+int requestClose(Display* dpy, Window win) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = win;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    const Status s = XSendEvent(dpy, win, False, NoEventMask, &ev);
+    XFlush(dpy);
+    return s ? 0 : 1;
 }
 
 // Pixels of the left bar's clip zone in the clip colour. The default scale
@@ -71,18 +106,11 @@ int clipZonePixels(const QImage& img, const MeterLayout& L, int& top, int& clip,
     return pixels;
 }
 
-int checkBars(const char* windowId, const char* out) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkBars(const QImage& img) {
     const MeterLayout L =
         meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d, layout %s, bw %d, H %d\n", img.width(), img.height(),
-                L.wide()   ? "wide"
-                : L.fits() ? "narrow"
-                           : "none",
-                L.bw, L.H);
+                L.wide() ? "wide" : (L.fits() ? "narrow" : "none"), L.bw, L.H);
     if (!L.fits())
         return 1;
     int top = 0, clip = 0, clipArea = 0;
@@ -99,25 +127,7 @@ int checkBars(const char* windowId, const char* out) {
     return clipArea > 0 && clipPixels * 4 >= clipArea && rightLit == 0 ? 0 : 1;
 }
 
-int shot(const char* windowId, const char* out, bool scaleOnly) {
-    QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    if (scaleOnly) {
-        const MeterLayout L =
-            meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
-        if (!L.fits())
-            return 1;
-        img = img.copy(L.scaleX, 0, 30, img.height());
-    }
-    return img.save(QString::fromLocal8Bit(out)) ? 0 : 1;
-}
-
-int checkSharp(const char* windowId, const char* out, int width, int height) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkSharp(const QImage& img, int width, int height) {
     const MeterLayout L = meterComputeLayout(width, height, 2, kMeterShowBarsAndCorrelator);
     std::printf("client %dx%d for a %dx%d window, layout %s\n", img.width(), img.height(), width,
                 height, L.fits() ? "fits" : "none");
@@ -135,11 +145,7 @@ int checkSharp(const char* windowId, const char* out, int width, int height) {
     return mixed >= 40 ? 0 : 1;
 }
 
-int checkTrace(const char* windowId, const char* out) {
-    const QImage img = grabWindow(windowId);
-    if (img.isNull())
-        return 1;
-    img.save(QString::fromLocal8Bit(out));
+int checkTrace(const QImage& img) {
     const int cx = img.width() / 2, cy = img.height() / 2;
     int colored = 0, onDiagonal = 0, upperLeft = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -160,20 +166,48 @@ int checkTrace(const char* windowId, const char* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "wav") == 0)
-        return writeWav(argv[2], std::atof(argv[3]));
-    if (argc == 4 && std::strcmp(argv[1], "bars") == 0)
-        return checkBars(argv[2], argv[3]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "shot") == 0)
-        return shot(argv[2], argv[3], argc == 5 && std::strcmp(argv[4], "scale") == 0);
-    if (argc == 4 && std::strcmp(argv[1], "trace") == 0)
-        return checkTrace(argv[2], argv[3]);
-    if (argc == 6 && std::strcmp(argv[1], "sharp") == 0)
-        return checkSharp(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
-    std::fprintf(stderr,
-                 "usage: %s wav OUT.wav SECONDS | bars|shot|trace WINDOW-ID OUT.png [scale]"
-                 " | lit WINDOW-ID [dark]"
-                 " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
-                 argv[0]);
-    return 2;
+    const std::string what = argc >= 3 ? argv[1] : "";
+    const bool scaleOnly = argc == 5 && what == "shot" && std::string(argv[4]) == "scale";
+    const bool shot = (argc == 4 && (what == "bars" || what == "trace" || what == "shot")) ||
+                      scaleOnly || (argc == 6 && what == "sharp");
+    Window win = 0;
+    const bool known = shot || (argc == 6 && what == "check") || what == "close";
+    Display* dpy = known ? probe::open(argv[2], win) : nullptr;
+    if (!dpy) {
+        std::fprintf(stderr,
+                     "usage: %s check WINDOW-ID FACE-W FACE-H BITMAP | close WINDOW-ID"
+                     " | bars|shot|trace WINDOW-ID OUT.png | shot WINDOW-ID OUT.png scale"
+                     " | sharp WINDOW-ID OUT.png WIDTH HEIGHT\n",
+                     argv[0]);
+        return 2;
+    }
+    if (!shot) {
+        const int rc = what == "close"
+                           ? requestClose(dpy, win)
+                           : check(dpy, win, std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+        XCloseDisplay(dpy);
+        return rc;
+    }
+    QImage img = probe::grab(dpy, win);
+    XCloseDisplay(dpy);
+    if (img.isNull()) {
+        std::printf("no such window\n");
+        return 1;
+    }
+    if (scaleOnly) {
+        const MeterLayout L =
+            meterComputeLayout(img.width(), img.height(), 2, kMeterShowBarsAndCorrelator);
+        if (!L.fits())
+            return 1;
+        img = img.copy(L.scaleX, 0, 30, img.height());
+    }
+    if (!img.save(QString::fromLocal8Bit(argv[3])))
+        return 1;
+    if (what == "bars")
+        return checkBars(img);
+    if (what == "trace")
+        return checkTrace(img);
+    if (what == "sharp")
+        return checkSharp(img, std::atoi(argv[4]), std::atoi(argv[5]));
+    return 0;
 }

@@ -15,7 +15,8 @@ probe=$(readlink -f "$2")
 shot=$3
 export XDG_CONFIG_HOME=$work/config
 
-"$probe" wav "$work/sine-left.wav" 20 || { echo "FAIL: cannot write the WAV"; exit 1; }
+sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/sine-left.wav" synth 20 sine 1000 remix 1 0 ||
+  { echo "FAIL: cannot write the WAV"; exit 1; }
 "$program" --device silent "$work/sine-left.wav" > "$work/program.log" 2>&1 &
 pid=$!
 status=0

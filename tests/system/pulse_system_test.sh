@@ -200,7 +200,7 @@ echo "--- the program meters what the desktop plays"
 # The tone ends first: the server would move it along with the default sink.
 kill -KILL "$ref_player"
 pactl set-default-sink kc_null
-"$display_probe" wav "$work/sine-left.wav" 60 || fail "cannot write the WAV"
+sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/sine-left.wav" synth 60 sine 1000 remix 1 0 || fail "cannot write the WAV"
 pulse_spawn "$work/paplay2.log" paplay --device=kc_null "$work/sine-left.wav"
 pulse_spawn "$work/input.log" "$program" --input monitor
 pid=$spawned

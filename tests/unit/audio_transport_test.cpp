@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 
 using namespace audiotest;
 
@@ -70,8 +69,6 @@ protected:
         g_script = &script;
         g_recorder = &recorder;
         ASSERT_TRUE(open("scripted", 0.02f, kRecordingSink));
-        ASSERT_EQ(t.blockFrames, 880u);
-        ASSERT_EQ(t.blockBytes, 3520u);
     }
     void TearDown() override {
         close();
@@ -98,16 +95,10 @@ protected:
     std::unique_ptr<TempFile> file;
 };
 
-TEST_F(TransportTest, CommandsAreIgnoredWithoutAFileWhileTheDialogIsOpenOrInTheWrongState) {
+TEST_F(TransportTest, CommandsAreIgnoredWithoutAFileOrInTheWrongState) {
     transportPlay(&t); // no file
     EXPECT_FALSE(t.thread.joinable());
     openFile(ramp(5000));
-    selection.dialogBusy = 1;
-    transportPlay(&t);
-    EXPECT_FALSE(transportIsRunning(&t));
-    EXPECT_EQ(recorder.resets, 0);
-    selection.dialogBusy = 0;
-
     source.position = 123;
     transportStop(&t);
     transportZero(&t);
@@ -146,14 +137,13 @@ TEST_F(TransportTest, PlaysSilenceThenTheFileAndFeedsTheEngineTheSameBlocksInOrd
     EXPECT_EQ(recorder.resets, 1);
 }
 
-TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineStandsStill) {
+TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMeters) {
     const auto samples = ramp(5000);
     openFile(samples);
     transportPlay(&t);
     ASSERT_TRUE(eventually([&] { return fedCount() >= 3; }));
     transportStop(&t);
     engine->lostFrames = 5;
-    meterSetFrozen(engine, 1);
     const size_t before = fedCount();
 
     transportPlay(&t);
@@ -161,7 +151,6 @@ TEST_F(TransportTest, PlayAfterStopStartsOverWithClearedMetersAndAFrozenEngineSt
     EXPECT_EQ(recorder.resets, 2);
     ASSERT_TRUE(eventually([&] { return fedCount() >= before + 2; }));
     transportStop(&t);
-    EXPECT_EQ(engine->sampleCounter, 0u) << "frozen: the blocks play but are not metered";
     std::lock_guard l(recorder.mutex);
     EXPECT_EQ(recorder.fed[before], fileBlock(samples, 0)) << "from the start of the file";
     EXPECT_EQ(recorder.fed[before + 1], fileBlock(samples, 1));

@@ -28,25 +28,6 @@ std::vector<uint8_t> wavWith(const std::vector<uint8_t>& fmt, const std::vector<
     return riffWave(body);
 }
 
-TEST(WavSource, CanonicalFileOpensWithItsFormatAndData) {
-    const auto samples = ramp(100);
-    TempFile f(stereoWav(samples));
-    WavSource s;
-    ASSERT_EQ(wavOpen(&s, f.path()), kWavOk);
-    EXPECT_TRUE(wavAccepted(&s));
-    EXPECT_EQ(std::tuple(s.formatTag, s.channels, s.sampleRate, s.bytesPerSecond, s.blockAlign,
-                         s.bitsPerSample),
-              std::tuple(1, 2, 44100u, 176400u, 4, 16));
-    EXPECT_EQ(std::tuple(s.dataOffset, s.dataBytes, s.dataFrames, s.position),
-              std::tuple(44u, 400u, 100u, 0));
-    EXPECT_EQ(readBlock(s, 100), samplesBytes(samples));
-    EXPECT_EQ(s.position, 100);
-    wavSeek(&s, 1000);
-    EXPECT_EQ(s.position, 44100);
-    wavClose(&s);
-    EXPECT_FALSE(wavIsOpen(&s));
-}
-
 TEST(WavSource, MissingBrokenAndDamagedFilesGiveTheirResultAndLeaveNothingOpen) {
     WavSource s;
     EXPECT_EQ(wavOpen(nullptr, "/nonexistent.wav"), kWavNoSource);
@@ -198,19 +179,20 @@ TEST(WavSource, DataChunkLargerThanTheFilePlaysWhatIsThereThenSilence) {
     EXPECT_EQ(s.position, 200);
 }
 
-TEST(WavSource, ReadsGiveSilenceBeforeAndAfterTheData) {
-    const auto samples = ramp(1000);
+TEST(WavSource, CanonicalFileOpensWithItsFormatAndReadsSilenceBeforeItsData) {
+    const auto samples = ramp(100);
     const auto bytes = samplesBytes(samples);
     TempFile f(stereoWav(samples));
     WavSource s;
     ASSERT_EQ(wavOpen(&s, f.path()), kWavOk);
-    auto first = readBlock(s, 4408);
-    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), first.begin()));
-    EXPECT_EQ(std::vector<uint8_t>(first.begin() + 4000, first.end()), zeros(first.size() - 4000));
-    for (int i = 2; i <= 3; ++i) {
-        EXPECT_EQ(readBlock(s, 4408), zeros(4408 * 4));
-        EXPECT_EQ(s.position, 4408 * i);
-    }
+    EXPECT_TRUE(wavAccepted(&s));
+    EXPECT_EQ(std::tuple(s.formatTag, s.channels, s.sampleRate, s.bytesPerSecond, s.blockAlign,
+                         s.bitsPerSample),
+              std::tuple(1, 2, 44100u, 176400u, 4, 16));
+    EXPECT_EQ(std::tuple(s.dataOffset, s.dataBytes, s.dataFrames, s.position),
+              std::tuple(44u, 400u, 100u, 0));
+    EXPECT_EQ(readBlock(s, 100), bytes);
+    EXPECT_EQ(s.position, 100);
 
     s.position = -5;
     auto b = readBlock(s, 10);
@@ -225,6 +207,8 @@ TEST(WavSource, ReadsGiveSilenceBeforeAndAfterTheData) {
     wavRead(&s, tiny, 3);
     EXPECT_EQ(tiny[0], 7);
     EXPECT_EQ(s.position, -40);
+    wavSeek(&s, 1000);
+    EXPECT_EQ(s.position, 44100);
 
     // Eight-bit silence is the midpoint.
     TempFile f8(wavWith(fmtPayload(44100, 2, 2, 16, 8), {10, 20, 30, 40}));
@@ -232,6 +216,8 @@ TEST(WavSource, ReadsGiveSilenceBeforeAndAfterTheData) {
     b.assign(8, 0);
     wavRead(&s, b.data(), 8);
     EXPECT_EQ(b, (std::vector<uint8_t>{10, 20, 30, 40, 0x80, 0x80, 0x80, 0x80}));
+    wavClose(&s);
+    EXPECT_FALSE(wavIsOpen(&s));
 }
 
 TEST(WavSelectionRules, AcceptedRejectedAndUnreadableChoices) {
