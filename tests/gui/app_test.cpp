@@ -110,10 +110,6 @@ protected:
         m_fake = FakeSubsystems{};
         m_messages.clear();
     }
-
-    void shutDownAndCheckTheOrder(int how);
-    void startAndFail(const QString& failing, const QStringList& messages,
-                      const QStringList& releases);
 };
 
 // One table per menu: each item's text (the key hint after a tab) and
@@ -217,58 +213,55 @@ TEST_F(AppTest, ShutDownRunsInOrderWhateverCloses) {
     for (int how : {0, 1, int(SIGTERM), int(SIGINT)}) {
         SCOPED_TRACE(how);
         restart();
-        shutDownAndCheckTheOrder(how);
+        const float stored = 0.15f, other = 0.2f;
+        EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &stored, 4), 1);
+        MainWindow* w = start();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(m_fake.calls, QStringList({"clearWavPath", "enumerateDevices", "initOutputDevice",
+                                             "openStream", "createEngine", "createPanel"}));
+        EXPECT_EQ(ctlUseCount(), 1);
+        ASSERT_TRUE(m_shell->hotkeysRegistered());
+        // Changed behind the program's back: only a write at shut-down brings
+        // back the 0.15 (kept, although no menu item has it).
+        EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &other, 4), 1);
+
+        // Owned pop-ups close first, hidden ones too.
+        struct Popup : QDialog {
+            Popup(QWidget* owner, QStringList& calls) : QDialog(owner), calls(calls) {}
+            void closeEvent(QCloseEvent* e) override {
+                calls << "popupClosed";
+                QDialog::closeEvent(e);
+            }
+            QStringList& calls;
+        };
+        for (bool shown : {true, false})
+            (new Popup(w, m_fake.calls))->setVisible(shown);
+        QWidget meterLike; // no owner: must survive close-all
+        meterLike.show();
+        SignalBridge bridge;
+        ASSERT_TRUE(bridge.isActive());
+        QObject::connect(&bridge, &SignalBridge::terminateRequested, w, &QWidget::close);
+        m_fake.calls.clear();
+        if (how == 0)
+            w->close();
+        else if (how == 1)
+            w->menuAction(CmdQuit)->trigger();
+        else
+            std::raise(how);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_shell->isShutDown(); }));
+        EXPECT_EQ(m_fake.calls,
+                  QStringList({"popupClosed", "popupClosed", "stopStream", "releaseDevice",
+                               "freeBlockBuffer", "closeWav", "releaseDeviceList", "destroyPanel",
+                               "releaseEngine"}));
+        ASSERT_TRUE(meterLike.isVisible());
+        EXPECT_EQ(ctlUseCount(), 0);
+        ASSERT_TRUE(!m_shell->hotkeysRegistered());
+        ASSERT_TRUE(!w->face()->contextMenu());
+        EXPECT_EQ(storedLatency(), 0.15f);
+        // The library saved its options on the way out.
+        uint32_t rotMode = 0;
+        EXPECT_EQ(regReadValue("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Rot_Mode", &rotMode, 4), 1);
     }
-}
-
-void AppTest::shutDownAndCheckTheOrder(int how) {
-    const float stored = 0.15f, other = 0.2f;
-    EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &stored, 4), 1);
-    MainWindow* w = start();
-    ASSERT_TRUE(w);
-    EXPECT_EQ(m_fake.calls, QStringList({"clearWavPath", "enumerateDevices", "initOutputDevice",
-                                         "openStream", "createEngine", "createPanel"}));
-    EXPECT_EQ(ctlUseCount(), 1);
-    ASSERT_TRUE(m_shell->hotkeysRegistered());
-    // Changed behind the program's back: only a write at shut-down brings
-    // back the 0.15 (kept, although no menu item has it).
-    EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &other, 4), 1);
-
-    // Owned pop-ups close first, hidden ones too.
-    struct Popup : QDialog {
-        Popup(QWidget* owner, QStringList& calls) : QDialog(owner), calls(calls) {}
-        void closeEvent(QCloseEvent* e) override {
-            calls << "popupClosed";
-            QDialog::closeEvent(e);
-        }
-        QStringList& calls;
-    };
-    for (bool shown : {true, false})
-        (new Popup(w, m_fake.calls))->setVisible(shown);
-    QWidget meterLike; // no owner: must survive close-all
-    meterLike.show();
-    SignalBridge bridge;
-    ASSERT_TRUE(bridge.isActive());
-    QObject::connect(&bridge, &SignalBridge::terminateRequested, w, &QWidget::close);
-    m_fake.calls.clear();
-    if (how == 0)
-        w->close();
-    else if (how == 1)
-        w->menuAction(CmdQuit)->trigger();
-    else
-        std::raise(how);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_shell->isShutDown(); }));
-    EXPECT_EQ(m_fake.calls, QStringList({"popupClosed", "popupClosed", "stopStream",
-                                         "releaseDevice", "freeBlockBuffer", "closeWav",
-                                         "releaseDeviceList", "destroyPanel", "releaseEngine"}));
-    ASSERT_TRUE(meterLike.isVisible());
-    EXPECT_EQ(ctlUseCount(), 0);
-    ASSERT_TRUE(!m_shell->hotkeysRegistered());
-    ASSERT_TRUE(!w->face()->contextMenu());
-    EXPECT_EQ(storedLatency(), 0.15f);
-    // The library saved its options on the way out.
-    uint32_t rotMode = 0;
-    EXPECT_EQ(regReadValue("Zandel_Audio\\QK2CTL\\Korvalo Cor.", "Rot_Mode", &rotMode, 4), 1);
 }
 
 TEST_F(AppTest, StartUpFailuresShowTheirMessages) {
@@ -287,36 +280,31 @@ TEST_F(AppTest, StartUpFailuresShowTheirMessages) {
     for (const auto& [failing, messages, releases] : rows) {
         SCOPED_TRACE(failing.toStdString());
         restart();
-        startAndFail(failing, messages, releases);
+        // Failing before the latency was read keeps the stored one; failing
+        // after it still writes the latency at shut-down.
+        const float stored = 0.05f;
+        if (failing == "device") {
+            EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &stored, 4), 1);
+        }
+        m_fake.deviceOk = failing != "device";
+        m_fake.streamOk = failing != "stream";
+        m_fake.engineOk = failing != "engine";
+        ASSERT_TRUE(!start());
+        ASSERT_TRUE(!m_shell->mainWindow());
+        QStringList got;
+        for (const ShellMessage& m : m_messages)
+            got << m.caption + ": " + m.text;
+        EXPECT_EQ(got, messages);
+        EXPECT_EQ(m_messages.last().icon, MessageIcon::Warning);
+        if (failing == "engine") {
+            EXPECT_TRUE(m_messages[0].icon == MessageIcon::None && m_messages[0].applicationModal);
+        }
+        const int firstRelease = static_cast<int>(m_fake.calls.indexOf(releases.first()));
+        ASSERT_TRUE(firstRelease > 0);
+        EXPECT_EQ(m_fake.calls.mid(firstRelease), releases);
+        EXPECT_EQ(ctlUseCount(), 0);
+        EXPECT_EQ(storedLatency(), failing == "device" ? stored : 0.1f);
     }
-}
-
-void AppTest::startAndFail(const QString& failing, const QStringList& messages,
-                           const QStringList& releases) {
-    // Failing before the latency was read keeps the stored one; failing
-    // after it still writes the latency at shut-down.
-    const float stored = 0.05f;
-    if (failing == "device") {
-        EXPECT_EQ(regWriteValue("Zandel_Audio\\demo", "LatencyTime", &stored, 4), 1);
-    }
-    m_fake.deviceOk = failing != "device";
-    m_fake.streamOk = failing != "stream";
-    m_fake.engineOk = failing != "engine";
-    ASSERT_TRUE(!start());
-    ASSERT_TRUE(!m_shell->mainWindow());
-    QStringList got;
-    for (const ShellMessage& m : m_messages)
-        got << m.caption + ": " + m.text;
-    EXPECT_EQ(got, messages);
-    EXPECT_EQ(m_messages.last().icon, MessageIcon::Warning);
-    if (failing == "engine") {
-        EXPECT_TRUE(m_messages[0].icon == MessageIcon::None && m_messages[0].applicationModal);
-    }
-    const int firstRelease = static_cast<int>(m_fake.calls.indexOf(releases.first()));
-    ASSERT_TRUE(firstRelease > 0);
-    EXPECT_EQ(m_fake.calls.mid(firstRelease), releases);
-    EXPECT_EQ(ctlUseCount(), 0);
-    EXPECT_EQ(storedLatency(), failing == "device" ? stored : 0.1f);
 }
 
 TEST_F(AppTest, HotkeysActOnlyWhileApplicationActive) {
