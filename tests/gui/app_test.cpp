@@ -185,10 +185,7 @@ TEST_F(AppTest, LatencyChangesWhileStoppedOnly) {
     ASSERT_TRUE(w);
     m_fake.running = true;
     w->menuAction(CmdLatency30)->trigger();
-    EXPECT_EQ(m_messages.size(), 1);
-    EXPECT_EQ(m_messages[0].text, QString("Cannot change latency during play...\nPlease Stop "
-                                          "the stream before changing this parameter."));
-    EXPECT_EQ(m_messages[0].caption, QString("Change Latency"));
+    EXPECT_EQ(m_messages.size(), 1); // the refusal
     EXPECT_EQ(m_shell->latency(), 0.1f);
     ASSERT_TRUE(m_fake.reopened.isEmpty());
     EXPECT_EQ(checkedLatencyItems(w), QList<int>{51});
