@@ -132,43 +132,32 @@ TEST_F(PanelTest, EveryControlWritesItsParameter) {
         EXPECT_EQ(p.right.*r.field, r.bothSets ? r.knob->value() : rightBefore);
     }
 
-    // Buttons: a click, then what must hold.
-    using P = const MeterParams&;
-    auto both = [](P p, int32_t ChannelParams::*field, int32_t want) {
-        return (p.left.*field & 1) == want && (p.right.*field & 1) == want;
+    // Buttons: the setting in both sets follows the button a click changed.
+    const auto both = [this](int32_t ChannelParams::*field) {
+        const MeterParams p = params();
+        return std::pair(p.left.*field & 1, p.right.*field & 1);
     };
-    struct ButtonRow {
-        I2p* button;
-        std::function<bool(P)> expect;
-    };
-    const ButtonRow buttons[] = {
-        {panel.linearButton(), [&](P p) { return both(p, &ChannelParams::linearScale, 1); }},
-        {panel.attackButton(),
-         [&](P p) { return both(p, &ChannelParams::attackOn, int(value(panel.attackButton()))); }},
-        {panel.rmsButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 1) &&
-                    value(panel.peakButton()) == 0 && value(panel.averageButton()) == 0;
-         }},
-        {panel.averageButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 0) &&
-                    value(panel.rmsButton()) == 0;
-         }},
-        {panel.peakButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 1) && value(panel.averageButton()) == 0;
-         }},
-        {panel.offsetButton(), [&](P p) { return both(p, &ChannelParams::dbOffsetOn, 1); }},
-        {panel.holdButton(), [&](P) { return meterIsFrozen(engine) == 1; }},
-        {panel.meterButton(),
-         [&](P p) { return meterGetWindow(engine) != nullptr && p.placementValid == 1; }},
-    };
-    for (const ButtonRow& r : buttons) {
-        SCOPED_TRACE(r.button->x() * 1000 + r.button->y());
-        click(r.button);
-        EXPECT_TRUE(r.expect(params()));
+    // The level modes, one at a time: RMS, average, then peak.
+    I2p* const levels[] = {panel.peakButton(), panel.rmsButton(), panel.averageButton()};
+    for (int mode : {1, 2, 0}) {
+        click(levels[mode]);
+        const int peak = mode == 0, rms = mode == 1;
+        EXPECT_EQ(both(&ChannelParams::peakOn), std::pair(peak, peak)) << mode;
+        EXPECT_EQ(both(&ChannelParams::rmsOn), std::pair(rms, rms)) << mode;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(value(levels[i]), i == mode ? 1.0f : 0.0f) << mode << i;
     }
+    for (auto [button, field] : {std::pair{panel.linearButton(), &ChannelParams::linearScale},
+                                 {panel.attackButton(), &ChannelParams::attackOn},
+                                 {panel.offsetButton(), &ChannelParams::dbOffsetOn}}) {
+        const int before = int(value(button));
+        click(button);
+        EXPECT_EQ(both(field), std::pair(1 - before, 1 - before)) << button->x();
+    }
+    click(panel.holdButton());
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    click(panel.meterButton());
+    EXPECT_TRUE(meterGetWindow(engine) != nullptr && params().placementValid == 1);
 }
 
 TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
