@@ -350,23 +350,8 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
     setLive(kMeterSettingsCompiledDefaults);
 }
 
-TEST_F(OptionsDialogTest, ASecondRequestRaisesTheFirstAndReturns0) {
-    int second = -1;
-    QWidget* first = nullptr;
-    QTimer::singleShot(0, [&] {
-        first = meterOptionsDialog();
-        second = OpenMeterOptionsDialog(nullptr, 27, 0, 0);
-        EXPECT_EQ(meterOptionsDialog(), first);
-        EXPECT_TRUE(first && first->isVisible());
-        Open().click(kOptOk);
-    });
-    EXPECT_EQ(OpenMeterOptionsDialog(nullptr, 27, 10, 10), 1);
-    EXPECT_NE(first, nullptr);
-    EXPECT_EQ(second, 0);
-}
-
-// From a real meter window's menu: the dialog opens at the right click; a
-// new pattern after OK is on the window at once, without a frame. The
+// From a real meter window's menu: the dialog opens at the right click and
+// is the only one; a new pattern after OK is on the window at once, without a frame. The
 // program then shuts down (the last engine goes) while the dialog is open
 // again: it ends with 0, and the live values, not its edits, are saved.
 TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
@@ -378,6 +363,9 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     const auto script = [&] {
         Open o;
         placed = o.d->pos();
+        // One at a time: a second request returns 0 and leaves this one.
+        EXPECT_EQ(OpenMeterOptionsDialog(nullptr, 27, 0, 0), 0);
+        EXPECT_EQ(meterOptionsDialog(), o.d);
         o.list(kOptPatternList)->setCurrentRow(3); // "Line 3": four lit rows, four black
         o.edit("From")->setText("-20");
         o.click(kOptOk);
