@@ -288,11 +288,9 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     Open o(27);
     QListWidget* colors = o.list(kOptColorList);
     const int kNone = 13; // the selection before the click
-    // clang-format off
+    // Either bar, the gap between two zones, the preview below the bars.
     const std::tuple<int, int, int> clicks[] = {
-        {25, 130, 1}, {25, 20, 0}, {45, 200, kNone}, {25, 300, 9}, {65, 100, 4}, {65, 40, 2},
-        {25, 75, 6}, {25, 180, 7}, {65, 300, 9}, {25, 100, kNone}, {25, 440, kNone}};
-    // clang-format on
+        {25, 130, 1}, {65, 100, 4}, {25, 100, kNone}, {45, 200, kNone}, {25, 440, kNone}};
     for (const auto& [x, y, entry] : clicks) {
         colors->setCurrentRow(kNone);
         const QPoint at = o.d->pos();
