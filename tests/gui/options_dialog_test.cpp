@@ -94,12 +94,14 @@ struct Open {
     bool owned;
 };
 
-// Runs `answer` on the next modal box (message box, colour chooser) once it is up.
-void answerNextBox(std::function<void(QWidget*)> answer) {
-    QTimer::singleShot(0, [answer] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        answer(box);
+// Runs `answer` on the next modal box (message box, colour chooser) once it
+// is up over `dialog`; the polling ends with the dialog.
+void answerNextBox(QWidget* dialog, std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(5, dialog, [dialog, answer] {
+        if (QWidget* box = QApplication::activeModalWidget(); box && box != dialog)
+            answer(box);
+        else
+            answerNextBox(dialog, answer);
     });
 }
 
@@ -202,32 +204,45 @@ TEST_F(OptionsDialogTest, OkReadsTheFieldsByTheirRulesAndReplacesTheLiveRecord) 
     setLive(kMeterSettingsCompiledDefaults);
 }
 
+// Return presses the focused push button, and in an edit field it is OK.
 // Reset asks first; Cancel, Escape and the close box leave the live record
 // as it was; Reset then OK takes the default colours and pattern with the
 // numbers still shown.
-TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
+TEST_F(OptionsDialogTest, ResetReturnCancelAndTheCloseBox) {
     V custom = kMeterSettingsCompiledDefaults;
     custom.MaxBrush = meterRgb(1, 2, 3);
     custom.BrushType = 5;
     custom.L_MaxDB = 3;
-    enum End { Ok, Cancel, Escape, CloseBox };
-    const std::pair<int, End> rows[] = {{0, Cancel},           {0, Escape},
-                                        {0, CloseBox},         {QMessageBox::Ok, Cancel},
-                                        {QMessageBox::Ok, Ok}, {QMessageBox::Cancel, Ok}};
+    enum End { Ok, Cancel, Escape, CloseBox, ReturnOnOk, ReturnOnCancel, ReturnInField };
+    const std::pair<int, End> rows[] = {{0, Cancel},
+                                        {0, Escape},
+                                        {0, CloseBox},
+                                        {0, ReturnOnCancel},
+                                        {0, ReturnInField},
+                                        {QMessageBox::Ok, Cancel},
+                                        {QMessageBox::Ok, Ok},
+                                        {QMessageBox::Ok, ReturnOnOk},
+                                        {QMessageBox::Cancel, Ok}};
     for (const auto& [answer, end] : rows) {
+        SCOPED_TRACE(testing::Message() << answer << " " << end);
         setLive(custom);
         const MeterColorSetPtr before = GetMeterSettings()->colorSet.load();
         Open o(27);
+        o.d->show();
         o.edit("From")->setText("-30");
         if (answer) {
             QString asked;
-            answerNextBox([&, answer = answer](QWidget* box) {
+            answerNextBox(o.d, [&, answer = answer](QWidget* box) {
                 auto* m = qobject_cast<QMessageBox*>(box);
                 ASSERT_NE(m, nullptr);
                 asked = m->windowTitle() + ": " + m->text();
                 QTest::mouseClick(m->button(QMessageBox::StandardButton(answer)), Qt::LeftButton);
             });
-            o.click(kOptReset);
+            if (end == ReturnOnOk) // the focused button takes Return
+                QTest::keyClick(o.button(kOptReset), Qt::Key_Return);
+            else
+                o.click(kOptReset);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !asked.isEmpty(); }, 1000));
             EXPECT_EQ(asked, "Reset All: Are you sure !?");
             EXPECT_EQ(o.list(kOptPatternList)->currentRow(), answer == QMessageBox::Ok ? 2 : 5);
         }
@@ -235,11 +250,18 @@ TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
             o.click(end == Ok ? kOptOk : kOptCancel);
         else if (end == Escape)
             QTest::keyClick(o.d, Qt::Key_Escape);
-        else
+        else if (end == CloseBox)
             o.d->close();
+        else
+            QTest::keyClick(end == ReturnInField ? static_cast<QWidget*>(o.edit("From"))
+                            : end == ReturnOnOk  ? o.button(kOptOk)
+                                                 : o.button(kOptCancel),
+                            Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !o.d->isVisible(); }, 1000));
+        const bool ok = end == Ok || end == ReturnOnOk || end == ReturnInField;
         const MeterSettings* live = GetMeterSettings();
-        EXPECT_EQ(o.d->result(), end == Ok ? 1 : 0);
-        if (end != Ok) {
+        EXPECT_EQ(o.d->result(), ok ? 1 : 0);
+        if (!ok) {
             EXPECT_EQ(std::memcmp(static_cast<const V*>(live), &custom, sizeof(V)), 0);
             EXPECT_EQ(live->colorSet.load(), before);
             continue;
@@ -251,37 +273,6 @@ TEST_F(OptionsDialogTest, ResetCancelAndTheCloseBox) {
         EXPECT_EQ(live->colorSet.load()->MaxBitmap.pixel(0, 1) & 0xffffff, reset ? 0xf93333u : 0u);
     }
     setLive(kMeterSettingsCompiledDefaults);
-}
-
-// Return presses the focused push button (a box it opens is cancelled); in
-// an edit field it is OK.
-TEST_F(OptionsDialogTest, ReturnPressesTheFocusedButton) {
-    // Focused control, the box it opens, the dialog's result (-1: still open).
-    const std::tuple<const char*, const char*, int> rows[] = {{"2", "", 0},
-                                                              {"20", "QColorDialog", -1},
-                                                              {"21", "QMessageBox", -1},
-                                                              {"1", "", 1},
-                                                              {"From", "", 1}};
-    for (const auto& [focus, box, result] : rows) {
-        Open o(27);
-        o.d->show();
-        o.edit("From")->setText("-30");
-        QString opened;
-        QTimer poll;
-        poll.callOnTimeout([&] {
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != o.d) {
-                opened = modal->metaObject()->className();
-                modal->close();
-            }
-        });
-        poll.start(5);
-        QTest::keyClick(o.d->findChild<QWidget*>(focus), Qt::Key_Return);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !o.d->isVisible() || !opened.isEmpty(); }, 1000));
-        EXPECT_EQ(opened, box) << focus;
-        EXPECT_EQ(o.d->isVisible() ? -1 : o.d->result(), result) << focus;
-        EXPECT_EQ(GetMeterSettings()->dbHead == -30, result == 1) << focus;
-        setLive(kMeterSettingsCompiledDefaults);
-    }
 }
 
 TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
@@ -325,7 +316,7 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
         o.list(kOptColorList)->setCurrentRow(r.entry);
         const std::string old = fieldsText(*GetMeterSettings(), r.field);
         QColor startedOn, custom3;
-        answerNextBox([&](QWidget* box) {
+        answerNextBox(o.d, [&](QWidget* box) {
             auto* chooser = qobject_cast<QColorDialog*>(box);
             ASSERT_NE(chooser, nullptr);
             startedOn = chooser->currentColor();
@@ -335,7 +326,11 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
             r.confirm ? chooser->accept() : chooser->reject();
         });
         const QRgb shown = o.pixel(r.swatch.x(), r.swatch.y()); // the entry's colour
-        o.click(kOptChange);
+        if (r.confirm)
+            o.click(kOptChange);
+        else // the focused button takes Return
+            QTest::keyClick(o.button(kOptChange), Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return startedOn.isValid(); }, 1000));
         EXPECT_EQ(startedOn.rgb() & 0xffffff, shown) << r.entry;
         EXPECT_EQ(o.pixel(r.swatch.x(), r.swatch.y()), r.confirm ? 0x0a141eu : shown) << r.entry;
         EXPECT_EQ(custom3, QColor(1, 1, 1));
