@@ -348,7 +348,7 @@ TEST_F(AppTest, HotkeysActOnlyWhileApplicationActive) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_shell->isShutDown(); }));
 }
 
-TEST_F(AppTest, FaceMenuOpensLinksAndAboutNamesTheProduct) {
+TEST_F(AppTest, FaceMenuOpensLinksAboutNamesTheProductAndADragMoves) {
     MainWindow* w = start();
     ASSERT_TRUE(w);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -375,13 +375,8 @@ TEST_F(AppTest, FaceMenuOpensLinksAndAboutNamesTheProduct) {
         m_shell->command(id);
     ASSERT_TRUE(m_fake.calls.isEmpty());
     EXPECT_EQ(m_messages.size(), 1);
-}
 
-// A drag on the face moves the window; the rules themselves are the
-// ControlsWindow tests'.
-TEST_F(AppTest, FaceDragsTheWindow) {
-    MainWindow* w = start();
-    ASSERT_TRUE(w);
+    // A drag on the face moves the window (the rules are the ControlsWindow tests').
     const QPoint before(100, 100);
     w->move(before);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->pos() == before; }));
