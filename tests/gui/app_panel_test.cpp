@@ -103,8 +103,9 @@ TEST_F(PanelTest, TabStepsThroughTheControlsInTheirOrder) {
     }
 }
 
-// One user action per control and the parameters it must leave behind.
-TEST_F(PanelTest, EveryControlWritesItsParameter) {
+// One user action per control and the parameters it must leave behind, then
+// what a refresh keeps of them.
+TEST_F(PanelTest, EveryControlWritesItsParameterAndARefreshKeepsThem) {
     // Knobs: a key step; the left set, and for some the right set too, must
     // hold the knob's new value.
     struct KnobRow {
@@ -158,6 +159,17 @@ TEST_F(PanelTest, EveryControlWritesItsParameter) {
     EXPECT_EQ(meterIsFrozen(engine), 1);
     click(panel.meterButton());
     EXPECT_TRUE(meterGetWindow(engine) != nullptr && params().placementValid == 1);
+
+    // A refresh keeps the hold and the meter window as the user left them.
+    panel.refresh();
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    EXPECT_EQ(value(panel.holdButton()), 1.0f);
+    selectFile();
+    EXPECT_NE(meterWindowOf(engine), nullptr) << "opened with Display: stays open";
+    meterWindowOf(engine)->close(); // its close box
+    EXPECT_EQ(params().placementValid, 0);
+    selectFile();
+    EXPECT_EQ(meterWindowOf(engine), nullptr) << "closed by the user: stays closed";
 }
 
 TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
@@ -201,23 +213,6 @@ TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
     EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
     click(panel.offsetButton()); // off: PEAK usable again, not selected
     EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
-}
-
-TEST_F(PanelTest, RefreshKeepsTheHoldAndTheMeterWindowAsTheUserLeftIt) {
-    click(panel.holdButton());
-    panel.refresh();
-    EXPECT_EQ(meterIsFrozen(engine), 1);
-    EXPECT_EQ(value(panel.holdButton()), 1.0f);
-
-    click(panel.meterButton());
-    ASSERT_NE(meterWindowOf(engine), nullptr);
-    selectFile();
-    EXPECT_NE(meterWindowOf(engine), nullptr) << "opened with Display: stays open";
-
-    meterWindowOf(engine)->close(); // its close box
-    EXPECT_EQ(params().placementValid, 0);
-    selectFile();
-    EXPECT_EQ(meterWindowOf(engine), nullptr) << "closed by the user: stays closed";
 }
 
 // The meter window's presets and level items reach the panel.
