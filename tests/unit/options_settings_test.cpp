@@ -42,8 +42,12 @@ protected:
     }
 };
 
+// A load also forgets any options dialog recorded before.
 TEST_F(MeterSettingsTest, AnEmptyStoreGivesTheDefaultsAndTheirColourSet) {
+    QDialog dialog;
+    setMeterOptionsDialog(&dialog);
     LoadMeterSettings("Korvalo Cor");
+    EXPECT_EQ(meterOptionsDialog(), nullptr);
     const MeterSettings* s = GetMeterSettings();
     EXPECT_TRUE(sameValues(*s, kMeterSettingsCompiledDefaults));
     EXPECT_EQ(meterSettingsKey(), kKey);
@@ -102,13 +106,6 @@ TEST_F(MeterSettingsTest, UnreadableValuesKeepTheirDefaults) {
     EXPECT_EQ(std::tuple(s->L_MinDB, s->dbMax, s->BrushType, s->AttnBorder, s->AttnBrush),
               std::tuple(-60.0f, -3.0f, 9, fill, fill));
     EXPECT_EQ(s->colorSet.load()->MoyBrushH.color(), QColor(192, 192, 192));
-}
-
-TEST_F(MeterSettingsTest, EveryLoadForgetsTheOptionsDialog) {
-    QDialog dialog;
-    setMeterOptionsDialog(&dialog);
-    LoadMeterSettings("Korvalo Cor");
-    EXPECT_EQ(meterOptionsDialog(), nullptr);
 }
 
 // An engine released at the end of a fed block releases its settings on the
