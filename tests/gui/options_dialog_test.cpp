@@ -59,22 +59,6 @@ std::string fieldsText(const V& v, const std::string& names) {
     return out;
 }
 
-// The pattern and the nominal zone's bottom as the settings file holds them.
-std::string storedText() {
-    V v{};
-    regReadValue(kKey, "BrushType", &v.BrushType, 4);
-    regReadValue(kKey, "dbHead", &v.dbHead, 4);
-    return fieldsText(v, "BrushType dbHead");
-}
-
-// Which of 16 pixels down from (x, y) are not black, as "1" and "0".
-std::string litRows(const QImage& image, int x, int y) {
-    std::string out;
-    for (int i = 0; i < 16; ++i)
-        out += (image.pixel(x, y + i) & 0xffffff) ? '1' : '0';
-    return out;
-}
-
 // A dialog built directly (its buttons work without the modal loop), or the
 // one open now.
 struct Open {
@@ -360,8 +344,12 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
     EXPECT_EQ(placed, w->mapToGlobal(QPoint(30, 40)));
     settle(w);
     const MeterLayout L = meterComputeLayout(180, 560, 2, kMeterShowBarsAndCorrelator);
-    EXPECT_EQ(litRows(w->surface()->snapshot(), L.x0 + 5, (L.bottom - 40) & ~7),
-              "1111000011110000");
+    const QImage shot = w->surface()->snapshot();
+    const int top = (L.bottom - 40) & ~7;
+    std::string lit; // 16 pixels down a bar, "1" where not black
+    for (int y = top; y < top + 16; ++y)
+        lit += (shot.pixel(L.x0 + 5, y) & 0xffffff) ? '1' : '0';
+    EXPECT_EQ(lit, "1111000011110000");
 
     const auto shutDown = [&] {
         Open o;
@@ -370,7 +358,10 @@ TEST_F(OptionsDialogTest, FromTheMeterWindowToTheScreenAndTheSettingsFile) {
         meterRelease(&engine);
     };
     EXPECT_EQ(openFromMenu(w, shutDown), 0);
-    EXPECT_EQ(storedText(), "BrushType=3 dbHead=-20 ");
+    V stored{};
+    regReadValue(kKey, "BrushType", &stored.BrushType, 4);
+    regReadValue(kKey, "dbHead", &stored.dbHead, 4);
+    EXPECT_EQ(fieldsText(stored, "BrushType dbHead"), "BrushType=3 dbHead=-20 ");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(w);
 }
