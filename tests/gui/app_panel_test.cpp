@@ -82,27 +82,30 @@ protected:
     TempFile wav{stereoWav(ramp(4410)), "tone.wav"};
 };
 
-TEST_F(PanelTest, ControlsStandOnTheFaceInTabOrder) {
+// Tab goes through the controls in this order and wraps; Shift+Tab on the
+// first stays there, where Qt's own focus chain would wrap.
+TEST_F(PanelTest, TabStepsThroughTheControlsInTheirOrder) {
     const ControlPanel& p = panel;
-    QWidget* const order[] = {
-        p.holdButton(), p.meterButton(),  p.resetButton(),     p.linearButton(),
-        p.delayKnob(),  p.peakButton(),   p.rmsButton(),       p.averageButton(),
-        p.topKnob(),    p.bottomKnob(),   p.peakReleaseKnob(), p.levelReleaseKnob(),
-        p.attackKnob(), p.attackButton(), p.offsetButton(),    p.phaseKnob()};
-    QWidget* previous = nullptr;
-    for (QWidget* control : order) {
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->parentWidget(), window->face());
-        if (previous) {
-            EXPECT_EQ(previous->nextInFocusChain(), control) << control->x() << "," << control->y();
-        }
-        previous = control;
+    QWidget* const order[] = {p.holdButton(),   p.meterButton(),     p.resetButton(),
+                              p.linearButton(), p.delayKnob(),       p.peakButton(),
+                              p.rmsButton(),    p.averageButton(),   p.topKnob(),
+                              p.bottomKnob(),   p.peakReleaseKnob(), p.levelReleaseKnob(),
+                              p.attackKnob(),   p.attackButton(),    p.offsetButton(),
+                              p.phaseKnob(),    p.holdButton()};
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    order[0]->setFocus();
+    for (int i = 0; i < 17; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                        i ? Qt::NoModifier : Qt::ShiftModifier);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(QApplication::focusWidget(), order[i]) << i;
     }
-    EXPECT_EQ(meterWindowContext(engine)->controlPanel, &panel);
 }
 
-// One user action per control and the parameters it must leave behind.
-TEST_F(PanelTest, EveryControlWritesItsParameter) {
+// One user action per control and the parameters it must leave behind, then
+// what a refresh keeps of them.
+TEST_F(PanelTest, EveryControlWritesItsParameterAndARefreshKeepsThem) {
     // Knobs: a key step; the left set, and for some the right set too, must
     // hold the knob's new value.
     struct KnobRow {
@@ -130,43 +133,43 @@ TEST_F(PanelTest, EveryControlWritesItsParameter) {
         EXPECT_EQ(p.right.*r.field, r.bothSets ? r.knob->value() : rightBefore);
     }
 
-    // Buttons: a click, then what must hold.
-    using P = const MeterParams&;
-    auto both = [](P p, int32_t ChannelParams::*field, int32_t want) {
-        return (p.left.*field & 1) == want && (p.right.*field & 1) == want;
+    // Buttons: the setting in both sets follows the button a click changed.
+    const auto both = [this](int32_t ChannelParams::*field) {
+        const MeterParams p = params();
+        return std::pair(p.left.*field & 1, p.right.*field & 1);
     };
-    struct ButtonRow {
-        I2p* button;
-        std::function<bool(P)> expect;
-    };
-    const ButtonRow buttons[] = {
-        {panel.linearButton(), [&](P p) { return both(p, &ChannelParams::linearScale, 1); }},
-        {panel.attackButton(),
-         [&](P p) { return both(p, &ChannelParams::attackOn, int(value(panel.attackButton()))); }},
-        {panel.rmsButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 1) &&
-                    value(panel.peakButton()) == 0 && value(panel.averageButton()) == 0;
-         }},
-        {panel.averageButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 0) && both(p, &ChannelParams::rmsOn, 0) &&
-                    value(panel.rmsButton()) == 0;
-         }},
-        {panel.peakButton(),
-         [&](P p) {
-             return both(p, &ChannelParams::peakOn, 1) && value(panel.averageButton()) == 0;
-         }},
-        {panel.offsetButton(), [&](P p) { return both(p, &ChannelParams::dbOffsetOn, 1); }},
-        {panel.holdButton(), [&](P) { return meterIsFrozen(engine) == 1; }},
-        {panel.meterButton(),
-         [&](P p) { return meterGetWindow(engine) != nullptr && p.placementValid == 1; }},
-    };
-    for (const ButtonRow& r : buttons) {
-        SCOPED_TRACE(r.button->x() * 1000 + r.button->y());
-        click(r.button);
-        EXPECT_TRUE(r.expect(params()));
+    // The level modes, one at a time: RMS, average, then peak.
+    I2p* const levels[] = {panel.peakButton(), panel.rmsButton(), panel.averageButton()};
+    for (int mode : {1, 2, 0}) {
+        click(levels[mode]);
+        const int peak = mode == 0, rms = mode == 1;
+        EXPECT_EQ(both(&ChannelParams::peakOn), std::pair(peak, peak)) << mode;
+        EXPECT_EQ(both(&ChannelParams::rmsOn), std::pair(rms, rms)) << mode;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(value(levels[i]), i == mode ? 1.0f : 0.0f) << mode << i;
     }
+    for (auto [button, field] : {std::pair{panel.linearButton(), &ChannelParams::linearScale},
+                                 {panel.attackButton(), &ChannelParams::attackOn},
+                                 {panel.offsetButton(), &ChannelParams::dbOffsetOn}}) {
+        const int before = int(value(button));
+        click(button);
+        EXPECT_EQ(both(field), std::pair(1 - before, 1 - before)) << button->x();
+    }
+    click(panel.holdButton());
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    click(panel.meterButton());
+    EXPECT_TRUE(meterGetWindow(engine) != nullptr && params().placementValid == 1);
+
+    // A refresh keeps the hold and the meter window as the user left them.
+    panel.refresh();
+    EXPECT_EQ(meterIsFrozen(engine), 1);
+    EXPECT_EQ(value(panel.holdButton()), 1.0f);
+    selectFile();
+    EXPECT_NE(meterWindowOf(engine), nullptr) << "opened with Display: stays open";
+    meterWindowOf(engine)->close(); // its close box
+    EXPECT_EQ(params().placementValid, 0);
+    selectFile();
+    EXPECT_EQ(meterWindowOf(engine), nullptr) << "closed by the user: stays closed";
 }
 
 TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
@@ -210,23 +213,6 @@ TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
     EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
     click(panel.offsetButton()); // off: PEAK usable again, not selected
     EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
-}
-
-TEST_F(PanelTest, RefreshKeepsTheHoldAndTheMeterWindowAsTheUserLeftIt) {
-    click(panel.holdButton());
-    panel.refresh();
-    EXPECT_EQ(meterIsFrozen(engine), 1);
-    EXPECT_EQ(value(panel.holdButton()), 1.0f);
-
-    click(panel.meterButton());
-    ASSERT_NE(meterWindowOf(engine), nullptr);
-    selectFile();
-    EXPECT_NE(meterWindowOf(engine), nullptr) << "opened with Display: stays open";
-
-    meterWindowOf(engine)->close(); // its close box
-    EXPECT_EQ(params().placementValid, 0);
-    selectFile();
-    EXPECT_EQ(meterWindowOf(engine), nullptr) << "closed by the user: stays closed";
 }
 
 // The meter window's presets and level items reach the panel.

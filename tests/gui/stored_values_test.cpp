@@ -67,14 +67,11 @@ Loaded loadAll(const std::string& file) {
     return l;
 }
 
-std::string fps(const Loaded& l) {
-    return text("%d %d", l.meter.nbFperS, l.analysis.nbFperS);
-}
-std::string floats(const Loaded& l) {
-    return text("%g %g %g", l.meter.dbHead, l.meter.L_MaxDB, l.analysis.L_MaxDB);
-}
-std::string ctlWords(const Loaded& l) {
-    return text("%u %u", l.ctl.rotMode, l.ctl.rotLatency);
+// Frame rates (meter, analysis), dbHead, L_MaxDB (meter, analysis), the
+// knob mode and latency.
+std::string numbers(const Loaded& l) {
+    return text("%d %d %g %g %g %u %u", l.meter.nbFperS, l.analysis.nbFperS, l.meter.dbHead,
+                l.meter.L_MaxDB, l.analysis.L_MaxDB, l.ctl.rotMode, l.ctl.rotLatency);
 }
 std::string window(const Loaded& l) {
     return text("%d,%d %dx%d", l.window.x, l.window.y, l.window.width, l.window.height);
@@ -105,12 +102,12 @@ TEST(StoredValues, EveryDamagedValueIsBoundedWhereItIsLoaded) {
         std::string loaded;
     } rows[] = {
         // A value shorter than its variable is missing, not the low bytes of the default.
-        {kMeter + "nbFperS=binary:2:ffff\n", fps, "10 10"},
-        {kMeter + "dbHead=binary:2:3412\n", floats, "-12 6 6"},
-        {kCtl + "Rot_Latency=binary:2:2c01\n", ctlWords, "1 0"},
+        {kMeter + "nbFperS=binary:2:ffff\n", numbers, "10 10 -12 6 6 1 0"},
+        {kMeter + "dbHead=binary:2:3412\n", numbers, "10 10 -12 6 6 1 0"},
+        {kCtl + "Rot_Latency=binary:2:2c01\n", numbers, "10 10 -12 6 6 1 0"},
         // Frame rates above what the menu offers; the low end is left to the engine.
-        {kMeter + line("nbFperS", 100000), fps, "30 30"},
-        {kMeter + line("nbFperS", 0), fps, "0 0"},
+        {kMeter + line("nbFperS", 100000), numbers, "30 30 -12 6 6 1 0"},
+        {kMeter + line("nbFperS", 0), numbers, "0 0 -12 6 6 1 0"},
         // Window rectangles too small to find again give the right-edge default.
         {edges(100, 100, 100, 100), window, "1740,0 180x1080"},
         {edges(0, 0, 2, 990), window, "1740,0 180x1080"},
@@ -125,10 +122,10 @@ TEST(StoredValues, EveryDamagedValueIsBoundedWhereItIsLoaded) {
         {context({{14, 0, 0xFFFF, 0xFFFF, 0xFFFF}, 0, 0, 93.5f, 62, 0, 48000, 480, 3, 8, 1e30f}),
          timeContext, "140--- 0 0 93.5 62 0 48000 480 3 8 1e+30 962.567"},
         // Knob mode: only its two bits.
-        {kCtl + line("Rot_Mode", 7), ctlWords, "3 0"},
+        {kCtl + line("Rot_Mode", 7), numbers, "10 10 -12 6 6 3 0"},
         // Floats that are no number read as their defaults; the others still read.
-        {kMeter + line("dbHead", kNaN) + line("L_MaxDB", kInf), floats, "-12 6 6"},
-        {kMeter + line("dbHead", -kInf) + line("L_MaxDB", 3.0f), floats, "-12 3 3"},
+        {kMeter + line("dbHead", kNaN) + line("L_MaxDB", kInf), numbers, "10 10 -12 6 6 1 0"},
+        {kMeter + line("dbHead", -kInf) + line("L_MaxDB", 3.0f), numbers, "10 10 -12 3 3 1 0"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.probe(loadAll(row.file)), row.loaded) << row.file;

@@ -77,7 +77,7 @@ TEST(MeterColorSetPatterns, SolidFallbackAndThePreviousBrush) {
     EXPECT_EQ(std::pair(pattern.style(), slot.size()), std::pair(Qt::TexturePattern, QSize(8, 8)));
 }
 
-TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidType) {
+TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidTypeAndExchange) {
     MeterSettings s = defaults();
     FreeMeterColorSet(&s); // clears the record even without a set
     EXPECT_EQ(s.dbMax, 0.0f);
@@ -90,6 +90,11 @@ TEST(MeterColorSetBuild, FreeingANeverBuiltSetThenSolidType) {
         EXPECT_EQ(b->style(), Qt::SolidPattern);
     EXPECT_TRUE(set->MoyBitmap.isNull());
     EXPECT_EQ(set->values.dbHead, -12.0f);
+    // An exchange swaps the values and the sets.
+    MeterSettings b;
+    ExchangeMeterSettings(&s, &b);
+    EXPECT_EQ(std::pair(s.colorSet.load(), s.diapason), std::pair(MeterColorSetPtr{}, 0.0f));
+    EXPECT_EQ(std::pair(b.colorSet.load(), b.diapason), std::pair(set, 440.0f));
 }
 
 TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
@@ -122,15 +127,6 @@ TEST(MeterColorSetBuild, RebuildRulesAndSnapshotsThatOutliveAReplacement) {
 
     FreeMeterColorSet(&s);
     EXPECT_EQ(drawing->nomBrushH.style(), Qt::TexturePattern); // still usable
-}
-
-TEST(MeterColorSetBuild, ExchangeSwapsValuesAndSets) {
-    MeterSettings a = defaults(), b;
-    BuildMeterColorSet(&a);
-    const MeterColorSetPtr set = a.colorSet.load();
-    ExchangeMeterSettings(&a, &b);
-    EXPECT_EQ(std::pair(a.colorSet.load(), a.diapason), std::pair(MeterColorSetPtr{}, 0.0f));
-    EXPECT_EQ(std::pair(b.colorSet.load(), b.diapason), std::pair(set, 440.0f));
 }
 
 } // namespace
