@@ -1,16 +1,11 @@
 // Control library core: options persistence and use counting, shared
 // resources, round masks, notifications and commands, tab navigation, window
 // drag, and deletion that waits for nested event loops.
-#include "controls/ctl_core.h"
+#include "gui_test_support.h"
 #include "platform/nested_loop.h"
-#include "platform/registry_store.h"
 #include "resources/resource_path.h"
 
-#include <QApplication>
-#include <QFile>
-#include <QTest>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
 
@@ -172,7 +167,6 @@ TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiameters) {
 namespace {
 
 // The callback path: records each call in the list its user data points to.
-using Calls = std::vector<std::pair<int, float>>;
 int recordCallback(void* userData, int code, float value) {
     static_cast<Calls*>(userData)->emplace_back(code, value);
     return 42;
@@ -264,21 +258,19 @@ TEST_F(ControlsCore, SentCommandsReturnAtOncePostedOnesLater) {
     EXPECT_EQ(ctlValueBits(1.0f), 0x3F800000);
 }
 
-TEST(ControlsWindow, TabStepsOverEnabledChildrenAndWraps) {
-    QWidget top;
-    top.resize(200, 100);
+using ControlsWindow = ControlsWindowTest;
+
+TEST_F(ControlsWindow, TabStepsOverEnabledChildrenAndWraps) {
     QWidget* kids[4];
     for (int i = 0; i < 4; ++i) {
-        kids[i] = new QWidget(&top);
+        kids[i] = new QWidget(&window);
         kids[i]->setFocusPolicy(Qt::StrongFocus);
         kids[i]->setGeometry(i * 40, 0, 30, 30);
+        kids[i]->show();
     }
     kids[0]->setEnabled(false); // the first and the last child are disabled
     kids[3]->setEnabled(false);
-    top.show();
-    top.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&top));
-    EXPECT_EQ(ctlTabNavigate(&top, Qt::Key_Return, Qt::NoModifier), 1);
+    EXPECT_EQ(ctlTabNavigate(&window, Qt::Key_Return, Qt::NoModifier), 1);
 
     // Focus before the key (-1: the window itself), the key, the focus after.
     const std::tuple<int, Qt::Key, Qt::KeyboardModifiers, int> steps[] = {
@@ -289,18 +281,13 @@ TEST(ControlsWindow, TabStepsOverEnabledChildrenAndWraps) {
         {2, Qt::Key_Tab, Qt::NoModifier, 1}, // past the last enabled child: wraps
         {2, Qt::Key_Tab, Qt::ShiftModifier, 1}};
     for (const auto& [from, key, modifiers, to] : steps) {
-        (from < 0 ? static_cast<QWidget*>(&top) : kids[from])->setFocus();
-        EXPECT_EQ(ctlTabNavigate(&top, key, modifiers), 0);
-        EXPECT_EQ(top.focusWidget(), kids[to]) << from << " key " << key;
+        (from < 0 ? &window : kids[from])->setFocus();
+        EXPECT_EQ(ctlTabNavigate(&window, key, modifiers), 0);
+        EXPECT_EQ(window.focusWidget(), kids[to]) << from << " key " << key;
     }
 }
 
-TEST(ControlsWindow, DragWithoutMovementMovesNothingAndRestoresTheGrab) {
-    QWidget window;
-    window.resize(120, 80);
-    window.move(100, 90);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+TEST_F(ControlsWindow, DragWithoutMovementMovesNothingAndRestoresTheGrab) {
     const QPoint start = window.pos();
 
     QWidget other;
@@ -339,15 +326,12 @@ TEST(ControlsWindow, DragWithoutMovementMovesNothingAndRestoresTheGrab) {
     EXPECT_FALSE(drag.outline);
 }
 
-TEST(ControlsWindow, PointInClientAndKeepOnScreen) {
-    QWidget window;
+TEST_F(ControlsWindow, PointInClientAndKeepOnScreen) {
     window.resize(50, 30);
     for (auto [x, y, inside] : {std::tuple{0, 0, 1}, {49, 29, 1}, {50, 10, 0}, {5, -1, 0}})
         EXPECT_EQ(ctlPointInClient(&window, x, y), inside) << x << "," << y;
     EXPECT_EQ(ctlPointInClient(nullptr, 0, 0), 0);
 
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QSize screen = ctlScreenSize(&window);
     ASSERT_GT(screen.width(), 100);
     window.move(screen.width() - 10, screen.height() - 5);
