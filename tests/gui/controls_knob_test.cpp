@@ -1,15 +1,10 @@
 // Rotary knob, driven by real mouse, wheel and key events.
 #include "controls/precision_slider.h"
 #include "controls/rotatif.h"
-#include "controls/text_entry_dialog.h"
 #include "controls/time_entry_dialog.h"
 #include "gui_test_support.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QMenu>
-#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
@@ -25,25 +20,10 @@ constexpr uint32_t kPanelStyle = kKnobTextEntry | kKnobContinuous |
                                  ctlStyle(kCtlBlack, kCtlGrey84, 0); // pointer: pen 0, brush 10
 constexpr QRgb kDisc = 0xFFC8C8C8;
 
-struct Recorder {
-    Calls calls;
-    std::function<void(int, float)> then; // runs inside the knob's callback
-};
-
-int recordThen(void* userData, int code, float value) {
-    auto* r = static_cast<Recorder*>(userData);
-    r->calls.emplace_back(code, value);
-    if (r->then)
-        r->then(code, value);
-    return 0;
-}
-
-// A grey disc, black outside its circle.
+// A plain grey face: whatever differs from it is the painted pointer.
 QImage knobPicture() {
     QImage image(kSize, kSize, QImage::Format_RGB32);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x)
-            image.setPixel(x, y, std::hypot(x + 0.5 - kC, y + 0.5 - kC) <= kC ? kDisc : 0xFF000000);
+    image.fill(kDisc);
     return image;
 }
 
@@ -57,12 +37,21 @@ protected:
         ctlOptions().infoValue = 0x80000003u;
     }
 
+    // Reports go to `own`, else to `calls` and then to `then`.
     Rotatif* make(uint32_t style = kPanelStyle, float min = 0, float max = 100, float def = 50,
-                  float step = 1, Recorder* r = nullptr) {
+                  float step = 1, Calls* own = nullptr) {
         Rotatif* k = ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, 240, 300,
-                                   min, max, def, step, recordThen, r ? r : &rec);
+                                   min, max, def, step, own ? record : report,
+                                   own ? static_cast<void*>(own) : this);
         EXPECT_NE(k, nullptr);
         return k;
+    }
+    static int report(void* self, int code, float value) {
+        auto* t = static_cast<ControlsKnob*>(self);
+        t->calls.emplace_back(code, value);
+        if (t->then)
+            t->then(code, value);
+        return 0;
     }
     // Press at the centre, move through `path` (knob coordinates), release.
     void drag(Rotatif* k, std::initializer_list<QPoint> path, bool release = true) {
@@ -91,7 +80,7 @@ protected:
         return k->picture().pixel(x, y) != kDisc;
     }
 
-    Recorder rec;
+    std::function<void(int, float)> then; // runs inside the knob's callback
 };
 
 } // namespace
@@ -203,7 +192,7 @@ TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
     EXPECT_EQ(k->value(), 50.0f);
     ctlSendCommand(k, kCtlCmdSetValue, 100.0f);
     EXPECT_EQ(k->value(), 100.0f);
-    EXPECT_TRUE(rec.calls.empty()); // command 4 never notifies
+    EXPECT_TRUE(calls.empty()); // command 4 never notifies
 
     // Command, option before, option after.
     CtlOptions& o = ctlOptions();
@@ -226,7 +215,7 @@ TEST_F(ControlsKnob, CommandsSetGetAndOptions) {
     }
     // Min and max items are announced gestures.
     k->command(kKnobCmdMinimum, 0);
-    EXPECT_EQ(rec.calls, (Calls{{kId, 0.0f}}));
+    EXPECT_EQ(calls, (Calls{{kId, 0.0f}}));
 }
 
 TEST_F(ControlsKnob, LatencyHoldsMovesBackAfterThePress) {
@@ -255,15 +244,15 @@ TEST_F(ControlsKnob, NotificationsPerGesture) {
         {base | kKnobSpringBack, {{kId, 52}, {kId, 50}}, {}},
     };
     for (const auto& [style, dragCalls, keyCalls] : cases) {
-        rec.calls.clear();
+        calls.clear();
         Rotatif* k = make(style);
         drag(k, {{kC + 2, kC}, {kC + 2, kC}});
-        EXPECT_EQ(rec.calls, dragCalls) << std::hex << style;
-        rec.calls.clear();
+        EXPECT_EQ(calls, dragCalls) << std::hex << style;
+        calls.clear();
         k->setFocus();
         QTest::keyClick(k, Qt::Key_Right);
         wheel(k, 120);
-        EXPECT_EQ(rec.calls, keyCalls) << std::hex << style;
+        EXPECT_EQ(calls, keyCalls) << std::hex << style;
         EXPECT_EQ(k->value(), style & kKnobSpringBack ? 55.0f : 58.0f); // keys held, wheel not
         delete k;
     }
@@ -281,13 +270,13 @@ TEST_F(ControlsKnob, DoubleClickRestoresTheDefaultOnEnabledKnobsOnly) {
     doubleClick(k);
     drag(k, {{kC + 5, kC}});
     EXPECT_EQ(k->value(), 60.0f);
-    EXPECT_TRUE(rec.calls.empty());
+    EXPECT_TRUE(calls.empty());
     QTest::keyClick(k, Qt::Key_Right); // keys still step a disabled knob
     EXPECT_EQ(k->value(), 61.0f);
     ctlSendCommand(k, kCtlCmdEnable, 0);
-    rec.calls.clear();
+    calls.clear();
     doubleClick(k);
-    EXPECT_EQ(rec.calls,
+    EXPECT_EQ(calls,
               (Calls{{kBegin, 0}, {kId, 61}, {kEnd, 0}, {kBegin, 0}, {kId, 50}, {kEnd, 0}}));
     EXPECT_FALSE(k->dragging());
     EXPECT_TRUE(ctlValueBox()->boxHidden());
@@ -296,11 +285,11 @@ TEST_F(ControlsKnob, DoubleClickRestoresTheDefaultOnEnabledKnobsOnly) {
 TEST_F(ControlsKnob, CallbackSettingASiblingDuringADragLeavesBothConsistent) {
     // The panel keeps a low knob at or below a high one: the low knob's
     // callback pushes the high knob up, and pulls itself back below 80.
-    Recorder high;
+    Calls high;
     Rotatif* hi = make(kPanelStyle, 0, 100, 60, 1, &high);
     hi->move(10, 10);
     Rotatif* lo = make(kPanelStyle, 0, 100, 40);
-    rec.then = [&](int code, float v) {
+    then = [&](int code, float v) {
         if (code != kId)
             return;
         if (v > hi->value())
@@ -318,7 +307,7 @@ TEST_F(ControlsKnob, CallbackSettingASiblingDuringADragLeavesBothConsistent) {
     EXPECT_EQ(lo->value(), 80.0f);
     EXPECT_EQ(hi->value(), 87.0f);
     QTest::mouseRelease(lo, Qt::LeftButton, {}, {kC + 50, kC});
-    EXPECT_TRUE(high.calls.empty());
+    EXPECT_TRUE(high.empty());
 }
 
 TEST_F(ControlsKnob, ValueBoxAtTheChosenCornerWhileDragging) {
@@ -423,7 +412,7 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
         {(kPanelStyle & ~kKnobTextEntry) | kKnobDecibel, Insert, "20", 10},
     };
     for (const auto& [style, how, typed, after] : cases) {
-        rec.calls.clear();
+        calls.clear();
         const bool db = style & kKnobDecibel;
         Rotatif* k = db ? make(style, 1, 100, 50, 1) : make(style);
         bool opened = false;
@@ -449,14 +438,14 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
         SCOPED_TRACE(testing::Message() << std::hex << style << " " << how);
         EXPECT_EQ(opened, typed != nullptr);
         EXPECT_NEAR(k->value(), after, 1e-4);
-        EXPECT_EQ(rec.calls.size(), typed && *typed ? 1u : 0u);
+        EXPECT_EQ(calls.size(), typed && *typed ? 1u : 0u);
         EXPECT_FALSE(k->dragging());
         delete k;
     }
 
     // Time entry: Cancel changes nothing; OK sets the value.
     for (bool ok : {false, true}) {
-        rec.calls.clear();
+        calls.clear();
         Rotatif* k = make((kPanelStyle & ~kKnobTextEntry) | kKnobTimeEntry, 0, 10, 2, 0.1f);
         QTimer::singleShot(0, [ok] {
             auto* w = qobject_cast<TimeEntryWindow*>(ctlPopups().timeEntry.data());
@@ -464,7 +453,7 @@ TEST_F(ControlsKnob, EditActionsOpenTheEntryDialogs) {
             ok ? w->accept() : w->reject();
         });
         QTest::mouseClick(k, Qt::LeftButton, Qt::ControlModifier, {kC, kC});
-        EXPECT_EQ(rec.calls, (ok ? Calls{{kId, 2.0f}} : Calls{}));
+        EXPECT_EQ(calls, (ok ? Calls{{kId, 2.0f}} : Calls{}));
         delete k;
     }
 }
@@ -478,7 +467,7 @@ TEST_F(ControlsKnob, EditValueChosenWithTheKeysWaitsForTheTypedValues) {
     QTest::mouseClick(k, Qt::RightButton, {}, {kC, kC});
     EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
     EXPECT_EQ(answers.stayedOpen, (std::vector<bool>{true, true}));
-    EXPECT_EQ(rec.calls, (Calls{{kId, 10.0f}, {kId, 7.0f}}));
+    EXPECT_EQ(calls, (Calls{{kId, 10.0f}, {kId, 7.0f}}));
 }
 
 TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
@@ -506,7 +495,7 @@ TEST_F(ControlsKnob, PrecisionSliderFollowsTheKnobs) {
     PrecisionSlider* s = ctlPrecisionSlider();
     dragBy(s, {30, s->clientHeight() / 2}, {0, 10});
     EXPECT_EQ(a->value(), 30.0f);
-    EXPECT_EQ(rec.calls.back(), std::make_pair(kId, b->value()));
+    EXPECT_EQ(calls.back(), std::make_pair(kId, b->value()));
     EXPECT_NEAR(b->value(), 61.0f, 1e-4); // ten steps of 0.1
     ctlSendCommand(b, kCtlCmdSetValue, 70);
     EXPECT_EQ(s->value(), 70.0);
