@@ -40,9 +40,9 @@ protected:
     // Reports go to `own`, else to `calls` and then to `then`.
     Rotatif* make(uint32_t style = kPanelStyle, float min = 0, float max = 100, float def = 50,
                   float step = 1, Calls* own = nullptr) {
-        Rotatif* k = ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, 240, 300,
-                                   min, max, def, step, own ? record : report,
-                                   own ? static_cast<void*>(own) : this);
+        Rotatif* k =
+            ctlCreateKnob(&window, kId, 130, 130, style, knobPicture(), kC, kC, 240, 300, min, max,
+                          def, step, own ? record : report, own ? static_cast<void*>(own) : this);
         EXPECT_NE(k, nullptr);
         return k;
     }
@@ -276,8 +276,7 @@ TEST_F(ControlsKnob, DoubleClickRestoresTheDefaultOnEnabledKnobsOnly) {
     ctlSendCommand(k, kCtlCmdEnable, 0);
     calls.clear();
     doubleClick(k);
-    EXPECT_EQ(calls,
-              (Calls{{kBegin, 0}, {kId, 61}, {kEnd, 0}, {kBegin, 0}, {kId, 50}, {kEnd, 0}}));
+    EXPECT_EQ(calls, (Calls{{kBegin, 0}, {kId, 61}, {kEnd, 0}, {kBegin, 0}, {kId, 50}, {kEnd, 0}}));
     EXPECT_FALSE(k->dragging());
     EXPECT_TRUE(ctlValueBox()->boxHidden());
 }
