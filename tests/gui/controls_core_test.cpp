@@ -121,7 +121,7 @@ TEST_F(ControlsCore, OnlyTheFirstInitialiseLoadsAndOnlyTheLastShutdownSaves) {
     ctlShutdown();
     EXPECT_EQ(storedWord("Rot_Mode"), 5u); // nothing saved yet
     EXPECT_EQ(ctlNotificationsEnabled(), 1);
-    EXPECT_EQ(ctlPen(1).color(), QColor(204, 40, 20)); // resources still there
+    EXPECT_NE(ctlPen(1).style(), Qt::NoPen); // resources still there
 
     ctlShutdown();
     EXPECT_EQ(storedWord("Rot_Mode"), 3u);
@@ -336,31 +336,26 @@ TEST_F(ControlsWindow, PointInClientAndKeepOnScreen) {
 
 // deleteWhenIdle waits for every nested-loop scope on the object or below it.
 TEST(NestedLoops, DeletionWaitsForTheLastScopeOnTheObjectOrBelow) {
-    struct Row {
-        const char* name;
-        int scopes;
-        bool onChild;
-    };
-    for (const Row& r : {Row{"none", 0, false},
-                         {"object", 1, false},
-                         {"two on the object", 2, false},
-                         {"child", 1, true}}) {
+    // Name, scopes held, held on the child instead of the object.
+    const std::tuple<const char*, int, bool> rows[] = {
+        {"none", 0, false}, {"object", 1, false}, {"object twice", 2, false}, {"child", 1, true}};
+    for (const auto& [name, held, onChild] : rows) {
         auto* parent = new QWidget;
         auto* child = new QWidget(parent);
         parent->show();
         const QPointer<QWidget> object = parent;
         std::vector<std::unique_ptr<NestedLoopScope>> scopes;
-        for (int i = 0; i < r.scopes; ++i)
-            scopes.push_back(std::make_unique<NestedLoopScope>(r.onChild ? child : parent));
+        for (int i = 0; i < held; ++i)
+            scopes.push_back(std::make_unique<NestedLoopScope>(onChild ? child : parent));
         deleteWhenIdle(parent);
-        EXPECT_EQ(!object, r.scopes == 0) << r.name;
+        EXPECT_EQ(!object, held == 0) << name;
         for (; !scopes.empty(); scopes.pop_back()) {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            ASSERT_TRUE(object) << r.name;
-            EXPECT_TRUE(object->isHidden()) << r.name;
+            ASSERT_TRUE(object) << name;
+            EXPECT_TRUE(object->isHidden()) << name;
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_FALSE(object) << r.name;
+        EXPECT_FALSE(object) << name;
     }
     // An object deleted by other means inside its scope ends that scope.
     auto* gone = new QObject;
