@@ -3,8 +3,6 @@
 #include "controls/i2p.h"
 #include "gui_test_support.h"
 
-#include <QApplication>
-#include <QLineEdit>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -114,7 +112,6 @@ TEST_F(ControlsButton, ToggleRadioCommandsAndTheDisabledState) {
         I2p* d = ctlCreateDefaultButton(&window, 3, 0, 50, options);
         EXPECT_EQ(d->mode(), mode);
         EXPECT_EQ(d->notifier().flags, mode & kCtlNotifyGestures); // posted, no callback
-        EXPECT_EQ(d->size(), QSize(24, 16));
     }
     EXPECT_EQ(ctlCreateDefaultButton(nullptr, 3, 0, 0, 0), nullptr);
     QPointer<I2p> closed = make(kI2pToggle); // closing destroys a control

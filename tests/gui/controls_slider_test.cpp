@@ -6,7 +6,6 @@
 #include "controls/precision_slider.h"
 #include "gui_test_support.h"
 
-#include <QApplication>
 #include <cmath>
 #include <tuple>
 
