@@ -47,7 +47,6 @@ TEST_F(ControlsCore, NoStoredOptionsGiveDefaultsAndShutdownWritesAllEight) {
         {"A_imode", &CtlOptions::aIMode, 0}};
     ASSERT_EQ(ctlInitialize(kApp), 1);
     EXPECT_EQ(ctlStatus(), kCtlStatusOk);
-    EXPECT_EQ(ctlOptionsKey(), kKey);
     for (const auto& [name, field, value] : defaults)
         EXPECT_EQ(ctlOptions().*field, value) << name;
     const TimeContext def = timeContextDefault();
