@@ -31,10 +31,7 @@ class ControlsKnob : public ControlsWindowTest {
 protected:
     void SetUp() override {
         ControlsWindowTest::SetUp();
-        ctlOptions().rotMode = 0; // linear, up increases
-        ctlOptions().rotLatency = 0;
-        ctlOptions().rotMove = 0;
-        ctlOptions().infoValue = 0x80000003u;
+        ctlOptions().rotMode = 0; // linear, up increases; the other options are the defaults
     }
 
     // Reports go to `own`, else to `calls` and then to `then`.

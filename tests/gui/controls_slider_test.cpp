@@ -39,10 +39,6 @@ public:
 
 class ControlsSlider : public ControlsWindowTest {
 protected:
-    void SetUp() override {
-        ControlsWindowTest::SetUp();
-        ctlOptions().aIMode = 0;
-    }
     // Presses in ruler `column` (1..3) at mid height, moves by each offset in
     // turn, releases.
     static void drag(PrecisionSlider* s, int column, std::vector<QPoint> moves) {
