@@ -122,7 +122,6 @@ TEST_F(ControlsCore, OnlyTheFirstInitialiseLoadsAndOnlyTheLastShutdownSaves) {
 
     ctlShutdown();
     EXPECT_EQ(storedWord("Rot_Mode"), 3u);
-    EXPECT_EQ(ctlNotificationsEnabled(), 0);
     EXPECT_EQ(ctlBrush(1).style(), Qt::NoBrush);
     EXPECT_TRUE(ctlBitmap(0).isNull());
 }
