@@ -167,8 +167,6 @@ TEST_F(ControlsSlider, RangesWithoutStepsKeepTheWindowUsableAndTheValue) {
             drag(s, k, {{0, 20}, {5, -40}});
         EXPECT_TRUE(t.commands.empty() && t.range.value == value && s->isVisible()) << lo;
         QTest::keyClick(s, Qt::Key_Escape);
-        EXPECT_EQ(ctlPrecisionSlider(), nullptr);
-        EXPECT_EQ(t.commands, (Calls{{kClose, 0.0f}}));
     }
     // A control that went away is left alone: no value, no notification.
     auto* gone = new Target(&window, 0.0f, 1.0f, 0.5f, 0);
