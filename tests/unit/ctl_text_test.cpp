@@ -57,14 +57,6 @@ TEST(CtlParseNumber, DigitLimits) {
     EXPECT_NEAR(ctlParseNumber("0." + std::string(60, '3')), 1.0 / 3.0, 1e-15);
 }
 
-TEST(CtlRound, HalvesRoundDown) {
-    const std::pair<float, float> cases[] = {{2.5f, 2.0f},    {2.51f, 3.0f}, {-2.5f, -3.0f},
-                                             {-2.49f, -2.0f}, {0.5f, 0.0f},  {-0.4f, 0.0f},
-                                             {4.0f, 4.0f}};
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(ctlRound(in), out) << in;
-}
-
 TEST(CtlBarBeatTick, FormatExamples) {
     // Milliseconds, tempo, ticks per quarter, beats per bar, beat unit, text.
     const std::tuple<double, float, int, int, int, const char*> cases[] = {
