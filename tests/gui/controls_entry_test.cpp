@@ -126,7 +126,6 @@ TEST_F(ControlsEntry, TimeDialogShowsHalfASecondInEveryUnit) {
     for (const auto& [id, value] : expected)
         EXPECT_EQ(text(*d, id), value) << id;
     EXPECT_EQ(qobject_cast<QListWidget*>(d->control(61))->currentItem()->text(), "4");
-    EXPECT_EQ(qobject_cast<QListWidget*>(d->control(62))->currentItem()->text(), "4");
     EXPECT_TRUE(field(*d, 10)->hasFocus()); // lastField of a first start
 
     type(*d, 11, "1000");
