@@ -87,20 +87,6 @@ TEST_F(ControlsCore, StoredOptionsFollowTheirLoadRules) {
         ctlShutdown();
         EXPECT_EQ(storedWord(name), loaded) << name;
     }
-
-    // A context the dialog could have made replaces the default whole.
-    clearStore();
-    const TimeContext ctx{
-        {14, 0, 0xFFFF, 0xFFFF, 0xFFFF}, 0, 0, 93.0f, 62, 0, 48000, 480, 3, 8, 30.0f};
-    ASSERT_EQ(regWriteValue(kKey, "Dial_tCtx", &ctx, 44), 1);
-    ASSERT_EQ(ctlInitialize(kApp), 1);
-    EXPECT_EQ(std::memcmp(&ctlOptions().timeContext, &ctx, 44), 0);
-    ctlOptions().timeContext.tempo = 93.5f;
-    ctlShutdown();
-    TimeContext back{};
-    ASSERT_EQ(regReadValue(kKey, "Dial_tCtx", &back, 44), 1);
-    EXPECT_EQ(back.tempo, 93.5f);
-    EXPECT_EQ(std::memcmp(&back, &ctx, 16), 0);
 }
 
 TEST_F(ControlsCore, OnlyTheFirstInitialiseLoadsAndOnlyTheLastShutdownSaves) {
