@@ -137,12 +137,6 @@ TEST_F(ControlsCore, RoundMaskCacheHoldsThirtyOneDiameters) {
 
 namespace {
 
-// The callback path: records each call in the list its user data points to.
-int recordCallback(void* userData, int code, float value) {
-    static_cast<Calls*>(userData)->emplace_back(code, value);
-    return 42;
-}
-
 class Owner : public QObject {
 public:
     std::vector<std::pair<int, int32_t>> received;
@@ -172,8 +166,9 @@ public:
 } // namespace
 
 TEST_F(ControlsCore, NotifierCallbackPostedAndSilentPaths) {
-    Calls calls;
-    CtlNotifier viaCallback{nullptr, recordCallback, kCtlUseCallback, &calls};
+    Calls calls; // the callback's answer comes back from the notification
+    const CtlCallback answer42 = [](void* u, int code, float v) { return record(u, code, v) + 42; };
+    CtlNotifier viaCallback{nullptr, answer42, kCtlUseCallback, &calls};
     Owner owner;
     CtlNotifier viaPost{&owner, nullptr, 0, nullptr};
     CtlNotifier orphan{nullptr, nullptr, 0, nullptr};
