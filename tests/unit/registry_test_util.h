@@ -2,6 +2,8 @@
 // program gets (tests/support/private_config.cpp), emptied before and after.
 #pragma once
 
+#include "platform/registry_store.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +11,18 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+
+// The value read over `v`, and the read's result.
+template <class T> std::pair<T, int> readAs(const char* key, const char* name, T v) {
+    const int r = regReadValue(key, name, &v, sizeof v);
+    return {v, r};
+}
+
+// Stores `v` as its bytes; the write's result.
+template <class T> int writeAs(const char* key, const char* name, const T& v) {
+    return regWriteValue(key, name, &v, sizeof v);
+}
 
 class RegistryTestBase : public ::testing::Test {
 protected:
