@@ -90,15 +90,14 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
         // The published sums are means by now; a sample lost or counted twice
         // moves them by about 1/count, far more than float rounding.
         const double tolerance = 2e-6;
+        SCOPED_TRACE(testing::Message() << "frame " << f);
         for (int ch = 0; ch < sides; ++ch) {
-            EXPECT_EQ(in.sums[ch].peak, e.peak[ch]) << "frame " << f << " side " << ch;
-            EXPECT_NEAR(in.sums[ch].sumAbs, e.abs[ch] / e.count, tolerance)
-                << "frame " << f << " side " << ch;
-            EXPECT_NEAR(in.sums[ch].sumSquares, e.sq[ch] / e.count, tolerance)
-                << "frame " << f << " side " << ch;
+            EXPECT_EQ(in.sums[ch].peak, e.peak[ch]) << "side " << ch;
+            EXPECT_NEAR(in.sums[ch].sumAbs, e.abs[ch] / e.count, tolerance) << "side " << ch;
+            EXPECT_NEAR(in.sums[ch].sumSquares, e.sq[ch] / e.count, tolerance) << "side " << ch;
         }
         if (sides == 2) {
-            EXPECT_NEAR(in.crossSum, e.cross, tolerance * e.crossMagnitude) << "frame " << f;
+            EXPECT_NEAR(in.crossSum, e.cross, tolerance * e.crossMagnitude);
         }
     }
     return frames;
