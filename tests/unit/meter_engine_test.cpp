@@ -299,12 +299,11 @@ TEST_P(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
 TEST_P(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
     feed(stereoBlock(
         100, [](uint32_t) { return int16_t(1000); }, silence));
-    const float* data = engine->delay[0].data.get();
+    float* const data = engine->delay[0].data.get();
     const uint32_t write = engine->delay[0].write;
     EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-    EXPECT_EQ(
-        std::tuple(engine->delay[0].data.get(), engine->delay[0].write, engine->delay[0].size),
-        std::tuple(data, write, 88202u));
+    EXPECT_EQ(std::pair(engine->delay[0].data.get(), engine->delay[0].write),
+              std::pair(data, write));
     EXPECT_EQ(meterSetFormat(&engine, 0.0f, 2), 0);
     EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 0), 0);
     MeterEngine* none = nullptr;
@@ -362,7 +361,6 @@ TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     EXPECT_EQ(settings.key, "Korvalo Cor");
     MeterParams p;
     meterGetParams(e, &p);
-    EXPECT_STREQ(p.windowName, "Korvalo");
     const ChannelParams& c = p.left;
     EXPECT_EQ(std::tuple(c.Delay, c.Attack, c.L_MinDB, c.Max_DBperS, c.nbFperS, c.PhaseRelease),
               std::tuple(2.0f, 0.1f, -180.0f, 0.1f, 10, 30.0f));
