@@ -1,7 +1,9 @@
 // The vectorised accumulation against a double-precision model of the
 // per-sample rules; both kernels (baseline and AVX2) must agree to the bit.
+// The X/Y scope's ring gets the same delayed pairs.
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
+#include "meter/meter_scope_ring.h"
 #include "tests/unit/meter_test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +21,7 @@ struct Case {
 };
 
 // Feeds 160000 random sample frames in blocks of random length and returns
-// the published frames; checks each against the model.
+// the published frames; checks each, and the scope ring, against the model.
 std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     CaptureRenderer renderer;
     meterInstallFrameRenderer(&renderer);
@@ -31,6 +33,8 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     p.left.Delay = c.delay[0];
     p.right.Delay = c.delay[1];
     meterSetParams(engine, &p);
+    EXPECT_EQ(meterSetScope(engine, 1), 1);
+    const MeterScopeRing* ring = meterScopeRing(engine);
 
     const int sides = c.channels > 1 ? 2 : 1;
     uint32_t d[2];
@@ -39,6 +43,9 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     const uint32_t perFrame = std::max(1u, static_cast<uint32_t>(c.rate * 0.1 + 1e-6));
     std::mt19937 rng(7);
     std::vector<int16_t> history[2]; // every sample fed, per side
+    const auto delayed = [&](int ch, uint64_t at) -> int16_t {
+        return at >= d[ch] ? history[ch][at - d[ch]] : 0;
+    };
     std::vector<int16_t> block;
     struct Model {
         float peak[2] = {0, 0};
@@ -56,8 +63,7 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
             double x[2] = {0, 0};
             for (int ch = 0; ch < sides; ++ch) {
                 history[ch].push_back(block[static_cast<size_t>(i) * c.channels + ch]);
-                const int16_t s = fed >= d[ch] ? history[ch][fed - d[ch]] : 0;
-                x[ch] = s / 32768.0;
+                x[ch] = delayed(ch, fed) / 32768.0;
                 m.peak[ch] = std::max(m.peak[ch], static_cast<float>(std::fabs(x[ch])));
                 m.abs[ch] += std::fabs(x[ch]);
                 m.sq[ch] += x[ch] * x[ch];
@@ -75,10 +81,23 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
         }
     }
     EXPECT_TRUE(renderer.waitFrames(expected.size()));
+    const std::vector<MeterFrame> frames = renderer.frames();
+    int wrongPairs = 0; // a single channel shows as the same pair twice
+    for (uint64_t g = ring->oldestValid(); g < ring->end(); ++g) {
+        int16_t l, r;
+        ring->get(g, l, r);
+        wrongPairs += l != delayed(0, g) || r != delayed(sides - 1, g);
+    }
+    EXPECT_EQ(wrongPairs, 0);
+    // Off, the ring is left alone.
+    EXPECT_EQ(meterSetScope(engine, 0), 1);
+    EXPECT_EQ(meterScopeRing(engine), nullptr);
+    const uint64_t end = ring->end();
+    meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+    EXPECT_EQ(ring->end(), end);
     meterRelease(&engine);
     meterInstallFrameRenderer(nullptr);
 
-    const std::vector<MeterFrame> frames = renderer.frames();
     EXPECT_EQ(frames.size(), expected.size());
     for (size_t f = 0; f < std::min(frames.size(), expected.size()); ++f) {
         const MeterFrameInput& in = frames[f].in;

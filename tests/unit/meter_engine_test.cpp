@@ -3,7 +3,6 @@
 #include "meter/meter_display_values.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
-#include "meter/meter_scope_ring.h"
 #include "tests/unit/meter_test_support.h"
 
 #include <gtest/gtest.h>
@@ -82,57 +81,6 @@ TEST_P(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
     EXPECT_EQ(std::tuple(f.in.sampleCount, f.levels[0].peak, f.levels[1].peak, f.in.crossSum,
                          f.correlation),
               std::tuple(4410u, 0.25f, 0.0f, 0.0f, 0.0f));
-}
-
-// The X/Y scope gets each channel after its own sync delay, as the bars do:
-// delays within a block, across blocks, and long enough for a block's writes
-// to wrap round the delay line past what the block still reads.
-TEST_P(MeterEngineTest, TheScopeRingHoldsTheDelayedPairsWhileTheScopeIsOn) {
-    const auto left = [](uint64_t g) { return static_cast<int16_t>(g * 7 % 30011 - 15000); };
-    const auto right = [](uint64_t g) { return static_cast<int16_t>(12000 - g * 13 % 24007); };
-    const struct {
-        float left, right;
-        int channels;
-    } cases[] = {{0.0f, 0.0f, 2}, {0.1f, 0.25f, 2}, {1.95f, 0.0f, 2}, {0.01f, 0.0f, 1}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, c.channels), 1);
-        meterResetLevels(&engine);
-        MeterParams p;
-        meterGetParams(engine, &p);
-        p.left.Delay = c.left;
-        p.right.Delay = c.right;
-        meterSetParams(engine, &p);
-        ASSERT_EQ(meterSetScope(engine, 1), 1);
-        const MeterScopeRing* ring = meterScopeRing(engine);
-        ASSERT_NE(ring, nullptr);
-        const uint64_t start = ring->end();
-        const uint32_t block = 8820;
-        std::vector<int16_t> samples(block * c.channels);
-        for (uint64_t fed = 0; fed < 100000; fed += block) {
-            for (uint32_t i = 0; i < block; ++i)
-                for (int ch = 0; ch < c.channels; ++ch)
-                    samples[i * c.channels + ch] = ch == 0 ? left(fed + i) : right(fed + i);
-            feed(samples);
-        }
-        const uint64_t d[2] = {static_cast<uint64_t>(44100.0 * static_cast<double>(c.left)),
-                               static_cast<uint64_t>(44100.0 * static_cast<double>(c.right))};
-        int wrong = 0;
-        for (uint64_t g = ring->oldestValid(); g < ring->end(); ++g) {
-            int16_t l, r;
-            ring->get(g, l, r);
-            const uint64_t at = g - start;
-            const int16_t wantL = at >= d[0] ? left(at - d[0]) : 0;
-            const int16_t wantR = c.channels == 1 ? wantL : at >= d[1] ? right(at - d[1]) : 0;
-            wrong += l != wantL || r != wantR;
-        }
-        EXPECT_EQ(wrong, 0) << c.left << " s / " << c.right << " s, " << c.channels << " channels";
-        // Off, the ring is left alone.
-        ASSERT_EQ(meterSetScope(engine, 0), 1);
-        EXPECT_EQ(meterScopeRing(engine), nullptr);
-        const uint64_t end = ring->end();
-        feed(samples);
-        EXPECT_EQ(ring->end(), end);
-    }
 }
 
 TEST_P(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
