@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -117,6 +118,10 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
         }
         if (sides == 2) {
             EXPECT_NEAR(in.crossSum, e.cross, tolerance * e.crossMagnitude);
+        } else { // one channel: no right level and no correlation
+            EXPECT_EQ(std::tuple(in.sums[1].peak, in.crossSum, frames[f].levels[1].peak,
+                                 frames[f].correlation),
+                      std::tuple(0.0f, 0.0f, 0.0f, 0.0f));
         }
     }
     return frames;

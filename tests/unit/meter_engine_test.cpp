@@ -71,18 +71,6 @@ TEST_P(MeterEngineTest, FullScaleSquareAndSineReadings) {
                 0.01);
 }
 
-TEST_P(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
-    ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 1), 1);
-    EXPECT_EQ(engine->delay[1].size, 0u);
-    std::vector<int16_t> block(4410, 8192);
-    meterFeed(&engine, block.data(), 4410 * 2);
-    ASSERT_TRUE(renderer.waitFrames(1));
-    const MeterFrame f = renderer.last();
-    EXPECT_EQ(std::tuple(f.in.sampleCount, f.levels[0].peak, f.levels[1].peak, f.in.crossSum,
-                         f.correlation),
-              std::tuple(4410u, 0.25f, 0.0f, 0.0f, 0.0f));
-}
-
 TEST_P(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
     meterSetLossOptions(engine, 1, 1);
     renderer.hold();
