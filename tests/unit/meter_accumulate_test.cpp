@@ -73,6 +73,7 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
             m.crossMagnitude += std::fabs(x[0] * x[1]);
         }
         meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
+        EXPECT_EQ(meterSetFormat(&engine, c.rate, c.channels), 1); // the same: nothing changes
         m.count += n;
         counter += n;
         if (counter >= perFrame) { // a boundary after the whole block
