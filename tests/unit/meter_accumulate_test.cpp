@@ -1,6 +1,6 @@
 // The vectorised accumulation against a double-precision model of the
 // per-sample rules; both kernels (baseline and AVX2) must agree to the bit.
-// The X/Y scope's ring gets the same delayed pairs.
+// The X/Y scope's ring and the loudness unit get the same delayed samples.
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
 #include "meter/meter_scope_ring.h"
@@ -22,7 +22,8 @@ struct Case {
 };
 
 // Feeds 160000 random sample frames in blocks of random length and returns
-// the published frames; checks each, and the scope ring, against the model.
+// the published frames; checks each (its loudness too), and the scope ring,
+// against the model.
 std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     CaptureRenderer renderer;
     meterInstallFrameRenderer(&renderer);
@@ -36,6 +37,7 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     meterSetParams(engine, &p);
     EXPECT_EQ(meterSetScope(engine, 1), 1);
     const MeterScopeRing* ring = meterScopeRing(engine);
+    meterSetLoudness(engine, 1);
 
     const int sides = c.channels > 1 ? 2 : 1;
     uint32_t d[2];
@@ -48,10 +50,13 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
         return at >= d[ch] ? history[ch][at - d[ch]] : 0;
     };
     std::vector<int16_t> block;
+    std::vector<float> out; // what the loudness unit is to get
+    LiveLoudness loudness(sides, static_cast<uint32_t>(c.rate));
     struct Model {
         float peak[2] = {0, 0};
         double abs[2] = {0, 0}, sq[2] = {0, 0}, cross = 0, crossMagnitude = 0;
         uint32_t count = 0;
+        LoudnessReading loudness{};
     } m;
     std::vector<Model> expected;
     uint32_t counter = 0;
@@ -65,6 +70,7 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
             for (int ch = 0; ch < sides; ++ch) {
                 history[ch].push_back(block[static_cast<size_t>(i) * c.channels + ch]);
                 x[ch] = delayed(ch, fed) / 32768.0;
+                out.push_back(static_cast<float>(x[ch]));
                 m.peak[ch] = std::max(m.peak[ch], static_cast<float>(std::fabs(x[ch])));
                 m.abs[ch] += std::fabs(x[ch]);
                 m.sq[ch] += x[ch] * x[ch];
@@ -74,9 +80,12 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
         }
         meterFeed(&engine, block.data(), static_cast<uint32_t>(block.size() * 2));
         EXPECT_EQ(meterSetFormat(&engine, c.rate, c.channels), 1); // the same: nothing changes
+        loudness.add(out.data(), n);
+        out.clear();
         m.count += n;
         counter += n;
         if (counter >= perFrame) { // a boundary after the whole block
+            loudness.read(m.loudness);
             expected.push_back(m);
             m = Model{};
             counter %= perFrame;
@@ -124,6 +133,17 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
                                  frames[f].correlation),
                       std::tuple(0.0f, 0.0f, 0.0f, 0.0f));
         }
+        const LoudnessReading &got = in.loudness, &want = e.loudness;
+        EXPECT_EQ(got.on, 1);
+        for (const auto& [g, w] : {std::pair{got.momentary, want.momentary},
+                                   {got.shortTerm, want.shortTerm},
+                                   {got.momentaryMax, want.momentaryMax},
+                                   {got.shortTermMax, want.shortTermMax},
+                                   {got.integrated, want.integrated},
+                                   {got.range, want.range},
+                                   {got.truePeakMax[0], want.truePeakMax[0]},
+                                   {got.truePeakMax[1], want.truePeakMax[1]}})
+            EXPECT_TRUE(g == w || std::fabs(g - w) < 1e-3) << "loudness " << g << ", not " << w;
     }
     return frames;
 }
