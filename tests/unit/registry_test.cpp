@@ -53,8 +53,7 @@ TEST_F(RegistryContract, TypeAndSizeRules) {
     ASSERT_EQ(regWriteTyped(kDemo, "LatencyTime", RegType::Dword, &dword, 4), 1);
     EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
     ASSERT_EQ(regWriteTyped(kDemo, "Name", RegType::String, "abcd", 4), 1);
-    char text[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(regReadValue(kDemo, "Name", text, 4), 0);
+    EXPECT_EQ(readAs(kDemo, "Name", 7u), std::pair(7u, 0));
     // Rewriting as binary replaces the type.
     ASSERT_EQ(regWriteValue(kDemo, "LatencyTime", &dword, 4), 1);
     EXPECT_EQ(readAs(kDemo, "LatencyTime", 0u), std::pair(dword, 1));
@@ -151,23 +150,21 @@ TEST_F(RegistryDamage, FileCutAtAnyLengthNeverGivesWrongBytes) {
 }
 
 TEST_F(RegistryDamage, UnusableLocationsFailQuietly) {
-    float v = 0.1f;
     // A directory where the file should be; the failed write leaves no
     // temporary file behind.
     std::filesystem::create_directories(file());
-    EXPECT_EQ(regReadValue(kDemo, "LatencyTime", &v, 4), 0);
-    EXPECT_EQ(regWriteValue(kDemo, "LatencyTime", &v, 4), 0);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
+    EXPECT_EQ(writeAs(kDemo, "LatencyTime", 0.1f), 0);
     EXPECT_TRUE(std::filesystem::is_directory(file()));
     expectNoTemporaryFiles();
     std::filesystem::remove_all(folder());
 
     // A regular file where a folder should be defeats even a root user.
     std::ofstream(folder()) << "not a folder";
-    EXPECT_EQ(regWriteValue(kDemo, "LatencyTime", &v, 4), 0);
+    EXPECT_EQ(writeAs(kDemo, "LatencyTime", 0.1f), 0);
     setenv("XDG_CONFIG_HOME", folder().c_str(), 1);
-    EXPECT_EQ(regWriteValue(kDemo, "LatencyTime", &v, 4), 0);
-    EXPECT_EQ(regReadValue(kDemo, "LatencyTime", &v, 4), 0);
-    EXPECT_EQ(v, 0.1f);
+    EXPECT_EQ(writeAs(kDemo, "LatencyTime", 0.1f), 0);
+    EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.1f), std::pair(0.1f, 0));
     setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
 
     // A folder the process may not write into (only refused for non-root).
