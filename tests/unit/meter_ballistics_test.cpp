@@ -38,22 +38,19 @@ ChannelParams params(int fps = 10) {
     return p;
 }
 
-// Runs one frame whose every sample of both channels has absolute value `a`,
-// with the cross sum of a correlation `c` (1 in phase, -1 inverted).
-void runConstant(MeterFrame& f, const MeterFrameInput& in, float a, float c = 1.0f) {
-    f.in = in;
-    const float n = static_cast<float>(in.sampleCount);
-    for (MeterChannelSums& s : f.in.sums)
-        s = {a, a * n, a * a * n};
-    f.in.crossSum = c * a * a * n;
-    meterProcessFrame(f);
-}
-
 class MeterBallistics : public ::testing::Test {
 protected:
     void SetUp() override { meterInstallFrameRenderer(nullptr); }
-    // Runs a frame of 4410 samples (one at 10 frames per second) on `p`.
-    void run(Prepared& p, float a, float c = 1.0f) { runConstant(frame, p.input(4410), a, c); }
+    // Runs a frame of 4410 samples (one at 10 frames per second) on `p`, each
+    // of both channels of absolute value `a`, with the cross sum of a
+    // correlation `c` (1 in phase, -1 inverted).
+    void run(Prepared& p, float a, float c = 1.0f) {
+        frame.in = p.input(4410);
+        for (MeterChannelSums& s : frame.in.sums)
+            s = {a, a * 4410, a * a * 4410};
+        frame.in.crossSum = c * a * a * 4410;
+        meterProcessFrame(frame);
+    }
     MeterFrame frame{};
     Prepared standard{params(10)}; // PhaseRelease 0.5: 0.05 per frame
 };
@@ -158,9 +155,9 @@ TEST_F(MeterBallistics, CorrelationHoldsItsExtremeAndReleases) {
 TEST_F(MeterBallistics, CorrelationRoundedPastOneIsClamped) {
     for (const float c : {1.000002f, -1.000002f}) {
         frame = {};
-        const MeterFrameInput in = standard.input(4410);
-        runConstant(frame, in, 0.5f, c);
-        EXPECT_EQ(frame.correlation, c > 0 ? 1.0f - in.phaseStep : in.phaseStep - 1.0f) << c;
+        run(standard, 0.5f, c);
+        const float step = standard.e.phaseStep;
+        EXPECT_EQ(frame.correlation, c > 0 ? 1.0f - step : step - 1.0f) << c;
     }
 }
 
