@@ -282,8 +282,7 @@ TEST_F(RegistryFormat, SymbolicLinkIsWrittenThrough) {
         EXPECT_EQ(readAs(kDemo, "LatencyTime", 0.f), std::pair(0.5f, 1));
         const std::pair<uint8_t, int> keep = targetExists ? std::pair(0x2a, 1) : std::pair(0, 0);
         EXPECT_EQ(readAs(kDemo, "Keep", uint8_t{0}), keep);
-        for (const auto& e : fs::directory_iterator(dotfiles))
-            EXPECT_EQ(e.path().filename().string().find(".tmp."), std::string::npos) << e.path();
+        expectNoTemporaryFiles(dotfiles);
     }
 }
 

@@ -48,10 +48,10 @@ protected:
         std::filesystem::create_directories(folder());
         std::ofstream(file(), std::ios::binary | std::ios::trunc) << text;
     }
-    // No temporary file of a write is left beside the store.
-    void expectNoTemporaryFiles() const {
-        for (const auto& e : std::filesystem::directory_iterator(folder()))
-            EXPECT_NE(e.path().filename().string().rfind("registry.ini.tmp", 0), 0u) << e.path();
+    // No temporary file of a write is left beside the store (or in `dir`).
+    void expectNoTemporaryFiles(const std::filesystem::path& dir = {}) const {
+        for (const auto& e : std::filesystem::directory_iterator(dir.empty() ? folder() : dir))
+            EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
     }
 
     const std::filesystem::path m_dir = std::getenv("XDG_CONFIG_HOME");
