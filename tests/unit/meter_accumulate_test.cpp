@@ -113,14 +113,13 @@ std::vector<MeterFrame> feedAndCheck(const Case& c, int wide) {
     for (size_t f = 0; f < std::min(frames.size(), expected.size()); ++f) {
         const MeterFrameInput& in = frames[f].in;
         const Model& e = expected[f];
-        if (in.sampleCount != e.count) {
-            ADD_FAILURE() << "frame " << f << " has " << in.sampleCount << " sample frames";
+        SCOPED_TRACE(testing::Message() << "frame " << f);
+        EXPECT_EQ(in.sampleCount, e.count);
+        if (in.sampleCount != e.count)
             break;
-        }
         // The published sums are means by now; a sample lost or counted twice
         // moves them by about 1/count, far more than float rounding.
         const double tolerance = 2e-6;
-        SCOPED_TRACE(testing::Message() << "frame " << f);
         for (int ch = 0; ch < sides; ++ch) {
             EXPECT_EQ(in.sums[ch].peak, e.peak[ch]) << "side " << ch;
             EXPECT_NEAR(in.sums[ch].sumAbs, e.abs[ch] / e.count, tolerance) << "side " << ch;
