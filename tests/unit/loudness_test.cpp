@@ -37,9 +37,8 @@ std::vector<float> toneSteps(uint32_t rate, const std::vector<Segment>& segments
 // Fed in uneven pieces, so that blocks and chunks fall anywhere.
 template <typename M, typename T> void feed(M& m, const std::vector<T>& s, int channels = 2) {
     const size_t frames = s.size() / channels;
-    for (size_t at = 0, n = 777; at < frames; at += n, n = n * 7 % 5000 + 1) {
+    for (size_t at = 0, n = 777; at < frames; at += n, n = n * 7 % 5000 + 1)
         m.add(s.data() + at * channels, static_cast<uint32_t>(std::min(n, frames - at)));
-    }
 }
 
 // Integrated loudness (Tech 3341 cases 1-5) and loudness range (Tech 3342
