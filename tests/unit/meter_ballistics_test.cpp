@@ -20,15 +20,6 @@ struct Prepared {
         e.params.right = p;
         meterPrepare(&e);
     }
-    // A frame input carrying the engine's coefficients and `count` samples,
-    // without reset requests.
-    MeterFrameInput input(uint32_t count) {
-        MeterFrameInput in{};
-        e.samplesInFrame = count;
-        meterFillFrameInput(e, in);
-        in.levelResetSeq = in.holdResetSeq = in.maxResetSeq = 0;
-        return in;
-    }
     MeterEngine e;
 };
 
@@ -41,11 +32,14 @@ ChannelParams params(int fps = 10) {
 class MeterBallistics : public ::testing::Test {
 protected:
     void SetUp() override { meterInstallFrameRenderer(nullptr); }
-    // Runs a frame of 4410 samples (one at 10 frames per second) on `p`, each
-    // of both channels of absolute value `a`, with the cross sum of a
-    // correlation `c` (1 in phase, -1 inverted).
+    // Runs a frame of 4410 samples (one at 10 frames per second) with the
+    // coefficients of `p` and no reset request, each of both channels of
+    // absolute value `a`, with the cross sum of a correlation `c` (1 in phase,
+    // -1 inverted).
     void run(Prepared& p, float a, float c = 1.0f) {
-        frame.in = p.input(4410);
+        p.e.samplesInFrame = 4410;
+        meterFillFrameInput(p.e, frame.in);
+        frame.in.levelResetSeq = frame.in.holdResetSeq = frame.in.maxResetSeq = 0;
         for (MeterChannelSums& s : frame.in.sums)
             s = {a, a * 4410, a * a * 4410};
         frame.in.crossSum = c * a * a * 4410;
