@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
