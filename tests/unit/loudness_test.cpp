@@ -63,12 +63,10 @@ TEST(LoudnessTest, Tech3341IntegratedAnd3342RangeCases) {
         for (uint32_t rate : kRates) {
             LoudnessMeter m(2, rate);
             feed(m, toneSteps(rate, c.segments));
-            if (!std::isnan(c.lufs)) {
-                EXPECT_NEAR(m.integrated(), c.lufs, 0.1) << c.name << " at " << rate;
-            }
-            if (!std::isnan(c.lu)) {
-                EXPECT_NEAR(m.range(), c.lu, 1.0) << c.name << " at " << rate;
-            }
+            EXPECT_TRUE(std::isnan(c.lufs) || std::fabs(m.integrated() - c.lufs) <= 0.1)
+                << c.name << " at " << rate << ": " << m.integrated() << " LUFS";
+            EXPECT_TRUE(std::isnan(c.lu) || std::fabs(m.range() - c.lu) <= 1.0)
+                << c.name << " at " << rate << ": " << m.range() << " LU";
         }
 }
 
