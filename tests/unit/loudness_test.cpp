@@ -37,9 +37,8 @@ std::vector<float> toneSteps(uint32_t rate, const std::vector<Segment>& segments
 // Fed in uneven pieces, so that blocks and chunks fall anywhere.
 template <typename M, typename T> void feed(M& m, const std::vector<T>& s, int channels = 2) {
     const size_t frames = s.size() / channels;
-    for (size_t at = 0, n = 777; at < frames; at += n, n = n * 7 % 5000 + 1) {
+    for (size_t at = 0, n = 777; at < frames; at += n, n = n * 7 % 5000 + 1)
         m.add(s.data() + at * channels, static_cast<uint32_t>(std::min(n, frames - at)));
-    }
 }
 
 // Integrated loudness (Tech 3341 cases 1-5) and loudness range (Tech 3342
@@ -64,12 +63,10 @@ TEST(LoudnessTest, Tech3341IntegratedAnd3342RangeCases) {
         for (uint32_t rate : kRates) {
             LoudnessMeter m(2, rate);
             feed(m, toneSteps(rate, c.segments));
-            if (!std::isnan(c.lufs)) {
-                EXPECT_NEAR(m.integrated(), c.lufs, 0.1) << c.name << " at " << rate;
-            }
-            if (!std::isnan(c.lu)) {
-                EXPECT_NEAR(m.range(), c.lu, 1.0) << c.name << " at " << rate;
-            }
+            EXPECT_TRUE(std::isnan(c.lufs) || std::fabs(m.integrated() - c.lufs) <= 0.1)
+                << c.name << " at " << rate << ": " << m.integrated() << " LUFS";
+            EXPECT_TRUE(std::isnan(c.lu) || std::fabs(m.range() - c.lu) <= 1.0)
+                << c.name << " at " << rate << ": " << m.range() << " LU";
         }
 }
 

@@ -3,7 +3,6 @@
 #include "meter/meter_display_values.h"
 #include "meter/meter_engine.h"
 #include "meter/meter_engine_record.h"
-#include "meter/meter_scope_ring.h"
 #include "tests/unit/meter_test_support.h"
 
 #include <gtest/gtest.h>
@@ -50,118 +49,23 @@ protected:
 
     CaptureRenderer renderer;
     MeterEngine* engine = nullptr;
+    const std::vector<int16_t> quiet = stereoBlock(4410, silence, silence); // one frame
 };
-
-TEST_P(MeterEngineTest, TwentyFiveFramesPerSecondGive1763SamplesPerFrame) {
-    changeLeft([](ChannelParams& c) { c.nbFperS = 25; });
-    const auto block = stereoBlock(441, silence, silence);
-    for (int i = 0; i < 3; ++i)
-        feed(block);
-    EXPECT_EQ(engine->coeff.samplesPerFrame, 1763u);
-    feed(block);
-    ASSERT_TRUE(renderer.waitFrames(1));
-    EXPECT_EQ(renderer.last().in.sampleCount, 1764u);
-    EXPECT_EQ(engine->sampleCounter, 1u);
-}
-
-TEST_P(MeterEngineTest, FullScaleSquareAndSineReadings) {
-    const auto square = [](uint32_t i) { return static_cast<int16_t>(i % 2 ? -32767 : 32767); };
-    // 1 kHz: exactly 100 periods in a frame of 4410 sample frames.
-    const auto sine = [](uint32_t i) {
-        return static_cast<int16_t>(
-            std::lround(32767.0 * std::sin(2.0 * M_PI * 1000.0 * i / 44100.0)));
-    };
-    feed(stereoBlock(4410, square, sine));
-    ASSERT_TRUE(renderer.waitFrames(1));
-    const MeterFrame f = renderer.last();
-    const float fs = 32767.0f / 32768.0f;
-    EXPECT_FLOAT_EQ(f.levels[0].peak, fs);
-    EXPECT_NEAR(f.levels[0].average, fs, 1e-4);
-    EXPECT_NEAR(meterScaleValue(f.levels[0].power, MeterQuantity::Power, 0, 0.0f), -0.0003f, 1e-3);
-    EXPECT_NEAR(meterScaleValue(f.levels[1].power, MeterQuantity::Power, 0, 0.0f), -3.01f, 0.01);
-    EXPECT_NEAR(meterScaleValue(f.levels[1].average, MeterQuantity::Average, 0, 0.0f), -3.92f,
-                0.01);
-}
-
-TEST_P(MeterEngineTest, MonoSkipsTheRightChannelAndTheCorrelation) {
-    ASSERT_EQ(meterSetFormat(&engine, 44100.0f, 1), 1);
-    EXPECT_EQ(engine->delay[1].size, 0u);
-    std::vector<int16_t> block(4410, 8192);
-    meterFeed(&engine, block.data(), 4410 * 2);
-    ASSERT_TRUE(renderer.waitFrames(1));
-    const MeterFrame f = renderer.last();
-    EXPECT_EQ(std::tuple(f.in.sampleCount, f.levels[0].peak, f.levels[1].peak, f.in.crossSum,
-                         f.correlation),
-              std::tuple(4410u, 0.25f, 0.0f, 0.0f, 0.0f));
-}
-
-// The X/Y scope gets each channel after its own sync delay, as the bars do:
-// delays within a block, across blocks, and long enough for a block's writes
-// to wrap round the delay line past what the block still reads.
-TEST_P(MeterEngineTest, TheScopeRingHoldsTheDelayedPairsWhileTheScopeIsOn) {
-    const auto left = [](uint64_t g) { return static_cast<int16_t>(g * 7 % 30011 - 15000); };
-    const auto right = [](uint64_t g) { return static_cast<int16_t>(12000 - g * 13 % 24007); };
-    const struct {
-        float left, right;
-        int channels;
-    } cases[] = {{0.0f, 0.0f, 2}, {0.1f, 0.25f, 2}, {1.95f, 0.0f, 2}, {0.01f, 0.0f, 1}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(meterSetFormat(&engine, 44100.0f, c.channels), 1);
-        meterResetLevels(&engine);
-        MeterParams p;
-        meterGetParams(engine, &p);
-        p.left.Delay = c.left;
-        p.right.Delay = c.right;
-        meterSetParams(engine, &p);
-        ASSERT_EQ(meterSetScope(engine, 1), 1);
-        const MeterScopeRing* ring = meterScopeRing(engine);
-        ASSERT_NE(ring, nullptr);
-        const uint64_t start = ring->end();
-        const uint32_t block = 8820;
-        std::vector<int16_t> samples(block * c.channels);
-        for (uint64_t fed = 0; fed < 100000; fed += block) {
-            for (uint32_t i = 0; i < block; ++i)
-                for (int ch = 0; ch < c.channels; ++ch)
-                    samples[i * c.channels + ch] = ch == 0 ? left(fed + i) : right(fed + i);
-            feed(samples);
-        }
-        const uint64_t d[2] = {static_cast<uint64_t>(44100.0 * static_cast<double>(c.left)),
-                               static_cast<uint64_t>(44100.0 * static_cast<double>(c.right))};
-        int wrong = 0;
-        for (uint64_t g = ring->oldestValid(); g < ring->end(); ++g) {
-            int16_t l, r;
-            ring->get(g, l, r);
-            const uint64_t at = g - start;
-            const int16_t wantL = at >= d[0] ? left(at - d[0]) : 0;
-            const int16_t wantR = c.channels == 1 ? wantL : at >= d[1] ? right(at - d[1]) : 0;
-            wrong += l != wantL || r != wantR;
-        }
-        EXPECT_EQ(wrong, 0) << c.left << " s / " << c.right << " s, " << c.channels << " channels";
-        // Off, the ring is left alone.
-        ASSERT_EQ(meterSetScope(engine, 0), 1);
-        EXPECT_EQ(meterScopeRing(engine), nullptr);
-        const uint64_t end = ring->end();
-        feed(samples);
-        EXPECT_EQ(ring->end(), end);
-    }
-}
 
 TEST_P(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
     meterSetLossOptions(engine, 1, 1);
-    const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
-    feed(block);
+    feed(quiet);
     ASSERT_TRUE(renderer.waitEntered(1)); // the render thread is now busy
-    for (int i = 0; i < 5; ++i) {
-        feed(block); // never waits
-    }
+    for (int i = 0; i < 5; ++i)
+        feed(quiet); // never waits
     EXPECT_EQ(engine->lostFrames.load(), 5);
     renderer.open();
     ASSERT_TRUE(renderer.waitFrames(1));
     // Wait until the render thread is idle again, then publish once more.
     while (engine->renderBusy.load() != 0)
         std::this_thread::yield();
-    feed(block);
+    feed(quiet);
     ASSERT_TRUE(renderer.waitFrames(2));
     EXPECT_EQ(renderer.last().in.lostFrames, 5); // the count travels with the next frame
     meterResetMax(engine);
@@ -172,16 +76,14 @@ TEST_P(MeterEngineTest, RelaxModeCountsDroppedFramesUntilReset) {
 }
 
 TEST_P(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
-    const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
     std::thread stream([&] {
         for (int i = 0; i < 6; ++i)
-            feed(block);
+            feed(quiet);
     });
     ASSERT_TRUE(renderer.waitEntered(1));
-    while (meterIsFeeding(&engine) == 0) {
+    while (meterIsFeeding(&engine) == 0)
         std::this_thread::yield(); // the stream comes to wait for the renderer
-    }
     renderer.open();
     stream.join();
     ASSERT_TRUE(renderer.waitFrames(6));
@@ -189,11 +91,10 @@ TEST_P(MeterEngineTest, SynchronousModeLosesNoFrameBehindASlowRenderer) {
 }
 
 TEST_P(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) {
-    const auto block = stereoBlock(4410, silence, silence);
     renderer.hold();
-    feed(block);
+    feed(quiet);
     ASSERT_TRUE(renderer.waitEntered(1));
-    std::thread stream([&] { feed(block); }); // waits for the held frame
+    std::thread stream([&] { feed(quiet); }); // waits for the held frame
     while (meterIsFeeding(&engine) == 0)
         std::this_thread::yield();
     meterRelease(&engine);
@@ -203,125 +104,72 @@ TEST_P(MeterEngineTest, ReleaseWhileFeedingDefersDestructionToTheEndOfTheBlock) 
     EXPECT_EQ(std::atomic_ref<MeterEngine*>(engine).load(), nullptr);
 }
 
-// Loudness is measured on the delayed samples, each channel by its own
-// delay, travels with the frames, and starts again on Reset Max and on a
-// level reset.
-TEST_P(MeterEngineTest, LoudnessOfTheDelayedSamplesTravelsWithTheFrames) {
-    MeterParams p;
-    meterGetParams(engine, &p);
-    p.left.Delay = 0.25f;
-    p.right.Delay = 0.5f;
-    meterSetParams(engine, &p);
+// A full-scale frame's readings; then Reset Max and a level reset (as Play
+// from the start makes) reach the render state and start the loudness
+// (measured as MeterAccumulation checks) again at the next frame, and a
+// change of scale mode restarts levels, maxima and range.
+TEST_P(MeterEngineTest, ReadingsAndResetsReachTheRenderStateAtTheNextFrame) {
     meterSetLoudness(engine, 1);
-    const uint32_t frames = 4 * 44100, dLeft = 11025, dRight = 22050;
+    const auto square = [](uint32_t i) { return static_cast<int16_t>(i % 2 ? -32767 : 32767); };
+    const auto sine = [](uint32_t i) { // 1 kHz: 100 whole periods in a frame
+        return static_cast<int16_t>(std::lround(32767.0 * std::sin(2 * M_PI * 1000.0 * i / 44100)));
+    };
     const auto tone = [](uint32_t i) {
         return static_cast<int16_t>(std::lround(2318.0 * std::sin(2 * M_PI * 1000.0 * i / 44100)));
     };
-    const auto ramp = [&](uint32_t i) { return static_cast<int16_t>(i % 3000 * 4); };
-    const auto input = stereoBlock(frames, tone, ramp);
-    std::vector<float> delayed(2 * frames);
-    for (uint32_t i = 0; i < frames; ++i) {
-        delayed[2 * i] = i < dLeft ? 0.0f : input[2 * (i - dLeft)] / 32768.0f;
-        delayed[2 * i + 1] = i < dRight ? 0.0f : input[2 * (i - dRight) + 1] / 32768.0f;
-    }
-    LiveLoudness reference(2, 44100);
-    reference.add(delayed.data(), frames);
-    LoudnessReading want;
-    reference.read(want);
-    for (uint32_t at = 0; at < frames; at += 4410) {
-        meterFeed(&engine, &input[2 * at], 4 * 4410);
-    }
-    ASSERT_TRUE(renderer.waitFrames(40));
-    const LoudnessReading got = renderer.last().in.loudness;
-    EXPECT_EQ(got.on, 1);
-    const std::pair<float, float> figures[] = {
-        {got.momentary, want.momentary},           {got.shortTerm, want.shortTerm},
-        {got.momentaryMax, want.momentaryMax},     {got.shortTermMax, want.shortTermMax},
-        {got.integrated, want.integrated},         {got.range, want.range},
-        {got.truePeakMax[0], want.truePeakMax[0]}, {got.truePeakMax[1], want.truePeakMax[1]}};
-    for (const auto& [g, w] : figures) {
-        EXPECT_NEAR(g, w, 1e-3);
-    }
+    const auto inverted = [&](uint32_t i) { return static_cast<int16_t>(-tone(i)); };
+    const auto loud = stereoBlock(4410, tone, inverted); // 100 whole periods: -23 LUFS
+    size_t seen = 0;
+    const auto after = [&](const std::vector<int16_t>& block, int times) {
+        for (int i = 0; i < times; ++i, ++seen)
+            feed(block);
+        EXPECT_TRUE(renderer.waitFrames(seen));
+        return renderer.last();
+    };
+    MeterFrame f = after(stereoBlock(4410, square, sine), 1);
+    const float fs = 32767.0f / 32768.0f;
+    EXPECT_FLOAT_EQ(f.levels[0].peak, fs);
+    EXPECT_NEAR(f.levels[0].average, fs, 1e-4);
+    EXPECT_NEAR(meterScaleValue(f.levels[0].power, MeterQuantity::Power, 0, 0.0f), -0.0003f, 1e-3);
+    EXPECT_NEAR(meterScaleValue(f.levels[1].power, MeterQuantity::Power, 0, 0.0f), -3.01f, 0.01);
+    EXPECT_NEAR(meterScaleValue(f.levels[1].average, MeterQuantity::Average, 0, 0.0f), -3.92f,
+                0.01);
 
-    // Reset Max, then a level reset (Play from the start) after 400 ms more.
-    size_t seen = 40;
-    for (const bool levels : {false, true}) {
-        if (levels) {
-            for (uint32_t at = 0; at < 4 * 4410; at += 4410, ++seen)
-                meterFeed(&engine, &input[2 * at], 4 * 4410);
-            ASSERT_TRUE(renderer.waitFrames(seen));
-            ASSERT_GT(renderer.last().in.loudness.momentaryMax, want.momentaryMax - 1);
-            meterResetLevels(&engine);
-        } else {
-            meterResetMax(engine);
-        }
-        feed(stereoBlock(4410, silence, silence));
-        ASSERT_TRUE(renderer.waitFrames(++seen));
-        EXPECT_LT(renderer.last().in.loudness.momentaryMax, want.momentaryMax - 1) << levels;
-    }
-    meterSetLoudness(engine, 0);
-    feed(stereoBlock(4410, silence, silence));
-    ASSERT_TRUE(renderer.waitFrames(++seen));
-    EXPECT_EQ(renderer.last().in.loudness.on, 0);
-}
-
-TEST_P(MeterEngineTest, ResetsReachTheRenderStateAtTheNextFrame) {
-    const auto loud = stereoBlock(
-        4410, [](uint32_t) { return int16_t(16384); }, [](uint32_t) { return int16_t(-16384); });
-    const auto quiet = stereoBlock(4410, silence, silence);
-    feed(loud);
-    ASSERT_TRUE(renderer.waitFrames(1));
-    EXPECT_NEAR(renderer.last().hold[0].maxPeak, -6.02f, 0.01);
-
+    const float shownMax = after(loud, 10).hold[0].maxPeak; // the full-scale frame's
     meterResetMax(engine);
-    feed(quiet);
-    ASSERT_TRUE(renderer.waitFrames(2));
-    MeterFrame f = renderer.last();
-    EXPECT_GT(f.levels[0].peak, 0.0f);   // still releasing
-    EXPECT_LT(f.hold[0].maxPeak, -6.1f); // started again from -200
-    EXPECT_EQ(f.correlation, 0.0f);      // silence pulls a negative reading to 0
+    f = after(quiet, 1);
+    EXPECT_GT(f.levels[0].peak, 0.0f);             // still releasing
+    EXPECT_LT(f.hold[0].maxPeak, shownMax - 0.3f); // started again from -200
+    EXPECT_EQ(f.correlation, 0.0f);                // silence pulls a negative reading to 0
+    EXPECT_LT(f.in.loudness.momentaryMax, -30.0f);
 
+    EXPECT_NEAR(after(loud, 4).in.loudness.momentaryMax, -23.0f, 0.1);
     meterResetLevels(&engine);
-    feed(quiet);
-    ASSERT_TRUE(renderer.waitFrames(3));
-    f = renderer.last();
+    f = after(quiet, 1);
     EXPECT_EQ(std::tuple(f.levels[0].peak, f.levels[1].power, engine->coeffValid),
               std::tuple(0.0f, 0.0f, 1));
+    EXPECT_LT(f.in.loudness.momentaryMax, -30.0f);
 
-    // A change of scale mode restarts levels, maxima and range.
     changeLeft([](ChannelParams& c) { c.linearScale = 1; });
-    feed(quiet);
-    ASSERT_TRUE(renderer.waitFrames(4));
-    f = renderer.last(); // linear scale: silence is amplitude 0
+    f = after(quiet, 1); // linear scale: silence is amplitude 0
     EXPECT_EQ(std::tuple(f.hold[0].maxPeak, f.in.scaleMode), std::tuple(0.0f, 1));
+    meterSetLoudness(engine, 0);
+    EXPECT_EQ(after(quiet, 1).in.loudness.on, 0);
 }
 
-TEST_P(MeterEngineTest, ParametersActAtTheNextBlockAndFrozenBlocksAreIgnored) {
-    changeLeft([](ChannelParams& c) { c.nbFperS = 20; });
+// 25 frames per second: the period is rounded to float, giving 1763 sample
+// frames rather than 1764.
+TEST_P(MeterEngineTest, ParametersActAtTheNextBlockAndBadBlocksAndFormatsAreIgnored) {
+    changeLeft([](ChannelParams& c) { c.nbFperS = 25; });
     EXPECT_EQ(engine->coeff.samplesPerFrame, 4410u); // not yet
     feed(stereoBlock(100, silence, silence));
-    EXPECT_EQ(engine->coeff.samplesPerFrame, 2205u);
+    EXPECT_EQ(engine->coeff.samplesPerFrame, 1763u);
 
-    meterSetFrozen(engine, 1);
-    EXPECT_EQ(meterIsFrozen(engine), 1);
-    feed(stereoBlock(100, silence, silence));
-    EXPECT_EQ(engine->sampleCounter, 100u);
-    meterSetFrozen(engine, 0);
     meterFeed(&engine, nullptr, 400);
     const int16_t pair[2] = {0, 0};
     meterFeed(&engine, pair, 3); // shorter than one sample frame
     EXPECT_EQ(engine->sampleCounter, 100u);
-}
 
-TEST_P(MeterEngineTest, SettingTheSameFormatTwiceChangesNothing) {
-    feed(stereoBlock(
-        100, [](uint32_t) { return int16_t(1000); }, silence));
-    const float* data = engine->delay[0].data.get();
-    const uint32_t write = engine->delay[0].write;
-    EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 2), 1);
-    EXPECT_EQ(
-        std::tuple(engine->delay[0].data.get(), engine->delay[0].write, engine->delay[0].size),
-        std::tuple(data, write, 88202u));
     EXPECT_EQ(meterSetFormat(&engine, 0.0f, 2), 0);
     EXPECT_EQ(meterSetFormat(&engine, 44100.0f, 0), 0);
     MeterEngine* none = nullptr;
@@ -356,14 +204,10 @@ TEST_P(MeterEngineTest, RepaintReachesTheWindowAndReleasingTheEngineClosesIt) {
 
 class FakeSettings final : public MeterSettingsProvider {
 public:
-    void loadSettings(const char* subKey) override {
-        ++loads;
-        key = subKey;
-    }
-    void releaseSettings() override { ++releases; }
+    void loadSettings(const char* subKey) override { key = subKey; }
+    void releaseSettings() override {}
     MeterSettingsValues settingsValues() override { return values; }
     MeterSettingsValues values = kMeterSettingsCompiledDefaults;
-    int loads = 0, releases = 0;
     std::string key;
 };
 
@@ -375,11 +219,9 @@ TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     meterInstallSettingsProvider(&settings);
     MeterEngine* e = meterCreate();
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(settings.loads, 1);
     EXPECT_EQ(settings.key, "Korvalo Cor");
     MeterParams p;
     meterGetParams(e, &p);
-    EXPECT_STREQ(p.windowName, "Korvalo");
     const ChannelParams& c = p.left;
     EXPECT_EQ(std::tuple(c.Delay, c.Attack, c.L_MinDB, c.Max_DBperS, c.nbFperS, c.PhaseRelease),
               std::tuple(2.0f, 0.1f, -180.0f, 0.1f, 10, 30.0f));
@@ -390,7 +232,6 @@ TEST(MeterEngineCreation, ClampsTheStoredValuesAndCorrectsTheFrameRate) {
     EXPECT_EQ(std::strlen(p.windowName), 31u);
     meterRelease(&e);
     EXPECT_EQ(e, nullptr);
-    EXPECT_EQ(settings.releases, 1);
     meterInstallSettingsProvider(nullptr);
 }
 

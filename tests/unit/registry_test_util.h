@@ -2,6 +2,8 @@
 // program gets (tests/support/private_config.cpp), emptied before and after.
 #pragma once
 
+#include "platform/registry_store.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +11,18 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+
+// The value read over `v`, and the read's result.
+template <class T> std::pair<T, int> readAs(const char* key, const char* name, T v) {
+    const int r = regReadValue(key, name, &v, sizeof v);
+    return {v, r};
+}
+
+// Stores `v` as its bytes; the write's result.
+template <class T> int writeAs(const char* key, const char* name, const T& v) {
+    return regWriteValue(key, name, &v, sizeof v);
+}
 
 class RegistryTestBase : public ::testing::Test {
 protected:
@@ -34,10 +48,10 @@ protected:
         std::filesystem::create_directories(folder());
         std::ofstream(file(), std::ios::binary | std::ios::trunc) << text;
     }
-    // No temporary file of a write is left beside the store.
-    void expectNoTemporaryFiles() const {
-        for (const auto& e : std::filesystem::directory_iterator(folder()))
-            EXPECT_NE(e.path().filename().string().rfind("registry.ini.tmp", 0), 0u) << e.path();
+    // No temporary file of a write is left beside the store (or in `dir`).
+    void expectNoTemporaryFiles(const std::filesystem::path& dir = {}) const {
+        for (const auto& e : std::filesystem::directory_iterator(dir.empty() ? folder() : dir))
+            EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
     }
 
     const std::filesystem::path m_dir = std::getenv("XDG_CONFIG_HOME");
