@@ -151,8 +151,9 @@ TEST_P(MeterEngineTest, ReadingsAndResetsReachTheRenderStateAtTheNextFrame) {
     EXPECT_LT(f.in.loudness.momentaryMax, -30.0f);
 
     changeLeft([](ChannelParams& c) { c.linearScale = 1; });
-    f = after(quiet, 1); // linear scale: silence is amplitude 0
-    EXPECT_EQ(std::tuple(f.hold[0].maxPeak, f.in.scaleMode), std::tuple(0.0f, 1));
+    f = after(quiet, 1); // linear scale: silence is amplitude 0, no decibel mark is kept
+    EXPECT_EQ(std::tuple(f.hold[0].maxPeak, f.hold[0].rangeLow, f.in.scaleMode),
+              std::tuple(0.0f, 0.0f, 1));
     meterSetLoudness(engine, 0);
     EXPECT_EQ(after(quiet, 1).in.loudness.on, 0);
 }
