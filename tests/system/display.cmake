@@ -6,8 +6,6 @@ add_executable(kc-display-probe ${CMAKE_CURRENT_LIST_DIR}/display_probe.cpp
   ${PROJECT_SOURCE_DIR}/display/meter_layout.cpp)
 target_include_directories(kc-display-probe PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(kc-display-probe PRIVATE kc_resources Qt6::Gui X11::X11)
-# Its former name, for scripts that still pass it.
-add_executable(kc-window-probe ALIAS kc-display-probe)
 
 add_test(NAME display_system_test
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/display_system_test.sh
