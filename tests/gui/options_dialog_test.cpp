@@ -95,7 +95,8 @@ protected:
         std::remove(regStorePath().c_str());
         MeterEngineTest::SetUp();
     }
-    void TearDown() override {
+    void TearDown() override { // the next case starts from the compiled defaults
+        setLive(kMeterSettingsCompiledDefaults);
         MeterEngineTest::TearDown();
         EXPECT_EQ(meterOptionsDialog(), nullptr);
     }
@@ -178,7 +179,6 @@ TEST_F(OptionsDialogTest, OkReadsTheFieldsByTheirRulesAndReplacesTheLiveRecord) 
         EXPECT_EQ(std::memcmp(&after->values, static_cast<const V*>(live), sizeof(V)), 0)
             << expected;
     }
-    setLive(kMeterSettingsCompiledDefaults);
 }
 
 // Return presses the focused push button, and in an edit field it is OK.
@@ -249,7 +249,6 @@ TEST_F(OptionsDialogTest, ResetReturnCancelAndTheCloseBox) {
                         : "MaxBrush=197121 BrushType=5 dbHead=-30 L_MaxDB=3 ");
         EXPECT_EQ(live->colorSet.load()->MaxBitmap.pixel(0, 1) & 0xffffff, reset ? 0xf93333u : 0u);
     }
-    setLive(kMeterSettingsCompiledDefaults);
 }
 
 TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
@@ -317,7 +316,6 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
                   r.confirm ? std::string(r.field) + "=1971210 " : old);
     }
     EXPECT_EQ(GetMeterSettings()->colorSet.load()->CorelOnBrush.color(), chosen);
-    setLive(kMeterSettingsCompiledDefaults);
 }
 
 // From a real meter window's menu: the dialog opens at the right click and
@@ -387,7 +385,6 @@ TEST_F(OptionsDialogTest, OkWhileTheRenderThreadDraws) {
     stop.store(true);
     stream.join();
     EXPECT_EQ(GetMeterSettings()->colorSet.load()->values.BrushType, 19 % 7);
-    setLive(kMeterSettingsCompiledDefaults);
 }
 
 } // namespace
