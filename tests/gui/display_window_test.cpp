@@ -30,6 +30,13 @@ protected:
         std::remove(regStorePath().c_str());
         MeterEngineTest::SetUp();
     }
+    // The meter window at 180 x 600, drawn.
+    MeterWindow* shown() {
+        MeterWindow* w = meterWindowShow(engine);
+        w->resize(180, 600);
+        settle(w);
+        return w;
+    }
     // Pixels of a bar column that are not black.
     static int litRows(MeterSurface& s, int x, int fromY, int toY) {
         const QImage img = s.snapshot();
@@ -96,9 +103,7 @@ TEST_F(WindowTest, StoredPositionFarBeyondTheScreenIsBroughtOntoIt) {
 // takes it away again; the view and the target are kept across windows, and
 // what a damaged store holds reads as off and the first target.
 TEST_F(WindowTest, LoudnessViewComesAndGoesWithItsMenuItemAndIsKept) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
+    MeterWindow* w = shown();
     const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001, true);
     ASSERT_TRUE(L.loudness);
     // Left of the column the correlator track is lit everywhere; the
@@ -124,8 +129,7 @@ TEST_F(WindowTest, LoudnessViewComesAndGoesWithItsMenuItemAndIsKept) {
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(meterLoudnessOn(engine), 0); // nothing shows it: not measured
-    w = meterWindowShow(engine);
-    w->resize(180, 600);
+    w = shown();
     w->prepareContextMenu();
     EXPECT_TRUE(w->action(kCmdLoudness)->isChecked() &&
                 w->action(kCmdLoudnessTargetBase + 3)->isChecked());
@@ -249,9 +253,7 @@ TEST_F(WindowTest, LevelModesAndPresetsReachBothSets) {
 
 // Stopped, no frame follows a new face: it must bring the last one's bars.
 TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
+    MeterWindow* w = shown();
     feed(true, 3);
     const MeterLayout L = meterComputeLayout(180, 700, 2, kMeterShowBarsAndCorrelator);
     for (int id : {0, int{kCmdAlwaysVisible}}) {
@@ -267,9 +269,7 @@ TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
 // The warning box shows only with a loss and the warning on; play clears the
 // loss count: the box goes, also from static parts.
 TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
+    MeterWindow* w = shown();
     MeterFrame f = silentFrame(kMeterShowBarsAndCorrelator);
     f.in.window = w;
     auto boxPixels = [&] {
@@ -388,9 +388,7 @@ TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
 }
 
 TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    QApplication::processEvents();
+    MeterWindow* w = shown();
     std::shared_ptr<MeterSurface> first = w->surface();
     const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowBarsAndCorrelator);
     ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
