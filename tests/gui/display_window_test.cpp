@@ -370,9 +370,6 @@ TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
     s->setGeometry(40, 50, 280, 260);
     w->command(kCmdXyScope);
     EXPECT_EQ(xyScopeOf(engine), nullptr);
-    int32_t edges[4] = {};
-    EXPECT_TRUE(xyReadStoredPlacement(edges));
-    EXPECT_EQ(std::vector<int32_t>(edges, edges + 4), (std::vector<int32_t>{40, 50, 319, 309}));
     EXPECT_EQ(xyReadStoredOpen(), 0);
 
     QPointer<XyScopeWindow> again = xyScopeShow(engine, w);
