@@ -272,8 +272,8 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
 }
 
 // "Change" through the colour chooser: it starts on the entry's colour with
-// the 16 custom colours; confirmed, the entry and its objects change (and
-// the swatch shows it); cancelled, nothing does. Custom colours the user set
+// the 16 custom colours; confirmed, the entry and its objects change;
+// cancelled, nothing does. Custom colours the user set
 // are kept either way.
 TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
     const QColor chosen(10, 20, 30);
@@ -308,7 +308,6 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
             QTest::keyClick(o.button(kOptChange), Qt::Key_Return);
         ASSERT_TRUE(QTest::qWaitFor([&] { return startedOn.isValid(); }, 1000));
         EXPECT_EQ(startedOn.rgb() & 0xffffff, shown) << r.entry;
-        EXPECT_EQ(o.pixel(r.swatch.x(), r.swatch.y()), r.confirm ? 0x0a141eu : shown) << r.entry;
         EXPECT_EQ(custom3, QColor(1, 1, 1));
         EXPECT_EQ(CustomColors[5], meterRgb(7, 8, 9));
         o.click(kOptOk);
