@@ -166,10 +166,13 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
         "Loudness Target|Loudness (EBU R128)");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
+    int panelCalls = 0; // the control panel's hooks wait until there is one
     MeterWindowHooks hooks;
     hooks.followDelay = [&] { return follow; };
     hooks.setFollowDelay = [&](bool on) { follow = on; };
     hooks.sourceText = [] { return QStringLiteral("Input: monitor"); };
+    hooks.setLevelButtons = [&](void*, const MeterParams&) { ++panelCalls; };
+    hooks.refreshPanel = [&](void*) { ++panelCalls; };
     meterWindowSetHooks(hooks);
     QAction* followItem = w->action(kCmdFollowDelay);
     w->prepareContextMenu();
@@ -183,7 +186,6 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
         EXPECT_EQ(QToolTip::isVisible() && QToolTip::text() == "Input: monitor", tip) << y;
         QToolTip::hideText();
     }
-    meterWindowSetHooks({});
     // The rate submenu, 2 to 30, marks the left set's rate only.
     const QMenu* rates = menu->actions().front()->menu();
     ASSERT_NE(rates, nullptr);
@@ -221,18 +223,9 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     EXPECT_EQ(std::pair(params().left.nbFperS, params().right.nbFperS), std::pair(25, 10));
     w->prepareContextMenu();
     EXPECT_EQ(rateTexts(true), "25");
-}
 
-// Level modes and presets write both sets; the control panel's hooks wait
-// until there is one.
-TEST_F(WindowTest, LevelModesAndPresetsReachBothSets) {
-    MeterWindow* w = meterWindowShow(engine);
-    int panelCalls = 0;
-    MeterWindowHooks h;
-    h.setLevelButtons = [&](void*, const MeterParams&) { ++panelCalls; };
-    h.refreshPanel = [&](void*) { ++panelCalls; };
-    meterWindowSetHooks(h);
-    // The item, then the peak and RMS switches of both sets.
+    // Level modes and presets write both sets: the item, then the peak and
+    // RMS switches of both.
     for (auto [item, peak, rms] : {std::tuple(int{kCmdRmsLevel}, 0, 1),
                                    {int{kCmdAverageLevel}, 0, 0},
                                    {int{kCmdPeakLevel}, 1, 0}}) {
