@@ -158,6 +158,18 @@ TEST_F(PanelTest, EveryControlWritesItsParameterAndARefreshKeepsThem) {
         click(button);
         EXPECT_EQ(both(field), std::pair(1 - before, 1 - before)) << button->x();
     }
+    // The offset, switched on over the PEAK selection, turned it into RMS and
+    // locks PEAK: the two parameters, PEAK enabled, PEAK and RMS lit.
+    const auto state = [&] {
+        const ChannelParams c = params().left;
+        return std::tuple(c.peakOn & 1, c.rmsOn & 1, ctlControlOf(levels[0])->controlEnabled(),
+                          value(levels[0]), value(levels[1]));
+    };
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
+    click(levels[0]); // disabled: nothing
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
+    click(panel.offsetButton()); // off: PEAK usable again, not selected
+    EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
     click(panel.holdButton());
     EXPECT_EQ(meterIsFrozen(engine), 1);
     click(panel.meterButton());
@@ -223,23 +235,6 @@ TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
         EXPECT_EQ(c.Max_DBperS, panel.peakReleaseKnob()->value());
         EXPECT_EQ(c.Moy_DBperS, panel.levelReleaseKnob()->value());
     }
-}
-
-TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
-    click(panel.peakButton());
-    click(panel.offsetButton());
-    // Peak parameter, RMS parameter, PEAK button enabled, PEAK and RMS buttons.
-    const auto state = [this] {
-        const MeterParams p = params();
-        return std::tuple(p.left.peakOn & 1, p.left.rmsOn & 1,
-                          ctlControlOf(panel.peakButton())->controlEnabled(),
-                          value(panel.peakButton()), value(panel.rmsButton()));
-    };
-    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
-    click(panel.peakButton()); // disabled: nothing
-    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
-    click(panel.offsetButton()); // off: PEAK usable again, not selected
-    EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
 }
 
 // A visible pop-up of the program: an entry dialog before a menu, as a
