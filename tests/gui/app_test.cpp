@@ -141,11 +141,10 @@ TEST_F(AppTest, StoredLatencyDecidesChecks) {
         {none, 0.1f, 51},
         {0.2f, 0.2f, 50}, // both ends are inclusive
         {0.02f, 0.02f, 54},
-        {0.15f, 0.15f, 0}, // kept, although no item has it
         {0.25f, 0.1f, 51}, // outside the range: ignored
         {0.01f, 0.1f, 51},
         {std::numeric_limits<float>::quiet_NaN(), 0.1f, 51},
-        // 0.0500001 is a different float from the menu's 0.05 and checks nothing.
+        // 0.0500001 is kept, but a different float from the menu's 0.05.
         {0.0500001f, 0.0500001f, 0},
     };
     for (const auto& r : rows) {
