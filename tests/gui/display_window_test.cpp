@@ -70,7 +70,13 @@ TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowAndReopensWhereItWas) {
 }
 
 TEST_F(WindowTest, StoredPositionAndWhereIsThisWindow) {
+    // A stored position far beyond the screen is brought onto it.
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    const int32_t huge[4] = {0, 0, 99999, 99999}; // a 40 GB surface if trusted
+    ASSERT_TRUE(meterWriteStoredPosition(huge));
     MeterWindow* w = meterWindowShow(engine);
+    EXPECT_EQ(w->size(), area.size()); // where exactly is the window system's choice
+    EXPECT_EQ(w->surface()->snapshot().size(), area.size());
     // "Set current Window Position as default settings" stores the current one.
     w->setGeometry(5, 6, 220, 300);
     w->systemCommand(kSysSetDefaultPosition);
@@ -88,15 +94,6 @@ TEST_F(WindowTest, StoredPositionAndWhereIsThisWindow) {
     EXPECT_TRUE(w->action(kCmdAlwaysVisible)->isChecked());
     w->command(kCmdAlwaysVisible);
     EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
-}
-
-TEST_F(WindowTest, StoredPositionFarBeyondTheScreenIsBroughtOntoIt) {
-    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
-    const int32_t huge[4] = {0, 0, 99999, 99999}; // a 40 GB surface if trusted
-    ASSERT_TRUE(meterWriteStoredPosition(huge));
-    MeterWindow* w = meterWindowShow(engine);
-    EXPECT_EQ(w->size(), area.size()); // where exactly is the window system's choice
-    EXPECT_EQ(w->surface()->snapshot().size(), area.size());
 }
 
 // "Loudness (EBU R128)" puts the loudness column right of the correlator and
