@@ -121,13 +121,6 @@ protected:
     }
 };
 
-TEST_F(OptionsDialogTest, KeptOnTheScreen) {
-    const QSize screen = ctlScreenSize(nullptr);
-    Open corner(27, {screen.width() - 10, screen.height() - 10});
-    EXPECT_EQ(corner.d->frameGeometry().bottomRight(),
-              QPoint(screen.width(), screen.height()) - QPoint(1, 1));
-}
-
 TEST_F(OptionsDialogTest, OkReadsTheFieldsByTheirRulesAndReplacesTheLiveRecord) {
     V base = kMeterSettingsCompiledDefaults;
     base.Delay = 0.125f; // shown with three decimals
@@ -251,8 +244,13 @@ TEST_F(OptionsDialogTest, ResetReturnCancelAndTheCloseBox) {
     }
 }
 
-TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
-    Open o(27);
+// Opened at the screen's corner the dialog is kept on it; clicks in its
+// preview pick entries, outside it they drag the dialog (away from the corner).
+TEST_F(OptionsDialogTest, KeptOnTheScreenPreviewClicksPickEntriesAndTheBackgroundDrags) {
+    const QSize screen = ctlScreenSize(nullptr);
+    Open o(27, {screen.width() - 10, screen.height() - 10});
+    EXPECT_EQ(o.d->frameGeometry().bottomRight(),
+              QPoint(screen.width(), screen.height()) - QPoint(1, 1));
     QListWidget* colors = o.list(kOptColorList);
     const int kNone = 13; // the selection before the click
     // Either bar, the gap between two zones, the preview below the bars.
@@ -261,14 +259,13 @@ TEST_F(OptionsDialogTest, PreviewClicksPickEntriesAndTheBackgroundDrags) {
     for (const auto& [x, y, entry] : clicks) {
         colors->setCurrentRow(kNone);
         const QPoint at = o.d->pos();
-        dragBy(o.d, {x, y}, {30, 20});
+        dragBy(o.d, {x, y}, {-30, -20});
         EXPECT_EQ(colors->currentRow(), entry) << x << "," << y;
         EXPECT_EQ(o.d->pos(), at) << x << "," << y; // no drag from inside the preview
     }
-    // Outside the preview the dialog is dragged.
     const QPoint at = o.d->pos();
-    dragBy(o.d, {20, 500}, {30, 10});
-    EXPECT_EQ(o.d->pos(), at + QPoint(30, 10));
+    dragBy(o.d, {20, 500}, {-30, -10});
+    EXPECT_EQ(o.d->pos(), at + QPoint(-30, -10));
 }
 
 // "Change" through the colour chooser: it starts on the entry's colour with
