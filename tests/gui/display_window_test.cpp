@@ -266,8 +266,8 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
 
 // "Change Window Name..." through the real entry dialog, typed into as a
 // user does: Enter renames, an emptied field leaves the name.
-TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
-    MeterWindow* w = meterWindowShow(engine);
+TEST_F(WindowTest, ChangeWindowNameAndAReleaseWhileItsDialogIsUp) {
+    QPointer<MeterWindow> w = meterWindowShow(engine);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     settle(w);
     // Typed and ended with Return, the name afterwards (nullptr: unchanged).
@@ -296,26 +296,19 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
         EXPECT_STREQ(params().windowName, expected ? expected : old.c_str()) << typed;
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
-}
 
-// Chosen in the menu with Down and Return, the entry stays open through the
-// release of that Return and takes the typed name.
-TEST_F(WindowTest, ChangeWindowNameChosenWithTheKeys) {
-    MeterWindow* w = meterWindowShow(engine);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    // Chosen in the menu with Down and Return, the entry stays open through
+    // the release of that Return and takes the typed name.
     KeyedEntries answers({"Studio B"});
     QTimer::singleShot(0, [] { pickWithKeys("Change Window Name"); });
     QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
     EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
     EXPECT_EQ(answers.stayedOpen, std::vector<bool>{true});
     EXPECT_STREQ(params().windowName, "Studio B");
-}
 
-// The engine goes (the program shuts down on a signal) while a dialog opened
-// from the window's menu is up: the window is hidden at once and deleted only
-// after the handler that opened the dialog has returned.
-TEST_F(WindowTest, ReleaseWhileADialogOfTheWindowIsUp) {
-    QPointer<MeterWindow> w = meterWindowShow(engine);
+    // The engine goes (the program shuts down on a signal) while the dialog
+    // is up: the window is hidden at once and deleted only after the handler
+    // that opened the dialog has returned.
     QTimer::singleShot(0, [&] {
         meterRelease(&engine);
         EXPECT_TRUE(w && !w->isVisible());
