@@ -73,7 +73,6 @@ struct Open {
     QListWidget* list(int id) const { return d->findChild<QListWidget*>(QString::number(id)); }
     QPushButton* button(int id) const { return d->findChild<QPushButton*>(QString::number(id)); }
     void click(int id) const { QTest::mouseClick(button(id), Qt::LeftButton); }
-    QRgb pixel(int x, int y) const { return d->grab().toImage().pixel(x, y) & 0xffffff; }
     QPointer<MeterOptionsDialog> d;
     bool owned;
 };
@@ -298,7 +297,7 @@ TEST_F(OptionsDialogTest, ChangeThroughTheColourChooser) {
             chooser->setCurrentColor(chosen);
             r.confirm ? chooser->accept() : chooser->reject();
         });
-        const QRgb shown = o.pixel(r.swatch.x(), r.swatch.y()); // the entry's colour
+        const QRgb shown = o.d->grab().toImage().pixel(r.swatch) & 0xffffff; // the entry's colour
         if (r.confirm)
             o.click(kOptChange);
         else // the focused button takes Return
