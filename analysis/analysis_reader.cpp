@@ -83,14 +83,19 @@ uint32_t le32(const unsigned char* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// A WAV written to a pipe leaves its RIFF and data sizes at 0 or 0xFFFFFFFF:
-// the data runs to the end of the file. Such a file is shown with the sizes
-// the end of the file gives.
+// A WAV written to a pipe cannot go back to write its sizes: most writers
+// leave the RIFF and data sizes at 0 or 0xFFFFFFFF, sox leaves 0x7FFFF000 for
+// the data and that plus the header for RIFF. The data runs to the end of the
+// file, and such a file is shown with the sizes the end of the file gives.
+// sox's mark counts only where it reaches past the end of the file.
 void mendStreamedWav(SoundFileBytes& b) {
-    const auto unknown = [](uint32_t size) { return size == 0 || size == 0xFFFFFFFF; };
+    const auto unknown = [](uint32_t size, sf_count_t room) {
+        return size == 0 || size == 0xFFFFFFFF ||
+               (size >= 0x7FFFF000 && size <= 0x7FFFFFFF && size > room);
+    };
     unsigned char head[12];
     if (pread(b.fd, head, sizeof head, 0) != sizeof head || std::memcmp(head, "RIFF", 4) != 0 ||
-        std::memcmp(head + 8, "WAVE", 4) != 0 || !unknown(le32(head + 4))) {
+        std::memcmp(head + 8, "WAVE", 4) != 0 || !unknown(le32(head + 4), b.length - 8)) {
         return;
     }
     // The chunks before the data (a few, each with its real size).
@@ -102,7 +107,7 @@ void mendStreamedWav(SoundFileBytes& b) {
         }
         const uint32_t size = le32(c + 4);
         if (std::memcmp(c, "data", 4) == 0) {
-            if (unknown(size)) {
+            if (unknown(size, b.length - at - 8)) {
                 const auto clamp = [](sf_count_t v) {
                     return static_cast<uint32_t>(std::min<sf_count_t>(v, 0xFFFFFFFF));
                 };

@@ -197,9 +197,10 @@ TEST_F(AnalysisTest, UnreadableFilesComeBackWithTheirReason) {
     EXPECT_NE(cut.warning.find("cut short"), std::string::npos);
 
     // A WAV written to a pipe leaves its RIFF and data sizes at 0 or
-    // 0xFFFFFFFF: the data runs to the end of the file.
-    for (const char* sizes :
-         {"\xff\xff\xff\xff\xff\xff\xff\xff", "\0\0\0\0\0\0\0\0", "\xff\xff\xff\xff\0\0\0\0"}) {
+    // 0xFFFFFFFF, or at sox's 0x7FFFF000 (plus the header for RIFF): the data
+    // runs to the end of the file.
+    for (const char* sizes : {"\xff\xff\xff\xff\xff\xff\xff\xff", "\0\0\0\0\0\0\0\0",
+                              "\xff\xff\xff\xff\0\0\0\0", "\x24\xf0\xff\x7f\x00\xf0\xff\x7f"}) {
         std::string streamed = bytes;
         streamed.replace(4, 4, sizes, 4);
         streamed.replace(40, 4, sizes + 4, 4);
