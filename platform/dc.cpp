@@ -225,10 +225,6 @@ QBrush Dc::solidBrush(const QColor& color) {
     return QBrush(color, Qt::SolidPattern);
 }
 
-QBrush Dc::patternBrush(const QImage& pattern) {
-    return QBrush(pattern.convertToFormat(QImage::Format_RGB32));
-}
-
 void Dc::plotPixels(const QPoint* points, int count, const QColor& color) {
     if (count <= 0 || !isActive()) {
         return;

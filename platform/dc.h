@@ -98,9 +98,6 @@ public:
     // styled one-pixel pens.
     static QPen solidPen(const QColor& color, int width = 0, Qt::PenStyle style = Qt::SolidLine);
     static QBrush solidBrush(const QColor& color);
-    // Pattern brush repeating `pattern` (normally 8 x 8) from the surface
-    // origin. The image is converted to an opaque format.
-    static QBrush patternBrush(const QImage& pattern);
 
     // Shapes (pen outline + brush fill), all within [l, r) x [t, b).
     void rectangle(int l, int t, int r, int b);
