@@ -207,7 +207,11 @@ bool SoundFileReader::open(const std::string& path, std::string& error) {
     m_fullScaleFloat = bits ? static_cast<float>(1.0 - std::ldexp(1.0, 1 - bits)) : 1.0f;
     char log[8192] = {};
     sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
-    m_sizeBeyondEnd = logSaysCutShort(log);
+    // An Ogg stream's length comes from its last page; without one (the
+    // file ends before the stream does) libsndfile leaves it unknown.
+    const bool oggWithoutEnd =
+        (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && info.frames == SF_COUNT_MAX;
+    m_sizeBeyondEnd = logSaysCutShort(log) || oggWithoutEnd;
     if (m_rate <= 0) {
         error = "no sample rate";
         return false;

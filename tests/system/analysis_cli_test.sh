@@ -27,7 +27,7 @@ mkfifo fifo.wav
 : >empty.wav
 head -c 100 a.wav >cut.wav
 cut=(cut.wav)
-for ext in flac aiff au w64; do
+for ext in flac aiff au w64 ogg; do
   sox a.wav "whole.$ext"
   head -c $(($(stat -c %s "whole.$ext") / 2)) "whole.$ext" >"cut.$ext"
   cut+=("cut.$ext")
@@ -43,7 +43,7 @@ for f in "${cut[@]}"; do
   check "$f cut short is named on stderr" grep -q "^korvalo-cor: $f: data cut short" err
 done
 check "a newline in a name is escaped" grep -q '^korvalo-cor: new\\u000aline.wav: No such' err
-check "stderr holds only the failure lines" test "$(wc -l <err)" -eq 10
+check "stderr holds only the failure lines" test "$(wc -l <err)" -eq 11
 check "the readable files reported, in the order given" \
   test "$(grep -E '^[a-z]+\.[a-z0-9]+$' out | tr '\n' ' ')" = "a.wav ${cut[*]} b.flac "
 
