@@ -17,6 +17,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../tests/system/lib.sh"
 source "$(dirname "$0")/../tests/system/pulse_lib.sh"
+source "$(dirname "$0")/onsets_lib.sh"
 program=$(readlink -f "$1")
 onsets=$(readlink -f "$2")
 lit=$(readlink -f "$3")
@@ -25,21 +26,7 @@ runs=${4:-9}
 pulse_setup
 pulse_start || { echo "the server did not start"; exit 1; }
 sox -D -V1 -n -r 44100 -b 16 -c 2 "$work/click.wav" synth 0.3 sine 1000 remix 1 0
-mkfifo "$work/monitor"
-"$onsets" < "$work/monitor" > "$work/onsets.txt" &
-spawned_pids+=("$!")
-pulse_record "$work/monitor" || { echo "cannot record the monitor"; exit 1; }
-
-lines() { wc -l < "$work/onsets.txt"; }
-line_after() { [ "$(lines)" -gt "$1" ]; }
-# onset_after N: the time of the first sound after the first N lines.
-onset_after() {
-  wait_for 10 line_after "$1" || return 1
-  local line
-  line=$(sed -n "$(($1 + 1))p" "$work/onsets.txt")
-  [ "${line%% *}" = sound ] && echo "${line#sound }"
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+onsets_start "$onsets" || { echo "cannot record the monitor"; exit 1; }
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores"
 printf '%-8s %8s %8s %8s %8s  (ms from the sink to the meter window, %s clicks)\n' \
@@ -61,6 +48,7 @@ for entry in "20 0ad7a33c" "100 cdcccc3d"; do
   delays=()
   for _ in $(seq "$runs"); do
     "$lit" "$meter" dark > /dev/null
+    wait_for 10 quiet || { echo "the sink does not go quiet"; exit 1; }
     seen=$(lines)
     "$lit" "$meter" > "$work/lit.txt" &
     lit_pid=$!

@@ -13,6 +13,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../tests/system/lib.sh"
 source "$(dirname "$0")/../tests/system/pulse_lib.sh"
+source "$(dirname "$0")/onsets_lib.sh"
 program=$(readlink -f "$1")
 onsets=$(readlink -f "$2")
 runs=${3:-7}
@@ -21,23 +22,7 @@ pulse_setup
 pulse_start || { echo "the server did not start"; exit 1; }
 # Sound from the very first frame, half a second long.
 sox -n -r 44100 -b 16 -c 2 "$work/noise.wav" synth 0.5 whitenoise vol 0.5 dcshift 0.1
-mkfifo "$work/monitor"
-"$onsets" < "$work/monitor" > "$work/onsets.txt" &
-spawned_pids+=("$!")
-pulse_record "$work/monitor" || { echo "cannot record the monitor"; exit 1; }
-
-lines() { wc -l < "$work/onsets.txt"; }
-quiet() { [ "$(tail -n 1 "$work/onsets.txt")" = silence ]; }
-# sound_after N: waits for a line after the first N and prints the first
-# one's time if it is a sound.
-line_after() { [ "$(lines)" -gt "$1" ]; }
-sound_after() {
-  wait_for 10 line_after "$1" || return 1
-  local line
-  line=$(sed -n "$(($1 + 1))p" "$work/onsets.txt")
-  [ "${line%% *}" = sound ] && echo "${line#sound }"
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+onsets_start "$onsets" || { echo "cannot record the monitor"; exit 1; }
 
 printf '%-8s %8s %8s %8s  (ms from F1 to sound, %s runs)\n' latency median lowest highest "$runs"
 for entry in "200 cdcc4c3e" "100 cdcccc3d" "50 cdcc4c3d" "30 8fc2f53c" "20 0ad7a33c"; do
@@ -46,6 +31,7 @@ for entry in "200 cdcc4c3e" "100 cdcccc3d" "50 cdcc4c3d" "30 8fc2f53c" "20 0ad7a
   mkdir -p "$XDG_CONFIG_HOME/korvalo-cor"
   printf '[Zandel_Audio\\demo]\nLatencyTime=binary:4:%s\n' "$2" \
     > "$XDG_CONFIG_HOME/korvalo-cor/registry.ini"
+  wait_for 10 quiet || { echo "$1 ms: the sink does not go quiet"; exit 1; }
   seen=$(lines)
   # The file given at start-up plays once by itself.
   pulse_spawn "$work/program-$1.log" "$program" --device pulse "$work/noise.wav"
@@ -55,7 +41,7 @@ for entry in "200 cdcc4c3e" "100 cdcccc3d" "50 cdcc4c3d" "30 8fc2f53c" "20 0ad7a
     xdotool windowfocus "$win" 2>/dev/null
     [ "$(xdotool getwindowfocus getwindowpid 2>/dev/null)" = "$pid" ]
   }
-  if ! wait_for 60 find_window '^Korvalo Cor\.$' || ! wait_for 10 focused || ! sound_after "$seen" > /dev/null; then
+  if ! wait_for 60 find_window '^Korvalo Cor\.$' || ! wait_for 10 focused || ! onset_after "$seen" > /dev/null; then
     echo "$1 ms: the program did not start playing"; cat "$work/program-$1.log"; exit 1
   fi
   : > "$work/times.txt"
@@ -67,7 +53,7 @@ for entry in "200 cdcc4c3e" "100 cdcccc3d" "50 cdcc4c3d" "30 8fc2f53c" "20 0ad7a
     seen=$(lines)
     pressed=${EPOCHREALTIME/[.,]/}
     xdotool key F1
-    sound=$(sound_after "$seen") || { echo "$1 ms: no sound after F1"; exit 1; }
+    sound=$(onset_after "$seen") || { echo "$1 ms: no sound after F1"; exit 1; }
     echo $(((sound - pressed) / 100)) >> "$work/times.txt"
   done
   kill -TERM "$pid"
