@@ -211,7 +211,7 @@ bool SoundFileReader::open(const std::string& path, std::string& error) {
     // file ends before the stream does) libsndfile leaves it unknown.
     const bool oggWithoutEnd =
         (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && info.frames == SF_COUNT_MAX;
-    m_sizeBeyondEnd = logSaysCutShort(log) || oggWithoutEnd;
+    m_cutAtOpen = logSaysCutShort(log) || oggWithoutEnd;
     if (m_rate <= 0) {
         error = "no sample rate";
         return false;
@@ -228,7 +228,7 @@ std::string SoundFileReader::sampleFormat() const {
 }
 
 bool SoundFileReader::cutShort() const {
-    return m_sizeBeyondEnd || m_readFailed || m_framesRead < m_frames;
+    return m_cutAtOpen || m_readFailed || m_framesRead < m_frames;
 }
 
 // libsndfile keeps an error until the next read: FLAC's decoder reports its

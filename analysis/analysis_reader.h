@@ -57,7 +57,7 @@ private:
     uint64_t m_bytes = 0;
     uint64_t m_nonFinite = 0;
     bool m_pcm16 = false;
-    bool m_sizeBeyondEnd = false;
+    bool m_cutAtOpen = false; // a size past the end of the file, or an Ogg stream without its end
     bool m_readFailed = false;
     int32_t m_fullScale16 = 32767;
     float m_fullScaleFloat = 1.0f;
